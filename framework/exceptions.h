@@ -1,0 +1,72 @@
+// The program's failures are exceptions carrying the text the user sees.
+// The framework's error box (Application::showException) shows what() with
+// errorBoxText's full-stop rule. Pure: no <windows.h>.
+#pragma once
+#include <stdexcept>
+#include <string>
+
+class Exception : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Registry layer: "Failed to get data for '%s'", "Invalid data type for '%s'",
+// "Failed to set data for '%s'".
+class ERegistryException : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// "'%s' is not a valid integer value".
+class EConvertError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// A runtime I/O error with the operating system's error code:
+// 2 "File not found", 3 "Invalid filename", 4 "Too many open files",
+// 5 "File access denied", else "I/O error %d".
+class EInOutError : public Exception {
+public:
+    explicit EInOutError(int code);
+    int errorCode() const { return code_; }
+private:
+    int code_;
+};
+
+// "Cannot open file %s" / "Cannot create file %s" with the full path.
+class EFOpenError : public Exception {
+public:
+    explicit EFOpenError(const std::string& path);
+};
+class EFCreateError : public Exception {
+public:
+    explicit EFCreateError(const std::string& path);
+};
+
+// "JPEG error #%d" with libjpeg's message code.
+class EJpegError : public Exception {
+public:
+    explicit EJpegError(int code);
+    int messageCode() const { return code_; }
+private:
+    int code_;
+};
+
+// "Bitmap image is not valid".
+class EInvalidGraphic : public Exception {
+public:
+    EInvalidGraphic();
+};
+
+// "Stream read error": a bitmap file shorter than its 14-byte file header.
+class EReadError : public Exception {
+public:
+    EReadError();
+};
+
+// "Range check error": an arithmetic result outside the range it is stored in.
+class ERangeError : public Exception {
+public:
+    ERangeError();
+};

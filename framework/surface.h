@@ -1,0 +1,84 @@
+// SceneSurface: an image surface with a fixed size (what all rectangle
+// arithmetic uses), a picture (none, a bitmap or a JPEG picture) and a current
+// raster mode; and rasterCopy, the rectangle copy under that mode.
+#pragma once
+#include <windows.h>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "imaging/jpeg_image.h"
+#include "imaging/picture.h"
+
+enum class RasterMode : DWORD {
+    Copy = SRCCOPY,   // dst = src
+    And = SRCAND,     // dst = dst AND src
+    Or = SRCPAINT,    // dst = dst OR src
+};
+
+class SceneSurface {
+public:
+    SceneSurface(int fixedWidth, int fixedHeight);
+    ~SceneSurface();
+    SceneSurface(const SceneSurface&) = delete;
+    SceneSurface& operator=(const SceneSurface&) = delete;
+
+    int width() const { return width_; }
+    int height() const { return height_; }
+    void setWidth(int width) { width_ = width; }
+    void setHeight(int height) { height_ = height; }
+
+    void setRasterMode(RasterMode mode) { mode_ = mode; }
+    RasterMode rasterMode() const { return mode_; }
+
+    bool hasBitmap() const;
+    bool hasJpeg() const { return jpeg_ != nullptr; }
+    // The bitmap's own size (0 x 0 without a bitmap or for an empty one).
+    int pictureWidth() const;
+    int pictureHeight() const;
+
+    // A memory DC with the bitmap selected. A surface without a picture first
+    // gets a white bitmap of its fixed size in the display's pixel format.
+    HDC canvas();
+
+    // Stores a copy of the picture as the surface's bitmap, at its own size
+    // and pixel format. An empty picture gives an empty bitmap.
+    void assignBitmap(const Picture& picture);
+    // Loads by extension, compared without regard to case: ".bmp" a bitmap,
+    // ".jpg" a JPEG picture (header only). A failed load keeps the old picture.
+    void loadFromFile(const std::string& path);
+    // Writes the bitmap as a BMP file at its own depth. An existing file is
+    // replaced only once the new one is complete.
+    void saveToFile(const std::string& path);
+    // The JPEG picture held by the surface, or null.
+    JpegImage* jpeg() { return jpeg_.get(); }
+    // The bitmap's pixels in its own format (empty Picture without a bitmap).
+    Picture toPicture();
+
+    // Called after every change to the bitmap (rasterCopy onto it, a new
+    // picture); the shown scene uses it to invalidate its window.
+    void setOnChange(std::function<void()> onChange) { onChange_ = std::move(onChange); }
+    void changed() { if (onChange_) onChange_(); }
+
+private:
+    void ensureBitmap();
+    void dropPicture();
+    int width_, height_;
+    RasterMode mode_ = RasterMode::Copy;
+    HDC dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ originalBitmap_ = nullptr;
+    int bitmapWidth_ = 0, bitmapHeight_ = 0;
+    std::unique_ptr<JpegImage> jpeg_;
+    std::function<void()> onChange_;
+};
+
+// Copies srcRect of source onto dstRect of destination with the destination's
+// raster mode. Pixels outside the destination's bitmap are not written; parts
+// of the source rectangle beyond the source's bitmap leave their destination
+// pixels unchanged.
+void rasterCopy(SceneSurface& destination, const RECT& dstRect, SceneSurface& source, const RECT& srcRect);
+
+// Decodes the JPEG picture (once; later calls return the kept result).
+const Picture& convertJpegToBitmap(JpegImage& jpeg);

@@ -1,0 +1,32 @@
+// A window timer with enabled/interval semantics: setting a new interval on an
+// enabled timer restarts its count; setting the same interval changes nothing.
+// Ticks arrive as WM_TIMER at the owner window, which calls Timer::dispatch.
+#pragma once
+#include <windows.h>
+#include <functional>
+
+class Timer {
+public:
+    Timer(HWND owner, UINT_PTR id, UINT intervalMs, std::function<void()> onTimer);
+    ~Timer();
+    Timer(const Timer&) = delete;
+    Timer& operator=(const Timer&) = delete;
+
+    void setOwner(HWND owner);   // for timers declared before their window exists
+    void setEnabled(bool enabled);
+    bool enabled() const { return enabled_; }
+    void setInterval(UINT intervalMs);
+    UINT interval() const { return interval_; }
+    UINT_PTR id() const { return id_; }
+
+    // True when the WM_TIMER's id is this timer's; runs the handler guarded.
+    bool dispatch(WPARAM timerId);
+
+private:
+    void restart();
+    HWND owner_;
+    UINT_PTR id_;
+    UINT interval_;
+    bool enabled_ = false;
+    std::function<void()> onTimer_;
+};

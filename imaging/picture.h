@@ -1,0 +1,29 @@
+// An image in memory, laid out exactly like an uncompressed Windows DIB so the
+// Win32 side can hand it to CreateDIBSection without conversion. Pure.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+struct Picture {
+    int width = 0;
+    int height = 0;
+    int bitsPerPixel = 24;          // 1, 4, 8, 16, 24 or 32
+    std::vector<uint32_t> palette;  // 0x00RRGGBB, only at 8 bits per pixel or fewer
+    // Channel masks of a 16- or 32-bit BI_BITFIELDS picture; all 0 means the
+    // BI_RGB default (5-5-5 at 16 bits, 8-8-8 at 32 bits).
+    uint32_t redMask = 0, greenMask = 0, blueMask = 0;
+    std::vector<uint8_t> bits;      // rows bottom-up, each stride() bytes
+
+    bool empty() const { return width <= 0 || height <= 0; }
+    std::size_t stride() const
+    {
+        return ((static_cast<std::size_t>(width) * bitsPerPixel + 31) / 32) * 4;
+    }
+    // Row y counted from the top of the picture.
+    uint8_t* row(int y) { return bits.data() + static_cast<std::size_t>(height - 1 - y) * stride(); }
+    const uint8_t* row(int y) const
+    {
+        return bits.data() + static_cast<std::size_t>(height - 1 - y) * stride();
+    }
+};

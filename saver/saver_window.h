@@ -1,0 +1,72 @@
+// TForm1, the saver window: a borderless, top-most, screen-sized window that
+// shows the scene (imdest) and flies the planes across it. Its member
+// functions are defined by role:
+//   saver_window.cpp     creation, FormCreate (the start-up), repaint
+//   background.cpp       paintBackground (live desktop or fake desktop)
+//   plane_selection.cpp  building the catalogue, selectNextPlane
+//   flight_animation.cpp the flight timers, flightTick, startPlane
+//   input_watch.cpp      deactivate, isWindowsNT, endSaver
+#pragma once
+#include <windows.h>
+#include <string>
+
+#include "framework/form.h"
+#include "framework/surface.h"
+#include "framework/timer.h"
+#include "saver/catalogue.h"
+#include "saver/flight.h"
+
+// True exactly while deactivate handles an ending message.
+extern bool inputWatchBusy;
+
+bool isWindowsNT();
+
+class TForm1 : public Form {
+public:
+    TForm1();
+    // Creates the window as the application's main window and shows it
+    // (top-most, maximised) once FormCreate has returned, whatever happened in it.
+    void createAndShow();
+
+    // The scene surfaces (fixed sizes at design).
+    SceneSurface imdest{105, 105};
+    SceneSurface imsave{637, 462};
+    SceneSurface View_Image_White{577, 365};
+    SceneSurface View_Image_Black{547, 286};
+    SceneSurface Image_Read_White{105, 105};
+    SceneSurface Image_Read_Black{105, 105};
+    SceneSurface Image_Background_Jpeg{105, 105};
+
+    // Flight timers, both disabled at creation.
+    Timer Timer_Left;
+    Timer Timer_Right;
+
+protected:
+    void createControls() override;
+    void FormCreate() override;
+    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void onPaint();
+
+    void paintBackground();
+
+    void buildCatalogue();
+    void selectNextPlane();
+
+    void Timer_LeftTimer();
+    void Timer_RightTimer();
+    void flightTick(Timer& ticking, int direction);
+    void startPlane(Timer& finished);
+    void startFirstPlane();
+    void drawSprite();
+
+    void deactivate(const MSG& message);
+    void endSaver();
+    void passwordCheck();
+
+    std::string dataPath_;      // Windows directory followed by "\"
+    PlaneCatalogue catalogue_;
+    PlaneSelection selection_;
+    FlightState flight_;
+};

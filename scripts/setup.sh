@@ -9,7 +9,7 @@ deps="$here/build/deps"
 packages=(wine wine32 wine64 xvfb xdotool imagemagick x11-utils x11-apps
           g++-mingw-w64-i686 cmake ninja-build nasm dpkg-dev
           googletest libgtest-dev clang libclang-rt-14-dev libjpeg62-turbo-dev
-          librsvg2-bin libjpeg-turbo-progs python3 file)
+          librsvg2-bin libjpeg-turbo-progs python3 python3-pytest python3-pil python3-numpy file)
 
 need_root() { if [ "$(id -u)" != 0 ]; then echo "setup: run as root to install: $*" >&2; exit 1; fi; }
 
@@ -52,7 +52,7 @@ if [ ! -f "$jpeg_prefix/lib/libjpeg.a" ]; then
   cmake -S libjpeg-turbo-src -B libjpeg-turbo-build -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DENABLE_SHARED=OFF -DENABLE_STATIC=ON \
-    -DWITH_TURBOJPEG=OFF -DWITH_SIMD=ON -DCMAKE_INSTALL_PREFIX="$jpeg_prefix" >/dev/null
+    -DWITH_TURBOJPEG=OFF -DWITH_SIMD=ON -DCMAKE_INSTALL_PREFIX="$jpeg_prefix" -Wno-dev >/dev/null
   cmake --build libjpeg-turbo-build >/dev/null
   cmake --install libjpeg-turbo-build >/dev/null
 fi

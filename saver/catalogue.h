@@ -1,0 +1,124 @@
+// The plane catalogue: the 20 flights the saver can show, grouped into the 11
+// aircraft types the user switches on and off, and the choice of the next
+// flight (in catalogue order or at random) among the switched-on ones.
+// Pure: no <windows.h>.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <string_view>
+
+struct SaverSettings;
+
+// The aircraft types, named like their registry values.
+enum class PlaneType { F16, SR71, F15, Awac, U2, B52, Wing, F117, B2, F22, Other };
+
+inline constexpr int planeTypeCount = 11;
+inline constexpr std::array<PlaneType, planeTypeCount> allPlaneTypes{
+    PlaneType::F16, PlaneType::SR71, PlaneType::F15, PlaneType::Awac, PlaneType::U2, PlaneType::B52,
+    PlaneType::Wing, PlaneType::F117, PlaneType::B2, PlaneType::F22, PlaneType::Other};
+
+// The registry value's name ("F16", "Awac", ...).
+std::string_view planeTypeName(PlaneType type);
+// The settings dialog's check box caption ("F-16 Jets", "All Others", ...).
+std::string_view planeTypeCaption(PlaneType type);
+
+// Which types may fly, indexed by PlaneType.
+class PlaneTypeFlags {
+public:
+    bool operator[](PlaneType type) const { return flags_[static_cast<int>(type)]; }
+    void set(PlaneType type, bool enabled) { flags_[static_cast<int>(type)] = enabled; }
+    bool any() const;
+    static PlaneTypeFlags all();
+    static PlaneTypeFlags only(PlaneType type);
+private:
+    std::array<bool, planeTypeCount> flags_{};
+};
+
+// The 11 type flags of the loaded settings.
+PlaneTypeFlags enabledPlaneTypes(const SaverSettings& settings);
+
+// Flight directions.
+inline constexpr int enterLeft = 1;   // enters at the left edge, flies to the right
+inline constexpr int enterRight = 2;  // enters at the right edge, flies to the left
+
+inline constexpr int slotCount = 20;
+inline bool isSlotNumber(int number) { return number >= 1 && number <= slotCount; }
+
+// One row of the catalogue as installed: bare file names.
+struct PlaneSlotEntry {
+    const char* whiteImage;   // the plane on white: the sprite's mask
+    const char* blackImage;   // the same plane on black: the sprite's colours
+    int direction;            // enterLeft or enterRight
+    int16_t horizontalStep;   // pixels per tick, positive to the right
+    int16_t verticalStep;     // pixels per tick, negative = climbing
+    PlaneType type;
+};
+
+// The 20 rows, slot 1 first.
+extern const std::array<PlaneSlotEntry, slotCount> catalogueTable;
+
+// One flight of the built catalogue: its images as full paths.
+struct PlaneSlot {
+    std::string whiteImage;
+    std::string blackImage;
+    int direction = enterLeft;
+    int16_t horizontalStep = 0;
+    int16_t verticalStep = 0;
+    PlaneType type = PlaneType::F16;
+};
+
+class PlaneCatalogue {
+public:
+    // Fills the 20 slots; dataPath is the Windows directory followed by "\".
+    void build(const std::string& dataPath);
+    bool built() const { return built_; }
+    // Slot 1 to 20; throws std::out_of_range for any other number.
+    const PlaneSlot& slot(int number) const;
+private:
+    std::array<PlaneSlot, slotCount> slots_{};
+    bool built_ = false;
+};
+
+// Uniform whole numbers for the random order. The saver makes a new one,
+// seeded from the clock, for every choice.
+class UniformSource {
+public:
+    virtual ~UniformSource() = default;
+    // A number from low to high inclusive, every one equally likely.
+    virtual int between(int low, int high) = 0;
+};
+
+class SeededUniformSource : public UniformSource {
+public:
+    explicit SeededUniformSource(std::uint32_t seed) : engine_(seed) {}
+    int between(int low, int high) override;
+private:
+    std::mt19937 engine_;
+};
+
+// The selection state: the current slot and the catalogue-order counter.
+class PlaneSelection {
+public:
+    // Saver start: the catalogue order begins again at the lowest enabled slot.
+    void resetSequence() { sequenceCounter_ = 0; }
+
+    // Chooses the next slot among those whose type is enabled, makes it the
+    // current slot and returns it. When no type is enabled (the settings key
+    // could not be read) every type counts as enabled, so planes still fly.
+    int chooseNext(const PlaneTypeFlags& enabled, bool random, UniformSource& source);
+
+    // The slot last chosen (0 before the first choice).
+    int currentSlot() const { return currentSlot_; }
+    // Signed 16 bits, wrapping from 32767 to -32768 in catalogue order.
+    int16_t sequenceCounter() const { return sequenceCounter_; }
+    void setSequenceCounter(int16_t value) { sequenceCounter_ = value; }
+
+private:
+    int nextInOrder(const PlaneTypeFlags& enabled);
+    static int nextAtRandom(const PlaneTypeFlags& enabled, UniformSource& source);
+
+    int currentSlot_ = 0;
+    int16_t sequenceCounter_ = 0;
+};

@@ -1,0 +1,238 @@
+// The flight arithmetic: start places, start heights, the end of a flight and
+// the pause between planes.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+
+#include "saver/catalogue.h"
+#include "saver/flight.h"
+
+namespace {
+
+// Gives a chosen number and remembers the range it was asked for.
+class FixedSource : public UniformSource {
+public:
+    explicit FixedSource(int value) : value_(value) {}
+    int between(int low, int high) override
+    {
+        askedLow = low;
+        askedHigh = high;
+        ++calls;
+        return value_;
+    }
+    int askedLow = -1, askedHigh = -1, calls = 0;
+private:
+    int value_;
+};
+
+const PlaneSlotEntry& slotRow(int number) { return catalogueTable.at(number - 1); }
+
+TEST(FirstPlanePlacement, ClimbingSlot4StartsBelowTheMiddleLeftOfTheScreen)
+{
+    const PlaneSlotEntry& slot4 = slotRow(4);
+    ASSERT_EQ(slot4.direction, enterLeft);
+    ASSERT_EQ(slot4.verticalStep, -4);
+    EXPECT_EQ(firstPlaneStartX(slot4.direction, 1024), -1094);
+    EXPECT_EQ(firstPlaneStartY(slot4.verticalStep, 768), 384 + 120);
+    EXPECT_EQ(firstPlaneStartY(slot4.verticalStep, 1080), 540 + 120);
+}
+
+TEST(FirstPlanePlacement, HalfScreenHeightRoundsHalvesToEven)
+{
+    EXPECT_EQ(halfRoundedToEven(1024), 512);
+    EXPECT_EQ(halfRoundedToEven(1025), 512);   // 512.5
+    EXPECT_EQ(halfRoundedToEven(1027), 514);   // 513.5
+    EXPECT_EQ(halfRoundedToEven(1), 0);        // 0.5
+    EXPECT_EQ(halfRoundedToEven(3), 2);        // 1.5
+    EXPECT_EQ(halfRoundedToEven(0), 0);
+    EXPECT_EQ(halfRoundedToEven(-3), -2);      // -1.5
+    EXPECT_EQ(halfRoundedToEven(-5), -2);      // -2.5
+    // A descending plane starts above the middle, a level one on it.
+    EXPECT_EQ(firstPlaneStartY(2, 1025), 512 - 60);
+    EXPECT_EQ(firstPlaneStartY(0, 1027), 514);
+}
+
+TEST(FirstPlanePlacement, RightToLeftFirstPlaneStartsAtTheEdgeLaterOnesFurtherOut)
+{
+    EXPECT_EQ(firstPlaneStartX(enterRight, 1024), 1024);
+    EXPECT_EQ(laterPlaneStartX(enterRight, 1024), 1024 + 1094);
+    EXPECT_EQ(firstPlaneStartX(enterRight, 1920), 1920);
+    EXPECT_EQ(laterPlaneStartX(enterRight, 1920), 1920 + 1094);
+    EXPECT_EQ(laterPlaneStartX(enterLeft, 1920), -1094);
+    EXPECT_EQ(startOffset, 1094);
+}
+
+TEST(FirstPlanePlacement, PlacingSetsStepsAndRectangles)
+{
+    FlightState flight;
+    flight.drawn = {1, 2, 3, 4};
+    flight.save = {5, 6, 7, 8};
+    placePlane(flight, -1094, 504, 15, -4);
+    EXPECT_EQ(flight.x, -1094);
+    EXPECT_EQ(flight.y, 504);
+    EXPECT_EQ(flight.horizontalStep, 15);
+    EXPECT_EQ(flight.verticalStep, -4);
+    EXPECT_EQ(flight.drawn, (FlightRect{-1094, 504, -1094 + 577, 504 + 365}));
+    EXPECT_EQ(flight.sprite, (FlightRect{0, 0, 577, 365}));
+    EXPECT_EQ(flight.save, (FlightRect{0, 0, 577, 365}));
+
+    movePlane(flight);
+    EXPECT_EQ(flight.x, -1079);
+    EXPECT_EQ(flight.y, 500);
+    EXPECT_EQ(flight.drawn, (FlightRect{-1079, 500, -1079 + 577, 500 + 365}));
+    EXPECT_EQ(flight.sprite, (FlightRect{0, 0, 577, 365}));
+}
+
+TEST(RandomStartY, DescendingPlaneBelowTheMiddleStartsAtTheTop)
+{
+    const int16_t descending = slotRow(5).verticalStep;
+    ASSERT_GT(descending, 0);
+    FixedSource lower(600);
+    EXPECT_EQ(randomStartY(descending, 1000, lower), 0);
+    EXPECT_EQ(lower.askedLow, 0);
+    EXPECT_EQ(lower.askedHigh, 999);
+    EXPECT_EQ(lower.calls, 1);
+    FixedSource bottomRow(999);
+    EXPECT_EQ(randomStartY(descending, 1000, bottomRow), 0);
+    // Exactly the middle is not below it; above it stays.
+    FixedSource middle(500);
+    EXPECT_EQ(randomStartY(descending, 1000, middle), 500);
+    FixedSource upper(17);
+    EXPECT_EQ(randomStartY(descending, 1000, upper), 17);
+    // Odd height: the middle is 3.5, so row 4 is below it and row 3 above.
+    FixedSource row4(4), row3(3);
+    EXPECT_EQ(randomStartY(descending, 7, row4), 0);
+    EXPECT_EQ(randomStartY(descending, 7, row3), 3);
+}
+
+TEST(RandomStartY, ClimbingPlaneAboveTheMiddleStartsBelowTheBottom)
+{
+    const int16_t climbing = slotRow(4).verticalStep;
+    ASSERT_LT(climbing, 0);
+    FixedSource upper(499);
+    EXPECT_EQ(randomStartY(climbing, 1000, upper), 1000);
+    FixedSource top(0);
+    EXPECT_EQ(randomStartY(climbing, 1000, top), 1000);
+    FixedSource middle(500);
+    EXPECT_EQ(randomStartY(climbing, 1000, middle), 500);
+    FixedSource lower(800);
+    EXPECT_EQ(randomStartY(climbing, 1000, lower), 800);
+    FixedSource row3(3), row4(4);
+    EXPECT_EQ(randomStartY(climbing, 7, row3), 7);
+    EXPECT_EQ(randomStartY(climbing, 7, row4), 4);
+}
+
+TEST(RandomStartY, LevelPlaneStartsAtAnyRow)
+{
+    for (int slot : {2, 18}) {
+        const int16_t level = slotRow(slot).verticalStep;
+        ASSERT_EQ(level, 0) << "slot " << slot;
+        for (int row : {0, 1, 383, 384, 385, 767}) {
+            FixedSource source(row);
+            EXPECT_EQ(randomStartY(level, 768, source), row) << "slot " << slot << ", row " << row;
+            EXPECT_EQ(source.askedHigh, 767);
+        }
+    }
+}
+
+TEST(RandomStartY, RealSourceStaysOnTheScreen)
+{
+    SeededUniformSource source(12345);
+    for (int i = 0; i < 500; ++i) {
+        const int32_t level = randomStartY(0, 768, source);
+        EXPECT_GE(level, 0);
+        EXPECT_LT(level, 768);
+        const int32_t descending = randomStartY(2, 768, source);
+        EXPECT_TRUE(descending == 0 || (descending > 0 && descending <= 384)) << descending;
+        const int32_t climbing = randomStartY(-3, 768, source);
+        EXPECT_TRUE(climbing == 768 || (climbing >= 384 && climbing < 768)) << climbing;
+    }
+}
+
+TEST(EndOfFlight, TestsOnA1024PixelScreen)
+{
+    EXPECT_FALSE(planeFinished(enterLeft, 1024, 1024));
+    EXPECT_TRUE(planeFinished(enterLeft, 1025, 1024));
+    EXPECT_FALSE(planeFinished(enterLeft, -1094, 1024));
+    EXPECT_FALSE(planeFinished(enterRight, -1024, 1024));
+    EXPECT_TRUE(planeFinished(enterRight, -1025, 1024));
+    // A right-to-left plane long past the visible edge still flies.
+    EXPECT_FALSE(planeFinished(enterRight, -577, 1024));
+    EXPECT_FALSE(planeFinished(enterRight, 1024 + 1094, 1024));
+}
+
+// Ticks a plane from its later start until it is finished; returns the ticks.
+int ticksUntilFinished(int slotNumber, int32_t screenWidth, int32_t& finalX)
+{
+    const PlaneSlotEntry& slot = slotRow(slotNumber);
+    FlightState flight;
+    placePlane(flight, laterPlaneStartX(slot.direction, screenWidth), 0, slot.horizontalStep, slot.verticalStep);
+    int ticks = 0;
+    do {
+        movePlane(flight);
+        ++ticks;
+    } while (!planeFinished(slot.direction, flight.x, screenWidth) && ticks < 100000);
+    finalX = flight.x;
+    return ticks;
+}
+
+TEST(EndOfFlight, FlightsEndOnTheFirstTickPastTheLimit)
+{
+    int32_t x = 0;
+    // Slot 1 moves 22 pixels a tick from -1094: 97 ticks reach 1040, the first x > 1024.
+    EXPECT_EQ(ticksUntilFinished(1, 1024, x), 97);
+    EXPECT_EQ(x, 1040);
+    // Slot 5 moves -14 a tick from 2118: 225 ticks reach -1032, the first x < -1024.
+    EXPECT_EQ(ticksUntilFinished(5, 1024, x), 225);
+    EXPECT_EQ(x, -1032);
+    for (int slot = 1; slot <= slotCount; ++slot) {
+        ticksUntilFinished(slot, 1024, x);
+        if (slotRow(slot).direction == enterLeft)
+            EXPECT_GT(x, 1024) << "slot " << slot;
+        else
+            EXPECT_LT(x, -1024) << "slot " << slot;
+    }
+}
+
+TEST(PauseInterval, DelaySecondsLess999Milliseconds)
+{
+    EXPECT_EQ(pauseInterval(1), 1u);
+    EXPECT_EQ(pauseInterval(4), 3001u);
+    EXPECT_EQ(pauseInterval(300), 299001u);
+}
+
+TEST(PauseInterval, DelayBelowOneGivesTheShortestPause)
+{
+    EXPECT_EQ(pauseInterval(0), 1u);
+    EXPECT_EQ(pauseInterval(-1), 1u);
+    EXPECT_EQ(pauseInterval(std::numeric_limits<int32_t>::min()), 1u);
+}
+
+TEST(PauseInterval, HugeDelayIsHeldAtTheLongestTimerInterval)
+{
+    EXPECT_EQ(pauseInterval(2147483), 2147482001u);
+    EXPECT_EQ(pauseInterval(2147484), 2147483001u);
+    EXPECT_EQ(pauseInterval(2147485), longestTimerInterval);
+    EXPECT_EQ(pauseInterval(std::numeric_limits<int32_t>::max()), longestTimerInterval);
+}
+
+TEST(FlyingInterval, LeftTimerFiveRightTimerTwentyFive)
+{
+    EXPECT_EQ(flyingInterval(enterLeft), 5u);
+    EXPECT_EQ(flyingInterval(enterRight), 25u);
+}
+
+TEST(RepaintRectangle, UnionCoversBothAndIgnoresEmpty)
+{
+    const FlightRect erased{100, 200, 677, 565};
+    const FlightRect drawn{122, 199, 699, 564};
+    EXPECT_EQ(unionRect(erased, drawn), (FlightRect{100, 199, 699, 565}));
+    EXPECT_EQ(unionRect(drawn, erased), unionRect(erased, drawn));
+    EXPECT_EQ(unionRect(FlightRect{}, drawn), drawn);
+    EXPECT_EQ(unionRect(erased, FlightRect{5, 5, 5, 9}), erased);
+    EXPECT_EQ(unionRect(FlightRect{-1094, 0, -517, 365}, FlightRect{-1072, -1, -495, 364}),
+              (FlightRect{-1094, -1, -495, 365}));
+}
+
+}  // namespace

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <exception>
 #include <functional>
+#include <stdexcept>
 #include <string>
 
 class Application {
@@ -21,6 +22,15 @@ public:
     const std::string& title() const { return title_; }
 
     void setMessageHook(MessageHook hook) { hook_ = std::move(hook); }
+
+    // The main form's window (set by Form for its main form): the default
+    // owner of the error box.
+    // Set on a top-level window whose keyboard works like a dialog box's (Tab,
+    // arrows, Enter, Esc): the loop passes its messages to IsDialogMessageA.
+    static constexpr const char* dialogNavigationProperty = "SkyvaneDialogNavigation";
+
+    void setMainWindow(HWND window) { mainWindow_ = window; }
+    HWND mainWindow() const { return mainWindow_; }
 
     // Runs the loop until the main window is destroyed (it posts WM_QUIT).
     void run();
@@ -47,6 +57,7 @@ public:
 
 private:
     HINSTANCE instance_ = nullptr;
+    HWND mainWindow_ = nullptr;
     std::string title_;
     MessageHook hook_;
 };

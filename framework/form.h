@@ -21,6 +21,7 @@ public:
         HICON icon = nullptr;
         HWND owner = nullptr;
         bool isMainForm = false;   // its destruction ends the message loop
+        bool dialogNavigation = false;   // Tab, arrows, Enter and Esc as in a dialog box
     };
 
     virtual ~Form();

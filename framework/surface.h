@@ -64,12 +64,15 @@ public:
 private:
     void ensureBitmap();
     void dropPicture();
+    // Makes the bitmap (null for an empty one) the surface's picture.
+    void adoptBitmap(HBITMAP bitmap, int width, int height);
     int width_, height_;
     RasterMode mode_ = RasterMode::Copy;
     HDC dc_ = nullptr;
     HBITMAP bitmap_ = nullptr;
     HGDIOBJ originalBitmap_ = nullptr;
     int bitmapWidth_ = 0, bitmapHeight_ = 0;
+    bool hasBitmap_ = false;   // also true for an empty (0 x 0) bitmap
     std::unique_ptr<JpegImage> jpeg_;
     std::function<void()> onChange_;
 };

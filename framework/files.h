@@ -1,0 +1,18 @@
+// Whole-file reading and crash-safe writing for the program's data files.
+#pragma once
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+// Reads the whole file. It is opened with others allowed to read it but not
+// to write it meanwhile. A missing file, or one that cannot be opened for
+// reading, throws EFOpenError ("Cannot open file <path>"); a read that fails
+// part-way throws EReadError.
+std::vector<uint8_t> readWholeFile(const std::string& path);
+
+// Writes the bytes as the file's new contents. They go to a temporary file in
+// the same directory first, which then replaces the file in one step, so a
+// failure never leaves a half-written file or destroys the existing one.
+// Any failure throws EFCreateError ("Cannot create file <path>").
+void writeFileSafely(const std::string& path, std::span<const uint8_t> bytes);

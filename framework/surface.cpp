@@ -1,0 +1,333 @@
+#include "framework/surface.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "framework/exceptions.h"
+#include "framework/files.h"
+#include "framework/paths.h"
+#include "framework/scoped.h"
+#include "imaging/bitmap_file.h"
+
+namespace {
+// A BITMAPINFO with room for a full colour table or the three channel masks.
+struct BitmapInfo {
+    BITMAPINFOHEADER header{};
+    RGBQUAD colours[256]{};
+    BITMAPINFO* get() { return reinterpret_cast<BITMAPINFO*>(this); }
+};
+
+RGBQUAD toRgbQuad(uint32_t colour)
+{
+    RGBQUAD quad{};
+    quad.rgbBlue = static_cast<BYTE>(colour & 0xFF);
+    quad.rgbGreen = static_cast<BYTE>((colour >> 8) & 0xFF);
+    quad.rgbRed = static_cast<BYTE>((colour >> 16) & 0xFF);
+    return quad;
+}
+
+uint32_t fromRgbQuad(const RGBQUAD& quad)
+{
+    return (uint32_t(quad.rgbRed) << 16) | (uint32_t(quad.rgbGreen) << 8) | quad.rgbBlue;
+}
+
+BitmapInfo describe(const Picture& picture)
+{
+    BitmapInfo info;
+    BITMAPINFOHEADER& header = info.header;
+    header.biSize = sizeof(BITMAPINFOHEADER);
+    header.biWidth = picture.width;
+    header.biHeight = picture.height;   // positive: rows bottom-up, as Picture keeps them
+    header.biPlanes = 1;
+    header.biBitCount = static_cast<WORD>(picture.bitsPerPixel);
+    header.biCompression = BI_RGB;
+    if (picture.bitsPerPixel <= 8) {
+        const std::size_t entries = std::size_t(1) << picture.bitsPerPixel;
+        if (picture.palette.empty()) {
+            // No colour table given: a grey ramp keeps the pixels meaningful.
+            for (std::size_t i = 0; i < entries; ++i) {
+                const uint32_t level = uint32_t(i * 255 / (entries - 1));
+                info.colours[i] = toRgbQuad(level * 0x010101u);
+            }
+            header.biClrUsed = static_cast<DWORD>(entries);
+        } else {
+            const std::size_t count = std::min(picture.palette.size(), entries);
+            for (std::size_t i = 0; i < count; ++i)
+                info.colours[i] = toRgbQuad(picture.palette[i]);
+            header.biClrUsed = static_cast<DWORD>(count);
+        }
+    } else if ((picture.bitsPerPixel == 16 || picture.bitsPerPixel == 32)
+               && (picture.redMask | picture.greenMask | picture.blueMask) != 0) {
+        header.biCompression = BI_BITFIELDS;
+        const uint32_t masks[3] = {picture.redMask, picture.greenMask, picture.blueMask};
+        std::memcpy(info.colours, masks, sizeof masks);
+    }
+    return info;
+}
+
+void checkResource(bool created)
+{
+    if (!created)
+        throw Exception("Out of system resources");
+}
+}
+
+SceneSurface::SceneSurface(int fixedWidth, int fixedHeight) : width_(fixedWidth), height_(fixedHeight) {}
+
+SceneSurface::~SceneSurface()
+{
+    dropPicture();
+    if (dc_)
+        DeleteDC(dc_);
+}
+
+bool SceneSurface::hasBitmap() const
+{
+    return hasBitmap_;
+}
+
+int SceneSurface::pictureWidth() const
+{
+    return bitmapWidth_;
+}
+
+int SceneSurface::pictureHeight() const
+{
+    return bitmapHeight_;
+}
+
+HDC SceneSurface::canvas()
+{
+    ensureBitmap();
+    return dc_;
+}
+
+void SceneSurface::dropPicture()
+{
+    if (dc_ && originalBitmap_) {
+        SelectObject(dc_, originalBitmap_);
+        originalBitmap_ = nullptr;
+    }
+    if (bitmap_) {
+        DeleteObject(bitmap_);
+        bitmap_ = nullptr;
+    }
+    bitmapWidth_ = bitmapHeight_ = 0;
+    hasBitmap_ = false;
+    jpeg_.reset();
+}
+
+void SceneSurface::adoptBitmap(HBITMAP bitmap, int width, int height)
+{
+    if (!dc_) {
+        dc_ = CreateCompatibleDC(nullptr);
+        if (!dc_) {
+            if (bitmap)
+                DeleteObject(bitmap);
+            checkResource(false);
+        }
+    }
+    dropPicture();
+    if (bitmap)
+        originalBitmap_ = SelectObject(dc_, bitmap);
+    bitmap_ = bitmap;
+    bitmapWidth_ = bitmap ? width : 0;
+    bitmapHeight_ = bitmap ? height : 0;
+    hasBitmap_ = true;
+}
+
+void SceneSurface::ensureBitmap()
+{
+    if (hasBitmap_)
+        return;
+    if (jpeg_)
+        throw Exception("Can only modify an image if it contains a bitmap");
+    HBITMAP bitmap = nullptr;
+    if (width_ > 0 && height_ > 0) {
+        // The display's own format, so showing it later needs no conversion.
+        ScopedGetDC screen(nullptr);
+        bitmap = CreateCompatibleBitmap(screen, width_, height_);
+        checkResource(bitmap != nullptr);
+    }
+    adoptBitmap(bitmap, width_, height_);
+    if (bitmap)
+        PatBlt(dc_, 0, 0, width_, height_, WHITENESS);
+}
+
+void SceneSurface::assignBitmap(const Picture& picture)
+{
+    if (picture.empty()) {
+        adoptBitmap(nullptr, 0, 0);
+        changed();
+        return;
+    }
+    BitmapInfo info = describe(picture);
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, info.get(), DIB_RGB_COLORS, &bits, nullptr, 0);
+    checkResource(bitmap != nullptr && bits != nullptr);
+    const std::size_t size = picture.stride() * static_cast<std::size_t>(picture.height);
+    std::memcpy(bits, picture.bits.data(), std::min(size, picture.bits.size()));
+    // The new bitmap is complete before the old picture goes: the picture
+    // given may belong to this surface's own JPEG.
+    adoptBitmap(bitmap, picture.width, picture.height);
+    changed();
+}
+
+void SceneSurface::loadFromFile(const std::string& path)
+{
+    const std::string extension = lowerCaseExtension(path);
+    if (extension == ".bmp") {
+        const Picture picture = readBitmapFile(readWholeFile(path));
+        assignBitmap(picture);
+    } else if (extension == ".jpg") {
+        auto jpeg = std::make_unique<JpegImage>(readWholeFile(path));
+        dropPicture();
+        jpeg_ = std::move(jpeg);
+        changed();
+    } else {
+        throw Exception("Unknown picture file extension (" + extension + ")");
+    }
+}
+
+void SceneSurface::saveToFile(const std::string& path)
+{
+    if (jpeg_)
+        throw Exception("Cannot save a JPEG picture as " + path);
+    if (!hasBitmap_)
+        return;   // no picture, nothing to write
+    const std::vector<uint8_t> bytes = writeBitmapFile(toPicture());
+    writeFileSafely(path, bytes);
+}
+
+Picture SceneSurface::toPicture()
+{
+    Picture picture;
+    if (!bitmap_)
+        return picture;
+
+    DIBSECTION section{};
+    if (GetObjectA(bitmap_, sizeof section, &section) == sizeof section && section.dsBm.bmBits) {
+        GdiFlush();
+        const BITMAPINFOHEADER& header = section.dsBmih;
+        picture.width = header.biWidth;
+        picture.height = std::abs(header.biHeight);
+        picture.bitsPerPixel = header.biBitCount;
+        if (picture.bitsPerPixel <= 8) {
+            RGBQUAD table[256];
+            const UINT count = GetDIBColorTable(dc_, 0, 256, table);
+            for (UINT i = 0; i < count; ++i)
+                picture.palette.push_back(fromRgbQuad(table[i]));
+        }
+        if (header.biCompression == BI_BITFIELDS) {
+            picture.redMask = section.dsBitfields[0];
+            picture.greenMask = section.dsBitfields[1];
+            picture.blueMask = section.dsBitfields[2];
+        }
+        const std::size_t stride = picture.stride();
+        picture.bits.resize(stride * picture.height);
+        const auto* source = static_cast<const uint8_t*>(section.dsBm.bmBits);
+        for (int row = 0; row < picture.height; ++row) {
+            // Picture keeps rows bottom-up; a top-down section is turned over.
+            const int sourceRow = header.biHeight > 0 ? row : picture.height - 1 - row;
+            std::memcpy(picture.bits.data() + row * stride, source + sourceRow * stride, stride);
+        }
+        return picture;
+    }
+
+    // A display-format bitmap: ask GDI for its pixels at its own depth.
+    BITMAP bitmap{};
+    if (!GetObjectA(bitmap_, sizeof bitmap, &bitmap))
+        return picture;
+    picture.width = bitmap.bmWidth;
+    picture.height = bitmap.bmHeight;
+    picture.bitsPerPixel = bitmap.bmBitsPixel * bitmap.bmPlanes;
+    BitmapInfo info;
+    info.header.biSize = sizeof(BITMAPINFOHEADER);
+    info.header.biWidth = picture.width;
+    info.header.biHeight = picture.height;
+    info.header.biPlanes = 1;
+    info.header.biBitCount = static_cast<WORD>(picture.bitsPerPixel);
+    info.header.biCompression = picture.bitsPerPixel == 16 ? BI_BITFIELDS : BI_RGB;
+    picture.bits.resize(picture.stride() * picture.height);
+
+    // GetDIBits wants the bitmap out of every device context.
+    SelectObject(dc_, originalBitmap_);
+    {
+        ScopedGetDC screen(nullptr);
+        GetDIBits(screen, bitmap_, 0, picture.height, picture.bits.data(), info.get(), DIB_RGB_COLORS);
+    }
+    SelectObject(dc_, bitmap_);
+
+    if (picture.bitsPerPixel <= 8) {
+        const std::size_t entries = std::size_t(1) << picture.bitsPerPixel;
+        for (std::size_t i = 0; i < entries; ++i)
+            picture.palette.push_back(fromRgbQuad(info.colours[i]));
+    } else if (picture.bitsPerPixel == 16) {
+        uint32_t masks[3];
+        std::memcpy(masks, info.colours, sizeof masks);
+        picture.redMask = masks[0];
+        picture.greenMask = masks[1];
+        picture.blueMask = masks[2];
+    }
+    return picture;
+}
+
+void rasterCopy(SceneSurface& destination, const RECT& dstRect, SceneSurface& source, const RECT& srcRect)
+{
+    HDC target = destination.canvas();
+    HDC origin = source.canvas();
+    const DWORD rop = static_cast<DWORD>(destination.rasterMode());
+
+    // 64-bit arithmetic: rectangles far off the screen must not overflow.
+    const int64_t dstWidth = int64_t(dstRect.right) - dstRect.left;
+    const int64_t dstHeight = int64_t(dstRect.bottom) - dstRect.top;
+    const int64_t srcWidth = int64_t(srcRect.right) - srcRect.left;
+    const int64_t srcHeight = int64_t(srcRect.bottom) - srcRect.top;
+    if (dstWidth <= 0 || dstHeight <= 0 || srcWidth <= 0 || srcHeight <= 0)
+        return;
+    const int64_t targetWidth = destination.pictureWidth(), targetHeight = destination.pictureHeight();
+    const int64_t originWidth = source.pictureWidth(), originHeight = source.pictureHeight();
+
+    if (dstWidth == srcWidth && dstHeight == srcHeight) {
+        // Written: destination pixels inside the destination's bitmap whose
+        // source pixel lies inside the source's bitmap; the rest stays as it was.
+        const int64_t offsetX = int64_t(srcRect.left) - dstRect.left;
+        const int64_t offsetY = int64_t(srcRect.top) - dstRect.top;
+        const int64_t left = std::max({int64_t(dstRect.left), int64_t(0), -offsetX});
+        const int64_t top = std::max({int64_t(dstRect.top), int64_t(0), -offsetY});
+        const int64_t right = std::min({int64_t(dstRect.right), targetWidth, originWidth - offsetX});
+        const int64_t bottom = std::min({int64_t(dstRect.bottom), targetHeight, originHeight - offsetY});
+        if (right <= left || bottom <= top)
+            return;
+        BitBlt(target, int(left), int(top), int(right - left), int(bottom - top), origin,
+               int(left + offsetX), int(top + offsetY), rop);
+    } else {
+        // Scaled: only the part of the source inside its bitmap is drawn, onto
+        // the matching part of the destination rectangle; GDI clips the
+        // destination at its bitmap's edges.
+        const int64_t clipLeft = std::max<int64_t>(srcRect.left, 0);
+        const int64_t clipTop = std::max<int64_t>(srcRect.top, 0);
+        const int64_t clipRight = std::min<int64_t>(srcRect.right, originWidth);
+        const int64_t clipBottom = std::min<int64_t>(srcRect.bottom, originHeight);
+        if (clipRight <= clipLeft || clipBottom <= clipTop)
+            return;
+        const auto mapX = [&](int64_t x) { return dstRect.left + (x - srcRect.left) * dstWidth / srcWidth; };
+        const auto mapY = [&](int64_t y) { return dstRect.top + (y - srcRect.top) * dstHeight / srcHeight; };
+        const int64_t left = mapX(clipLeft), right = mapX(clipRight);
+        const int64_t top = mapY(clipTop), bottom = mapY(clipBottom);
+        if (right <= left || bottom <= top || right <= 0 || bottom <= 0 || left >= targetWidth
+            || top >= targetHeight)
+            return;
+        SetStretchBltMode(target, COLORONCOLOR);
+        StretchBlt(target, int(left), int(top), int(right - left), int(bottom - top), origin,
+                   int(clipLeft), int(clipTop), int(clipRight - clipLeft), int(clipBottom - clipTop), rop);
+    }
+    destination.changed();
+}
+
+const Picture& convertJpegToBitmap(JpegImage& jpeg)
+{
+    return jpeg.bitmap();
+}

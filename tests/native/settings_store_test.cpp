@@ -1,0 +1,470 @@
+// The settings store's decisions, run on a registry key held in memory.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "framework/exceptions.h"
+#include "settings/settings_logic.h"
+
+namespace {
+
+// A registry in memory with the semantics of the Win32 layer: values have a
+// type and bytes; a read fails for a missing value or more than 4 bytes and
+// rejects a type other than REG_DWORD. Opens and writes can be made to fail.
+class MemoryKey : public KeyAccess {
+public:
+    enum class Type { Dword, String };
+    struct Value {
+        Type type;
+        std::vector<uint8_t> bytes;
+    };
+    using Values = std::map<std::string, Value>;
+
+    std::map<std::string, Values> keys;
+    bool refuseOpen = false;              // e.g. no right to full access
+    std::optional<std::string> failWriteOf;
+    std::vector<std::string> writes;      // names in the order written
+    bool isOpen = false;
+    int closes = 0;
+
+    bool keyExists(const std::string& path) override { return !refuseOpen && keys.count(path); }
+    bool openKey(const std::string& path, bool canCreate) override
+    {
+        if (refuseOpen || (!canCreate && !keys.count(path)))
+            return false;
+        open_ = &keys[path];
+        isOpen = true;
+        return true;
+    }
+    bool valueExists(const std::string& name) override { return open_->count(name) != 0; }
+    int32_t readInteger(const std::string& name) override
+    {
+        auto found = open_->find(name);
+        if (found == open_->end() || found->second.bytes.size() > 4)
+            throw ERegistryException("Failed to get data for '" + name + "'");
+        if (found->second.type != Type::Dword)
+            throw ERegistryException("Invalid data type for '" + name + "'");
+        uint32_t bits = 0;
+        for (std::size_t i = 0; i < found->second.bytes.size(); ++i)
+            bits |= uint32_t{found->second.bytes[i]} << (8 * i);
+        return static_cast<int32_t>(bits);
+    }
+    void writeInteger(const std::string& name, int32_t value) override
+    {
+        if (failWriteOf == name)
+            throw ERegistryException("Failed to set data for '" + name + "'");
+        (*open_)[name] = dword(value);
+        writes.push_back(name);
+    }
+    void closeKey() override
+    {
+        isOpen = false;
+        ++closes;
+    }
+
+    static Value dword(int32_t value)
+    {
+        const auto bits = static_cast<uint32_t>(value);
+        return {Type::Dword, {uint8_t(bits), uint8_t(bits >> 8), uint8_t(bits >> 16), uint8_t(bits >> 24)}};
+    }
+    static Value string(const std::string& text)
+    {
+        std::vector<uint8_t> bytes(text.begin(), text.end());
+        bytes.push_back(0);
+        return {Type::String, bytes};
+    }
+
+    Values& settingsKey() { return keys[settingsKeyPath]; }
+    std::optional<int32_t> stored(const std::string& name)
+    {
+        Values& values = settingsKey();
+        if (!values.count(name))
+            return std::nullopt;
+        return readStored(values.at(name));
+    }
+
+private:
+    static int32_t readStored(const Value& value)
+    {
+        uint32_t bits = 0;
+        for (std::size_t i = 0; i < value.bytes.size(); ++i)
+            bits |= uint32_t{value.bytes[i]} << (8 * i);
+        return static_cast<int32_t>(bits);
+    }
+    Values* open_ = nullptr;
+};
+
+struct RecordingDisplay : DelayDisplay {
+    std::vector<std::string> calls;
+    void setScrollPosition(int position) override { calls.push_back("scroll " + std::to_string(position)); }
+    void setLabelText(const std::string& text) override { calls.push_back("label " + text); }
+};
+
+const std::vector<std::string> writeOrder{"F16", "F15", "Awac", "U2", "B52", "SR71", "Wing",
+                                          "F117", "B2", "F22", "Other", "Delay", "Random", "Fake"};
+const std::vector<std::string> typeNames(writeOrder.begin(), writeOrder.begin() + 11);
+
+std::vector<bool> typeFlags(const SaverSettings& s)
+{
+    return {s.F16, s.F15, s.Awac, s.U2, s.B52, s.SR71, s.Wing, s.F117, s.B2, s.F22, s.Other};
+}
+const std::vector<bool> allTypes(11, true);
+const std::vector<bool> noTypes(11, false);
+
+template <class Error, class Action>
+std::string messageOf(Action action)
+{
+    try {
+        action();
+    } catch (const Error& error) {
+        return error.what();
+    }
+    return "(nothing thrown)";
+}
+
+// What the dialog shows after a load, unchanged on close.
+DialogChoices choicesShowing(const SaverSettings& s, const std::string& label)
+{
+    DialogChoices c;
+    c.F16 = s.F16; c.F15 = s.F15; c.Awac = s.Awac; c.U2 = s.U2; c.B52 = s.B52; c.SR71 = s.SR71;
+    c.Wing = s.Wing; c.F117 = s.F117; c.B2 = s.B2; c.F22 = s.F22; c.Other = s.Other;
+    c.label1Text = label;
+    c.radorderChecked = !s.Random;
+    c.raddesktopChecked = !s.Fake;
+    return c;
+}
+
+}  // namespace
+
+TEST(FirstRun, SaverStartWithoutKeyWritesTheFourteenFirstRunValuesInOrder)
+{
+    MemoryKey key;
+    ensureDefaultSettings(key);
+    EXPECT_EQ(key.writes, writeOrder);
+    for (const std::string& type : typeNames)
+        EXPECT_EQ(key.stored(type), 1) << type;
+    EXPECT_EQ(key.stored("Delay"), 3);
+    EXPECT_EQ(key.stored("Random"), 1);
+    EXPECT_EQ(key.stored("Fake"), 0);
+    EXPECT_FALSE(key.isOpen);
+
+    SaverSettings settings;
+    loadSettings(key, settings, true, nullptr);
+    EXPECT_EQ(typeFlags(settings), allTypes);
+    EXPECT_EQ(settings.Delay, 3);
+    EXPECT_TRUE(settings.Random);
+    EXPECT_FALSE(settings.Fake);
+}
+
+TEST(FirstRun, AnExistingKeyIsLeftAloneEvenWithoutValues)
+{
+    MemoryKey key;
+    key.settingsKey();
+    ensureDefaultSettings(key);
+    EXPECT_TRUE(key.writes.empty());
+
+    // Empty key: every type, a 4-second pause, catalogue order, live desktop.
+    SaverSettings settings;
+    loadSettings(key, settings, true, nullptr);
+    EXPECT_EQ(typeFlags(settings), allTypes);
+    EXPECT_EQ(settings.Delay, 4);
+    EXPECT_FALSE(settings.Random);
+    EXPECT_FALSE(settings.Fake);
+}
+
+TEST(FirstRun, DialogFirstCreatesTheKeyEmptyAndItsCloseWritesAllFourteen)
+{
+    MemoryKey key;
+    SaverSettings settings;
+    RecordingDisplay display;
+    loadSettings(key, settings, false, &display);
+    EXPECT_TRUE(key.keys.count(settingsKeyPath));
+    EXPECT_TRUE(key.settingsKey().empty());
+    EXPECT_EQ(display.calls, (std::vector<std::string>{"scroll 4", "label 4"}));
+
+    saveSettings(key, choicesShowing(settings, "4"));
+    EXPECT_EQ(key.writes, writeOrder);
+    EXPECT_EQ(key.stored("Delay"), 4);
+    EXPECT_EQ(key.stored("Random"), 0);
+    EXPECT_EQ(key.stored("Fake"), 0);
+    for (const std::string& type : typeNames)
+        EXPECT_EQ(key.stored(type), 1) << type;
+
+    // A later saver start finds the key and writes nothing of its own.
+    key.writes.clear();
+    ensureDefaultSettings(key);
+    EXPECT_TRUE(key.writes.empty());
+}
+
+TEST(KeyCannotBeOpened, NothingIsWrittenReadOrReported)
+{
+    MemoryKey key;
+    key.refuseOpen = true;
+    EXPECT_NO_THROW(ensureDefaultSettings(key));
+
+    SaverSettings settings;
+    settings.F16 = settings.Random = settings.Fake = true;
+    settings.Delay = 0;
+    RecordingDisplay display;
+    EXPECT_NO_THROW(loadSettings(key, settings, false, &display));
+    EXPECT_EQ(typeFlags(settings), noTypes);
+    EXPECT_FALSE(settings.Random);
+    EXPECT_FALSE(settings.Fake);
+    EXPECT_EQ(settings.Delay, 0);
+    EXPECT_TRUE(display.calls.empty());
+
+    DialogChoices choices;
+    choices.label1Text = "Label1";   // would not convert, but nothing is written at all
+    EXPECT_NO_THROW(saveSettings(key, choices));
+    EXPECT_TRUE(key.writes.empty());
+    EXPECT_TRUE(key.keys.empty());
+}
+
+TEST(KeyCannotBeOpened, DelayKeepsTheNumberAnEarlierLoadGaveIt)
+{
+    MemoryKey key;
+    key.refuseOpen = true;
+    SaverSettings settings;
+    settings.Delay = 17;
+    loadSettings(key, settings, true, nullptr);
+    EXPECT_EQ(settings.Delay, 17);
+}
+
+TEST(Load, AnyNonZeroNumberIsTrueAndTheRecordHoldsOneOrZero)
+{
+    MemoryKey key;
+    key.settingsKey()["F16"] = MemoryKey::dword(5);
+    key.settingsKey()["SR71"] = MemoryKey::dword(-1);
+    key.settingsKey()["F15"] = MemoryKey::dword(0);
+    key.settingsKey()["Random"] = MemoryKey::dword(256);
+    SaverSettings settings;
+    loadSettings(key, settings, true, nullptr);
+    EXPECT_TRUE(settings.F16);
+    EXPECT_TRUE(settings.SR71);
+    EXPECT_FALSE(settings.F15);
+    EXPECT_TRUE(settings.Random);
+    EXPECT_EQ(*reinterpret_cast<const unsigned char*>(&settings.F16), 1);
+
+    // The dialog shows F16 checked, and its close stores 1.
+    saveSettings(key, choicesShowing(settings, "4"));
+    EXPECT_EQ(key.stored("F16"), 1);
+}
+
+TEST(Load, MissingValuesTakeTheirAssumedValuesNotTheFirstRunOnes)
+{
+    MemoryKey key;
+    key.settingsKey()["F16"] = MemoryKey::dword(0);
+    key.settingsKey()["Fake"] = MemoryKey::dword(1);
+    SaverSettings settings;
+    settings.Random = true;
+    loadSettings(key, settings, true, nullptr);
+    EXPECT_FALSE(settings.F16);
+    EXPECT_TRUE(settings.Other);
+    EXPECT_EQ(settings.Delay, 4);
+    EXPECT_FALSE(settings.Random) << "a missing Random reads false although the first run writes true";
+    EXPECT_TRUE(settings.Fake);
+
+    // Closed without change, the dialog stores the assumed values.
+    saveSettings(key, choicesShowing(settings, std::to_string(settings.Delay)));
+    EXPECT_EQ(key.stored("F16"), 0);
+    EXPECT_EQ(key.stored("Awac"), 1);
+    EXPECT_EQ(key.stored("Delay"), 4);
+    EXPECT_EQ(key.stored("Random"), 0);
+    EXPECT_EQ(key.stored("Fake"), 1);
+}
+
+TEST(Load, DelayOutsideTheDialogsRangeSurvivesLoadAndSave)
+{
+    for (int32_t delay : {0, 500, -3}) {
+        MemoryKey key;
+        key.settingsKey()["Delay"] = MemoryKey::dword(delay);
+        SaverSettings settings;
+        RecordingDisplay display;
+        loadSettings(key, settings, false, &display);
+        EXPECT_EQ(settings.Delay, delay);
+        // Scroll bar first (it limits the position), then the label with the stored number.
+        const std::string text = std::to_string(delay);
+        EXPECT_EQ(display.calls, (std::vector<std::string>{"scroll " + text, "label " + text}));
+        saveSettings(key, choicesShowing(settings, text));
+        EXPECT_EQ(key.stored("Delay"), delay);
+    }
+}
+
+TEST(Load, TheSaverVariantTouchesNoControl)
+{
+    MemoryKey key;
+    key.settingsKey()["Delay"] = MemoryKey::dword(9);
+    SaverSettings settings;
+    RecordingDisplay display;
+    loadSettings(key, settings, true, &display);
+    EXPECT_EQ(settings.Delay, 9);
+    EXPECT_TRUE(display.calls.empty());
+    EXPECT_FALSE(key.isOpen);
+}
+
+TEST(LoadFailure, AShortStringF16IsTheWrongTypeAndStopsTheLoad)
+{
+    MemoryKey key;
+    for (const std::string& name : writeOrder)
+        key.settingsKey()[name] = MemoryKey::dword(1);
+    key.settingsKey()["F16"] = MemoryKey::string("1");
+    SaverSettings settings;
+    settings.Delay = 12;
+    EXPECT_EQ(messageOf<ERegistryException>([&] { loadSettings(key, settings, true, nullptr); }),
+              "Invalid data type for 'F16'");
+    EXPECT_EQ(typeFlags(settings), noTypes);
+    EXPECT_FALSE(settings.Random);
+    EXPECT_FALSE(settings.Fake);
+    EXPECT_EQ(settings.Delay, 12);
+}
+
+TEST(LoadFailure, ALongStringF16CannotBeRead)
+{
+    MemoryKey key;
+    key.settingsKey()["F16"] = MemoryKey::string("enabled");
+    SaverSettings settings;
+    EXPECT_EQ(messageOf<ERegistryException>([&] { loadSettings(key, settings, true, nullptr); }),
+              "Failed to get data for 'F16'");
+    EXPECT_EQ(typeFlags(settings), noTypes);
+    EXPECT_EQ(settings.Delay, 0);
+}
+
+TEST(LoadFailure, ValuesBeforeTheFailingOneKeepTheirReadings)
+{
+    // Read order: F16, SR71, F15, Awac, ... so Awac failing leaves three read.
+    MemoryKey key;
+    key.settingsKey()["Awac"] = MemoryKey::string("x");
+    SaverSettings settings;
+    RecordingDisplay display;
+    EXPECT_THROW(loadSettings(key, settings, false, &display), ERegistryException);
+    EXPECT_TRUE(settings.F16);
+    EXPECT_TRUE(settings.SR71);
+    EXPECT_TRUE(settings.F15);
+    EXPECT_FALSE(settings.Awac);
+    EXPECT_FALSE(settings.U2);
+    EXPECT_FALSE(settings.Other);
+    EXPECT_TRUE(display.calls.empty()) << "the dialog's delay controls are set only after Delay is read";
+}
+
+TEST(LoadFailure, AFailingFakeLeavesTheDelayAlreadyShown)
+{
+    MemoryKey key;
+    key.settingsKey()["Delay"] = MemoryKey::dword(30);
+    key.settingsKey()["Random"] = MemoryKey::dword(1);
+    key.settingsKey()["Fake"] = MemoryKey::string("no");
+    SaverSettings settings;
+    RecordingDisplay display;
+    EXPECT_EQ(messageOf<ERegistryException>([&] { loadSettings(key, settings, false, &display); }),
+              "Invalid data type for 'Fake'");
+    EXPECT_EQ(typeFlags(settings), allTypes);
+    EXPECT_EQ(settings.Delay, 30);
+    EXPECT_TRUE(settings.Random);
+    EXPECT_FALSE(settings.Fake);
+    EXPECT_EQ(display.calls, (std::vector<std::string>{"scroll 30", "label 30"}));
+}
+
+TEST(Save, WritesTheDialogsControlsInOrder)
+{
+    MemoryKey key;
+    DialogChoices choices;
+    choices.F15 = choices.B52 = choices.Other = true;
+    choices.label1Text = "42";
+    choices.radorderChecked = false;    // random order
+    choices.raddesktopChecked = true;   // live desktop
+    saveSettings(key, choices);
+    EXPECT_EQ(key.writes, writeOrder);
+    for (const std::string& type : typeNames) {
+        const bool on = type == "F15" || type == "B52" || type == "Other";
+        EXPECT_EQ(key.stored(type), on ? 1 : 0) << type;
+    }
+    EXPECT_EQ(key.stored("Delay"), 42);
+    EXPECT_EQ(key.stored("Random"), 1);
+    EXPECT_EQ(key.stored("Fake"), 0);
+    EXPECT_FALSE(key.isOpen);
+    EXPECT_EQ(key.closes, 1);
+
+    choices.radorderChecked = true;
+    choices.raddesktopChecked = false;
+    saveSettings(key, choices);
+    EXPECT_EQ(key.stored("Random"), 0);
+    EXPECT_EQ(key.stored("Fake"), 1);
+}
+
+TEST(Save, ALabelThatIsNoNumberFailsAfterTheTypesAreWritten)
+{
+    MemoryKey key;
+    DialogChoices choices;
+    choices.SR71 = true;
+    choices.label1Text = "Label1";
+    EXPECT_EQ(messageOf<EConvertError>([&] { saveSettings(key, choices); }),
+              "'Label1' is not a valid integer value");
+    EXPECT_EQ(key.writes, typeNames);
+    EXPECT_EQ(key.stored("SR71"), 1);
+    EXPECT_FALSE(key.stored("Delay"));
+    EXPECT_FALSE(key.stored("Random"));
+    EXPECT_FALSE(key.stored("Fake"));
+}
+
+TEST(Save, AWriteThatFailsStopsTheSaveAtThatValue)
+{
+    MemoryKey key;
+    key.failWriteOf = "B52";
+    DialogChoices choices;
+    choices.label1Text = "5";
+    EXPECT_EQ(messageOf<ERegistryException>([&] { saveSettings(key, choices); }),
+              "Failed to set data for 'B52'");
+    EXPECT_EQ(key.writes, (std::vector<std::string>{"F16", "F15", "Awac", "U2"}));
+}
+
+TEST(FirstRun, AWriteThatFailsStopsTheFirstRunValuesThere)
+{
+    MemoryKey key;
+    key.failWriteOf = "Delay";
+    EXPECT_EQ(messageOf<ERegistryException>([&] { ensureDefaultSettings(key); }),
+              "Failed to set data for 'Delay'");
+    EXPECT_EQ(key.writes, typeNames);
+}
+
+TEST(AllOthersRule, NoTypeCheckedChecksAllOthers)
+{
+    DialogChoices choices;
+    EXPECT_TRUE(applyAllOthersRule(choices));
+    EXPECT_TRUE(choices.Other);
+    EXPECT_FALSE(choices.F16);
+
+    MemoryKey key;
+    choices.label1Text = "4";
+    saveSettings(key, choices);
+    for (const std::string& type : typeNames)
+        EXPECT_EQ(key.stored(type), type == "Other" ? 1 : 0) << type;
+}
+
+TEST(AllOthersRule, AnyCheckedTypeLeavesTheBoxesAsTheyAre)
+{
+    for (const TypeValue& type : typeWriteOrder) {
+        // Build the choices with exactly this one type checked.
+        SaverSettings only;
+        only.*type.flag = true;
+        DialogChoices choices = choicesShowing(only, "4");
+        const DialogChoices before = choices;
+        EXPECT_FALSE(applyAllOthersRule(choices)) << type.name;
+        EXPECT_EQ(choices.Other, before.Other) << type.name;
+    }
+}
+
+TEST(Schema, ReadAndWriteOrdersNameEveryTypeOnceAndMatchTheRecord)
+{
+    // The two tables must cover the same 11 record fields under the same names.
+    std::map<std::string, bool SaverSettings::*> written, read;
+    for (const TypeValue& t : typeWriteOrder)
+        written[t.name] = t.flag;
+    for (const TypeValue& t : typeReadOrder)
+        read[t.name] = t.flag;
+    EXPECT_EQ(written.size(), 11u);
+    EXPECT_EQ(written, read);
+    for (std::size_t i = 0; i < typeWriteOrder.size(); ++i)
+        EXPECT_EQ(typeWriteOrder[i].name, typeNames[i]);
+}

@@ -5,11 +5,18 @@
 #include <cstdint>
 #include <vector>
 
+// The largest picture the readers accept, in pixels (8192 x 8192): a hostile
+// file can never make them allocate more than this picture needs (at most
+// 256 MB at 32 bits per pixel), and every size computed from it fits 32 bits.
+inline constexpr uint64_t maxPicturePixels = uint64_t{1} << 26;
+
 struct Picture {
     int width = 0;
     int height = 0;
     int bitsPerPixel = 24;          // 1, 4, 8, 16, 24 or 32
-    std::vector<uint32_t> palette;  // 0x00RRGGBB, only at 8 bits per pixel or fewer
+    // 0x00RRGGBB, only at 8 bits per pixel or fewer; it may have fewer than
+    // 2^bitsPerPixel entries (a file's colour table with fewer colours).
+    std::vector<uint32_t> palette;
     // Channel masks of a 16- or 32-bit BI_BITFIELDS picture; all 0 means the
     // BI_RGB default (5-5-5 at 16 bits, 8-8-8 at 32 bits).
     uint32_t redMask = 0, greenMask = 0, blueMask = 0;

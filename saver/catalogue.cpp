@@ -1,0 +1,167 @@
+#include "saver/catalogue.h"
+
+#include <stdexcept>
+
+#include "settings/settings.h"
+
+namespace {
+
+struct TypeText {
+    const char* name;
+    const char* caption;
+};
+
+// Indexed by PlaneType.
+constexpr std::array<TypeText, planeTypeCount> typeTexts{{
+    {"F16", "F-16 Jets"},
+    {"SR71", "SR-71 Blackbird"},
+    {"F15", "F-15 Jets"},
+    {"Awac", "AWAC Air Reconnaisance"},
+    {"U2", "U-2 Spy Plane"},
+    {"B52", "B-52 Bomber"},
+    {"Wing", "The Flying Wing"},
+    {"F117", "F-117 Stealth Nighthawk"},
+    {"B2", "B-2 Stealth Bomber"},
+    {"F22", "F-22 Raptor"},
+    {"Other", "All Others"},
+}};
+
+int16_t incrementWrapping(int16_t value)
+{
+    // Signed 16-bit arithmetic: 32767 + 1 wraps to -32768.
+    return static_cast<int16_t>(static_cast<uint16_t>(value) + 1u);
+}
+
+} // namespace
+
+std::string_view planeTypeName(PlaneType type) { return typeTexts.at(static_cast<int>(type)).name; }
+
+std::string_view planeTypeCaption(PlaneType type) { return typeTexts.at(static_cast<int>(type)).caption; }
+
+bool PlaneTypeFlags::any() const
+{
+    for (bool flag : flags_)
+        if (flag)
+            return true;
+    return false;
+}
+
+PlaneTypeFlags PlaneTypeFlags::all()
+{
+    PlaneTypeFlags flags;
+    for (PlaneType type : allPlaneTypes)
+        flags.set(type, true);
+    return flags;
+}
+
+PlaneTypeFlags PlaneTypeFlags::only(PlaneType type)
+{
+    PlaneTypeFlags flags;
+    flags.set(type, true);
+    return flags;
+}
+
+PlaneTypeFlags enabledPlaneTypes(const SaverSettings& settings)
+{
+    PlaneTypeFlags flags;
+    flags.set(PlaneType::F16, settings.F16);
+    flags.set(PlaneType::SR71, settings.SR71);
+    flags.set(PlaneType::F15, settings.F15);
+    flags.set(PlaneType::Awac, settings.Awac);
+    flags.set(PlaneType::U2, settings.U2);
+    flags.set(PlaneType::B52, settings.B52);
+    flags.set(PlaneType::Wing, settings.Wing);
+    flags.set(PlaneType::F117, settings.F117);
+    flags.set(PlaneType::B2, settings.B2);
+    flags.set(PlaneType::F22, settings.F22);
+    flags.set(PlaneType::Other, settings.Other);
+    return flags;
+}
+
+const std::array<PlaneSlotEntry, slotCount> catalogueTable{{
+    {"In1.jpg", "In2.jpg", enterLeft, 22, -1, PlaneType::F16},
+    {"In11.jpg", "In12.jpg", enterLeft, 12, 0, PlaneType::Wing},
+    {"In5.jpg", "In6.jpg", enterLeft, 18, -3, PlaneType::SR71},
+    {"In17.jpg", "In18.jpg", enterLeft, 15, -4, PlaneType::F22},
+    {"In3.jpg", "In4.jpg", enterRight, -14, 2, PlaneType::F16},
+    {"In7.jpg", "In8.jpg", enterLeft, 12, -1, PlaneType::Awac},
+    {"In45.jpg", "In46.jpg", enterLeft, 17, -3, PlaneType::B2},
+    {"In15.jpg", "In16.jpg", enterRight, -14, -1, PlaneType::F22},
+    {"In19.jpg", "In20.jpg", enterRight, -13, -1, PlaneType::Other},
+    {"In33.jpg", "In34.jpg", enterLeft, 10, -1, PlaneType::F117},
+    {"In23.jpg", "In24.jpg", enterLeft, 10, -2, PlaneType::B52},
+    {"In25.jpg", "In26.jpg", enterLeft, 14, -3, PlaneType::F22},
+    {"In43.jpg", "In44.jpg", enterLeft, 24, -1, PlaneType::B2},
+    {"In27.jpg", "In28.jpg", enterRight, -15, -1, PlaneType::F15},
+    {"In31.jpg", "In32.jpg", enterLeft, 15, -1, PlaneType::Other},
+    {"In29.jpg", "In30.jpg", enterRight, -14, 2, PlaneType::Other},
+    {"In37.jpg", "In38.jpg", enterLeft, 15, -1, PlaneType::F22},
+    {"In39.jpg", "In40.jpg", enterRight, -15, 0, PlaneType::U2},
+    {"In41.jpg", "In42.jpg", enterRight, -16, 3, PlaneType::F16},
+    {"In9.jpg", "In10.jpg", enterRight, -16, 1, PlaneType::F16},
+}};
+
+void PlaneCatalogue::build(const std::string& dataPath)
+{
+    for (int i = 0; i < slotCount; ++i) {
+        const PlaneSlotEntry& entry = catalogueTable[i];
+        PlaneSlot& slot = slots_[i];
+        slot.whiteImage = dataPath + entry.whiteImage;
+        slot.blackImage = dataPath + entry.blackImage;
+        slot.direction = entry.direction;
+        slot.horizontalStep = entry.horizontalStep;
+        slot.verticalStep = entry.verticalStep;
+        slot.type = entry.type;
+    }
+    built_ = true;
+}
+
+const PlaneSlot& PlaneCatalogue::slot(int number) const
+{
+    if (!isSlotNumber(number))
+        throw std::out_of_range("no plane slot " + std::to_string(number));
+    return slots_[number - 1];
+}
+
+int SeededUniformSource::between(int low, int high)
+{
+    return std::uniform_int_distribution<int>(low, high)(engine_);
+}
+
+int PlaneSelection::chooseNext(const PlaneTypeFlags& enabled, bool random, UniformSource& source)
+{
+    // With nothing enabled the choice could never end; fly every type instead,
+    // which is what a first run does.
+    const PlaneTypeFlags flying = enabled.any() ? enabled : PlaneTypeFlags::all();
+    currentSlot_ = random ? nextAtRandom(flying, source) : nextInOrder(flying);
+    return currentSlot_;
+}
+
+int PlaneSelection::nextInOrder(const PlaneTypeFlags& enabled)
+{
+    // The counter climbs one step per candidate and is never reset, so after
+    // slot 20 it runs on to 32767, wraps to -32768 and climbs back to 1. None
+    // of the values from 21 round to 0 is a slot: jumping straight to 0 gives
+    // the same slot and the same counter as walking through all of them.
+    for (;;) {
+        sequenceCounter_ = incrementWrapping(sequenceCounter_);
+        if (!isSlotNumber(sequenceCounter_)) {
+            sequenceCounter_ = 0;
+            continue;
+        }
+        if (enabled[catalogueTable[sequenceCounter_ - 1].type])
+            return sequenceCounter_;
+    }
+}
+
+int PlaneSelection::nextAtRandom(const PlaneTypeFlags& enabled, UniformSource& source)
+{
+    // Equally likely among the enabled slots: the same distribution as drawing
+    // from 1 to 20 until an enabled slot comes up, without the redraws.
+    std::array<int, slotCount> candidates{};
+    int count = 0;
+    for (int number = 1; number <= slotCount; ++number)
+        if (enabled[catalogueTable[number - 1].type])
+            candidates[count++] = number;
+    return candidates[source.between(1, count) - 1];
+}

@@ -1,0 +1,49 @@
+// Image containers: the plane images are installed as "In*.sdd" files, each a
+// JPEG stream with three filler bytes put in after its third byte. The saver
+// turns each into a JPEG file beside it at start and deletes those at the end.
+// The byte transform and the naming rule here are pure (no <windows.h>); the
+// file work is in container_files.cpp.
+#pragma once
+#include <cstddef>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+
+inline constexpr std::size_t containerHeadLength = 3;     // copied: the JPEG stream's first bytes
+inline constexpr std::size_t containerFillerLength = 3;   // dropped
+inline constexpr std::size_t containerBlockLength = 2048; // the rest is copied in blocks of this
+
+// Reads up to buffer.size() bytes into buffer and returns how many it read;
+// 0 means the end. Throws on failure.
+using ContainerReader = std::function<std::size_t(std::span<char> buffer)>;
+// Writes the bytes and returns how many it wrote. Throws on failure.
+using ImageWriter = std::function<std::size_t(std::span<const char> bytes)>;
+
+// Streams a container into its decoded image: the first 3 bytes, then,
+// after dropping 3, the rest block by block. One read each for the head and
+// the filler; the copy ends at a read of 0 bytes or at a write that wrote
+// fewer bytes than it was given. Nothing is validated: short or non-JPEG
+// containers decode without complaint. Holds at most one block in memory.
+void transformContainer(const ContainerReader& read, const ImageWriter& write);
+
+// The whole transform over bytes in memory.
+std::string decodeContainerBytes(std::string_view container);
+
+// The decoded image's path: the container's path with the 4 characters that
+// begin at the first "." of its file name removed and ".jpg" appended
+// ("C:\WIN.98\In1.sdd" -> "C:\WIN.98\In1.jpg"). A file name without a "."
+// just gets ".jpg".
+std::string decodedImagePath(std::string_view containerPath);
+
+// The search pattern of the decode pass, in the Windows directory.
+inline constexpr const char* containerPattern = "In*.sdd";
+
+// Win32 (container_files.cpp). Failures throw EInOutError with the system's
+// error code; a container is only ever read.
+//
+// Writes the decoded image of one container, replacing an existing one.
+void decodeImageContainer(const std::string& containerPath);
+// Decodes every "In*.sdd" in the directory that is neither a directory nor
+// hidden nor system, in the order the file system lists them. None is no error.
+void decodeImageContainers(const std::string& directory);

@@ -1,0 +1,271 @@
+// The plane catalogue's table and the choice of the next plane.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "saver/catalogue.h"
+#include "settings/settings.h"
+#include "settings/settings_logic.h"
+
+namespace {
+
+// The number in an image name "In<n>.jpg", or -1.
+int imageNumber(const std::string& name)
+{
+    if (name.size() < 7 || name.rfind("In", 0) != 0 || name.substr(name.size() - 4) != ".jpg")
+        return -1;
+    return std::stoi(name.substr(2, name.size() - 6));
+}
+
+PlaneTypeFlags typesOf(std::initializer_list<PlaneType> types)
+{
+    PlaneTypeFlags flags;
+    for (PlaneType type : types)
+        flags.set(type, true);
+    return flags;
+}
+
+std::vector<int> picks(PlaneSelection& selection, const PlaneTypeFlags& enabled, bool random, int count,
+                       std::uint32_t seed = 1)
+{
+    SeededUniformSource source(seed);
+    std::vector<int> slots;
+    for (int i = 0; i < count; ++i)
+        slots.push_back(selection.chooseNext(enabled, random, source));
+    return slots;
+}
+
+// The catalogue order exactly as described: one counter step per candidate,
+// through every value of the signed 16-bit range.
+int literalNextInOrder(int16_t& counter, const PlaneTypeFlags& enabled)
+{
+    for (;;) {
+        counter = counter == 32767 ? int16_t(-32768) : int16_t(counter + 1);
+        if (counter >= 1 && counter <= 20 && enabled[catalogueTable[counter - 1].type])
+            return counter;
+    }
+}
+
+// Pearson's chi-square of the counts against equal expectations.
+double chiSquare(const std::map<int, int>& counts, int total)
+{
+    const double expected = double(total) / counts.size();
+    double sum = 0;
+    for (const auto& [slot, count] : counts)
+        sum += (count - expected) * (count - expected) / expected;
+    return sum;
+}
+
+} // namespace
+
+TEST(CatalogueTable, ImagePairsAreAnOddWhiteAndTheNextEvenBlack)
+{
+    std::set<int> used;
+    for (int number = 1; number <= slotCount; ++number) {
+        const PlaneSlotEntry& entry = catalogueTable[number - 1];
+        SCOPED_TRACE("slot " + std::to_string(number));
+        const int white = imageNumber(entry.whiteImage);
+        const int black = imageNumber(entry.blackImage);
+        EXPECT_EQ(white % 2, 1) << entry.whiteImage;
+        EXPECT_EQ(black, white + 1) << entry.whiteImage << " / " << entry.blackImage;
+        EXPECT_TRUE(used.insert(white).second) << entry.whiteImage << " used twice";
+        EXPECT_TRUE(used.insert(black).second) << entry.blackImage << " used twice";
+    }
+    std::set<int> unused;
+    for (int n = 1; n <= 46; ++n)
+        if (!used.count(n))
+            unused.insert(n);
+    EXPECT_EQ(unused, (std::set<int>{13, 14, 21, 22, 35, 36}));
+    EXPECT_EQ(*used.rbegin(), 46);
+}
+
+TEST(CatalogueTable, DirectionAgreesWithTheHorizontalStep)
+{
+    for (int number = 1; number <= slotCount; ++number) {
+        const PlaneSlotEntry& entry = catalogueTable[number - 1];
+        SCOPED_TRACE("slot " + std::to_string(number));
+        if (entry.direction == enterLeft)
+            EXPECT_GT(entry.horizontalStep, 0);
+        else if (entry.direction == enterRight)
+            EXPECT_LT(entry.horizontalStep, 0);
+        else
+            ADD_FAILURE() << "direction " << entry.direction;
+    }
+}
+
+TEST(CatalogueTable, EveryTypeHasItsSlots)
+{
+    const std::map<PlaneType, std::vector<int>> slotsByType{
+        {PlaneType::F16, {1, 5, 19, 20}}, {PlaneType::Wing, {2}},        {PlaneType::SR71, {3}},
+        {PlaneType::F22, {4, 8, 12, 17}}, {PlaneType::Awac, {6}},        {PlaneType::B2, {7, 13}},
+        {PlaneType::Other, {9, 15, 16}},  {PlaneType::F117, {10}},       {PlaneType::B52, {11}},
+        {PlaneType::F15, {14}},           {PlaneType::U2, {18}},
+    };
+    std::map<PlaneType, std::vector<int>> actual;
+    for (int number = 1; number <= slotCount; ++number)
+        actual[catalogueTable[number - 1].type].push_back(number);
+    EXPECT_EQ(actual, slotsByType);
+}
+
+TEST(PlaneTypes, EachSettingsFlagEnablesTheTypeOfTheSameName)
+{
+    // The settings store's own table of value names and record fields.
+    for (const TypeValue& value : typeReadOrder) {
+        SCOPED_TRACE(value.name);
+        SaverSettings settings;
+        settings.*value.flag = true;
+        const PlaneTypeFlags flags = enabledPlaneTypes(settings);
+        int enabled = 0;
+        for (PlaneType type : allPlaneTypes) {
+            if (flags[type]) {
+                ++enabled;
+                EXPECT_EQ(planeTypeName(type), value.name);
+            }
+        }
+        EXPECT_EQ(enabled, 1);
+    }
+}
+
+TEST(PlaneCatalogue, BuildsFullPathsUnderTheDataPath)
+{
+    PlaneCatalogue catalogue;
+    EXPECT_FALSE(catalogue.built());
+    catalogue.build("C:\\WIN.98\\");
+    EXPECT_TRUE(catalogue.built());
+    EXPECT_EQ(catalogue.slot(1).whiteImage, "C:\\WIN.98\\In1.jpg");
+    EXPECT_EQ(catalogue.slot(1).blackImage, "C:\\WIN.98\\In2.jpg");
+    const PlaneSlot& last = catalogue.slot(20);
+    EXPECT_EQ(last.whiteImage, "C:\\WIN.98\\In9.jpg");
+    EXPECT_EQ(last.blackImage, "C:\\WIN.98\\In10.jpg");
+    EXPECT_EQ(last.direction, enterRight);
+    EXPECT_EQ(last.horizontalStep, -16);
+    EXPECT_EQ(last.verticalStep, 1);
+    EXPECT_EQ(last.type, PlaneType::F16);
+    EXPECT_THROW(catalogue.slot(0), std::out_of_range);
+    EXPECT_THROW(catalogue.slot(21), std::out_of_range);
+}
+
+TEST(SelectionInOrder, FollowsTheCatalogueCyclically)
+{
+    PlaneSelection selection;
+    EXPECT_EQ(picks(selection, PlaneTypeFlags::all(), false, 21),
+              (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 1}));
+
+    PlaneSelection f16;
+    EXPECT_EQ(picks(f16, PlaneTypeFlags::only(PlaneType::F16), false, 9),
+              (std::vector<int>{1, 5, 19, 20, 1, 5, 19, 20, 1}));
+
+    PlaneSelection b52;
+    EXPECT_EQ(picks(b52, PlaneTypeFlags::only(PlaneType::B52), false, 3), (std::vector<int>{11, 11, 11}));
+    EXPECT_EQ(b52.currentSlot(), 11);
+}
+
+TEST(SelectionInOrder, ResetStartsAgainAtTheLowestEnabledSlot)
+{
+    PlaneSelection selection;
+    const PlaneTypeFlags enabled = typesOf({PlaneType::F22, PlaneType::U2});
+    EXPECT_EQ(picks(selection, enabled, false, 3), (std::vector<int>{4, 8, 12}));
+    selection.resetSequence();
+    EXPECT_EQ(picks(selection, enabled, false, 6), (std::vector<int>{4, 8, 12, 17, 18, 4}));
+}
+
+TEST(SelectionInOrder, TheCounterWrapsPast32767BackToSlot1)
+{
+    for (int start : {20, 21, 1000, 32766, 32767, -32768, -2, -1}) {
+        SCOPED_TRACE("counter " + std::to_string(start));
+        PlaneSelection selection;
+        selection.setSequenceCounter(static_cast<int16_t>(start));
+        EXPECT_EQ(picks(selection, PlaneTypeFlags::all(), false, 2), (std::vector<int>{1, 2}));
+        EXPECT_EQ(selection.sequenceCounter(), 2);
+    }
+    PlaneSelection nearEnd;
+    nearEnd.setSequenceCounter(18);
+    EXPECT_EQ(picks(nearEnd, PlaneTypeFlags::only(PlaneType::F16), false, 3), (std::vector<int>{19, 20, 1}));
+}
+
+TEST(SelectionInOrder, GivesTheSameSlotAndCounterAsSteppingThroughEveryValue)
+{
+    const PlaneTypeFlags flagSets[] = {
+        PlaneTypeFlags::all(), PlaneTypeFlags::only(PlaneType::F16), PlaneTypeFlags::only(PlaneType::B52),
+        PlaneTypeFlags::only(PlaneType::Other), typesOf({PlaneType::Wing, PlaneType::U2})};
+    std::vector<int> starts{-32768, -32767, -20, -1, 32747, 32766, 32767};
+    for (int n = 0; n <= 22; ++n)
+        starts.push_back(n);
+    for (const PlaneTypeFlags& enabled : flagSets) {
+        for (int start : starts) {
+            SCOPED_TRACE("counter " + std::to_string(start));
+            int16_t literalCounter = static_cast<int16_t>(start);
+            PlaneSelection selection;
+            selection.setSequenceCounter(static_cast<int16_t>(start));
+            for (int pick = 0; pick < 3; ++pick) {
+                const int expected = literalNextInOrder(literalCounter, enabled);
+                EXPECT_EQ(picks(selection, enabled, false, 1).front(), expected);
+                EXPECT_EQ(selection.sequenceCounter(), literalCounter);
+            }
+        }
+    }
+}
+
+TEST(SelectionAtRandom, PicksOnlyEnabledSlots)
+{
+    PlaneSelection b52;
+    const std::vector<int> only11(50, 11);
+    EXPECT_EQ(picks(b52, PlaneTypeFlags::only(PlaneType::B52), true, 50), only11);
+    EXPECT_EQ(b52.sequenceCounter(), 0) << "the random order leaves the catalogue counter alone";
+
+    PlaneSelection other;
+    std::set<int> seen;
+    for (int slot : picks(other, PlaneTypeFlags::only(PlaneType::Other), true, 300, 7))
+        seen.insert(slot);
+    EXPECT_EQ(seen, (std::set<int>{9, 15, 16}));
+}
+
+TEST(SelectionAtRandom, EveryEnabledSlotIsEquallyLikely)
+{
+    struct Case {
+        PlaneTypeFlags enabled;
+        int slots;
+        double bound;  // chi-square at p = 0.001 for slots - 1 degrees of freedom
+    };
+    const Case cases[] = {
+        {PlaneTypeFlags::only(PlaneType::Other), 3, 13.82},
+        {typesOf({PlaneType::F16, PlaneType::B2, PlaneType::U2}), 7, 22.46},
+        {PlaneTypeFlags::all(), 20, 43.82},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.slots) + " enabled slots");
+        PlaneSelection selection;
+        const int total = 1000 * c.slots;
+        std::map<int, int> counts;
+        for (int slot : picks(selection, c.enabled, true, total, 20261207))
+            ++counts[slot];
+        ASSERT_EQ(static_cast<int>(counts.size()), c.slots);
+        EXPECT_LT(chiSquare(counts, total), c.bound);
+    }
+}
+
+TEST(SelectionAtRandom, TheSameSlotMayComeTwiceInARow)
+{
+    PlaneSelection selection;
+    const std::vector<int> slots = picks(selection, PlaneTypeFlags::only(PlaneType::F16), true, 200, 3);
+    int repeats = 0;
+    for (std::size_t i = 1; i < slots.size(); ++i)
+        repeats += slots[i] == slots[i - 1];
+    EXPECT_GT(repeats, 10) << "about a quarter of 199 pairs should repeat";
+}
+
+TEST(SelectionWithNothingEnabled, FliesEveryType)
+{
+    PlaneSelection inOrder;
+    EXPECT_EQ(picks(inOrder, PlaneTypeFlags{}, false, 21),
+              (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 1}));
+
+    PlaneSelection atRandom;
+    std::set<int> seen;
+    for (int slot : picks(atRandom, PlaneTypeFlags{}, true, 1000, 11))
+        seen.insert(slot);
+    EXPECT_EQ(seen.size(), 20u);
+}

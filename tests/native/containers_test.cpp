@@ -1,0 +1,164 @@
+// The container byte transform and the decoded image's name.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "saver/containers.h"
+
+namespace {
+
+std::string bytes(std::initializer_list<int> values)
+{
+    std::string result;
+    for (int value : values)
+        result.push_back(static_cast<char>(value));
+    return result;
+}
+
+// A container of the given length whose byte i is (i * 7 + 1) mod 256, and
+// what it must decode to: every byte but those at offsets 3, 4 and 5.
+std::string numberedContainer(std::size_t length)
+{
+    std::string container(length, '\0');
+    for (std::size_t i = 0; i < length; ++i)
+        container[i] = static_cast<char>((i * 7 + 1) % 256);
+    return container;
+}
+
+std::string withoutFiller(const std::string& container)
+{
+    std::string expected;
+    for (std::size_t i = 0; i < container.size(); ++i)
+        if (i < 3 || i >= 6)
+            expected.push_back(container[i]);
+    return expected;
+}
+
+// A file-like container that records every read's requested size and every
+// write's size.
+struct RecordingStreams {
+    std::string container;
+    std::size_t position = 0;
+    std::vector<std::size_t> readsAsked;
+    std::vector<std::size_t> writesGiven;
+    std::string written;
+    std::size_t writeLimit = SIZE_MAX;  // a write gives up after this many bytes in all
+
+    std::size_t read(std::span<char> buffer)
+    {
+        readsAsked.push_back(buffer.size());
+        const std::size_t count = std::min(buffer.size(), container.size() - position);
+        container.copy(buffer.data(), count, position);
+        position += count;
+        return count;
+    }
+    std::size_t write(std::span<const char> data)
+    {
+        writesGiven.push_back(data.size());
+        const std::size_t room = writeLimit - std::min(writeLimit, written.size());
+        const std::size_t count = std::min(room, data.size());
+        written.append(data.data(), count);
+        return count;
+    }
+    void run()
+    {
+        transformContainer([this](std::span<char> b) { return read(b); },
+                           [this](std::span<const char> d) { return write(d); });
+    }
+};
+
+} // namespace
+
+TEST(ContainerTransform, DropsTheThreeFillerBytesAfterTheThirdByte)
+{
+    const std::string container = bytes({0x01, 0x02, 0x03, 0xAA, 0xBB, 0xCC, 0x04, 0x05, 0x06, 0x07});
+    EXPECT_EQ(decodeContainerBytes(container), bytes({0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07}));
+}
+
+TEST(ContainerTransform, ShortContainersDecodeWithoutComplaint)
+{
+    EXPECT_EQ(decodeContainerBytes(bytes({0xFF, 0xD8, 0xFF, 0x11, 0x22, 0x33})), bytes({0xFF, 0xD8, 0xFF}))
+        << "6 bytes give their first 3";
+    EXPECT_EQ(decodeContainerBytes(bytes({0xFF, 0xD8, 0xFF, 0x11})), bytes({0xFF, 0xD8, 0xFF}))
+        << "4 bytes give their first 3";
+    EXPECT_EQ(decodeContainerBytes(bytes({0xFF, 0xD8})), bytes({0xFF, 0xD8})) << "2 bytes are copied whole";
+    EXPECT_EQ(decodeContainerBytes(""), "") << "an empty container gives an empty image";
+    EXPECT_EQ(decodeContainerBytes("not a JPEG at all"), "notJPEG at all") << "nothing is validated";
+}
+
+TEST(ContainerTransform, CopiesTheRestInBlocksOf2048Bytes)
+{
+    struct Case {
+        std::size_t length;
+        std::vector<std::size_t> writes;  // head, then every block
+    };
+    const Case cases[] = {
+        {2054, {3, 2048}},
+        {2055, {3, 2048, 1}},
+        {6 + 3 * 2048 + 17, {3, 2048, 2048, 2048, 17}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("container of " + std::to_string(c.length) + " bytes");
+        RecordingStreams streams;
+        streams.container = numberedContainer(c.length);
+        streams.run();
+        EXPECT_EQ(streams.written, withoutFiller(streams.container));
+        EXPECT_EQ(streams.written.size(), c.length - 3);
+        EXPECT_EQ(streams.writesGiven, c.writes);
+        // Head, filler, the blocks and the read that finds the end; never
+        // more than one block at a time.
+        std::vector<std::size_t> reads{3, 3};
+        reads.insert(reads.end(), c.writes.size(), 2048);
+        EXPECT_EQ(streams.readsAsked, reads);
+    }
+}
+
+TEST(ContainerTransform, StopsAtAWriteThatWritesLessWithoutError)
+{
+    RecordingStreams streams;
+    streams.container = numberedContainer(6 + 2048 * 3);
+    streams.writeLimit = 3 + 100;  // the disk fills up in the first block
+    ASSERT_NO_THROW(streams.run());
+    EXPECT_EQ(streams.written, withoutFiller(streams.container).substr(0, 103));
+    EXPECT_EQ(streams.writesGiven, (std::vector<std::size_t>{3, 2048})) << "no block after the short write";
+}
+
+TEST(ContainerTransform, AFailingReadOrWriteEndsTheDecoding)
+{
+    int writes = 0;
+    EXPECT_THROW(transformContainer([](std::span<char>) -> std::size_t { throw std::runtime_error("read"); },
+                                    [&](std::span<const char> d) { ++writes; return d.size(); }),
+                 std::runtime_error);
+    EXPECT_EQ(writes, 0);
+
+    int reads = 0;
+    EXPECT_THROW(transformContainer(
+                     [&](std::span<char> b) { ++reads; std::fill(b.begin(), b.end(), 'x'); return b.size(); },
+                     [](std::span<const char>) -> std::size_t { throw std::runtime_error("write"); }),
+                 std::runtime_error);
+    EXPECT_EQ(reads, 1) << "the first write failed; nothing more is read";
+}
+
+TEST(DecodedImagePath, ReplacesTheExtensionInTheSameDirectory)
+{
+    EXPECT_EQ(decodedImagePath("C:\\WINDOWS\\In1.sdd"), "C:\\WINDOWS\\In1.jpg");
+    EXPECT_EQ(decodedImagePath("c:\\windows\\IN45.SDD"), "c:\\windows\\IN45.jpg");
+    EXPECT_EQ(decodedImagePath("In5.sdd"), "In5.jpg");
+}
+
+TEST(DecodedImagePath, ADotInTheDirectoryDoesNotCount)
+{
+    EXPECT_EQ(decodedImagePath("C:\\WIN.98\\In1.sdd"), "C:\\WIN.98\\In1.jpg");
+    EXPECT_EQ(decodedImagePath("D:\\a.b\\c.d/In20.sdd"), "D:\\a.b\\c.d/In20.jpg");
+    EXPECT_EQ(decodedImagePath("C:In3.sdd"), "C:In3.jpg");
+}
+
+TEST(DecodedImagePath, RemovesFourCharactersFromTheFirstDotOfTheName)
+{
+    EXPECT_EQ(decodedImagePath("C:\\W\\In1.sddx"), "C:\\W\\In1x.jpg");
+    EXPECT_EQ(decodedImagePath("C:\\W\\In.a.sdd"), "C:\\W\\Indd.jpg");
+    EXPECT_EQ(decodedImagePath("C:\\W\\In1.sd"), "C:\\W\\In1.jpg") << "fewer than 4 characters left";
+    EXPECT_EQ(decodedImagePath("C:\\W.X\\In1"), "C:\\W.X\\In1.jpg") << "a name without a dot";
+}

@@ -1,0 +1,53 @@
+// paintBackground: the scene's first picture, either a copy of the live
+// desktop or the stored fake desktop picture "screen.bmp" from the data path,
+// made once from the stock picture "screen.jpg" when it is missing.
+#include <windows.h>
+
+#include <string>
+
+#include "framework/exceptions.h"
+#include "framework/surface.h"
+#include "saver/saver_window.h"
+#include "settings/settings.h"
+
+namespace {
+
+bool fileExists(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// Decodes the stock picture into the scene and stores it as the fake desktop
+// picture: at its own size, 24 bits per pixel (8 for a greyscale JPEG). The
+// scene keeps the stock picture even when the file cannot be written.
+void makeFakeDesktopFromStock(SceneSurface& scene, SceneSurface& jpegHolder, const std::string& stockPath,
+                              const std::string& picturePath)
+{
+    jpegHolder.loadFromFile(stockPath);   // "Cannot open file <stockPath>" when it is missing
+    JpegImage* stock = jpegHolder.jpeg();
+    if (!stock)
+        throw EInvalidGraphic();
+    scene.assignBitmap(convertJpegToBitmap(*stock));
+    scene.saveToFile(picturePath);
+}
+
+}  // namespace
+
+void TForm1::paintBackground()
+{
+    if (!saverSettings.Fake) {
+        paintLiveDesktop();
+        return;
+    }
+    const std::string picturePath = dataPath_ + "screen.bmp";
+    if (!fileExists(picturePath))
+        makeFakeDesktopFromStock(imdest, Image_Background_Jpeg, dataPath_ + "screen.jpg", picturePath);
+    // Drawn at its own size from the top-left corner, never scaled: a larger
+    // picture is cut at the screen's edges, a smaller one leaves the window's
+    // background colour around it.
+    imdest.loadFromFile(picturePath);
+}
+
+// The live branch, TForm1::paintLiveDesktop (a copy of the screen into the
+// scene), follows here.

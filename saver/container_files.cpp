@@ -55,6 +55,17 @@ private:
     HANDLE handle_;
 };
 
+// Windows refuses write access to a read-only file, but Wine run by root
+// does not: check the attribute first so the file is refused, and kept as it
+// is, the same way everywhere.
+void refuseReadOnly(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        throw EInOutError(ERROR_ACCESS_DENIED);
+}
+
 constexpr DWORD shareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
 // Entries the decode pass leaves alone.
@@ -84,6 +95,7 @@ void decodeImageContainer(const std::string& containerPath)
 {
     // Opened with write access as well, so a read-only container is refused;
     // it is only ever read.
+    refuseReadOnly(containerPath);
     ContainerFile container(CreateFileA(containerPath.c_str(), GENERIC_READ | GENERIC_WRITE, shareReadWrite,
                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 
@@ -93,6 +105,7 @@ void decodeImageContainer(const std::string& containerPath)
     if (lstrcmpiA(imagePath.c_str(), containerPath.c_str()) == 0)
         throw EInOutError(ERROR_ACCESS_DENIED);
 
+    refuseReadOnly(imagePath);
     ContainerFile image(CreateFileA(imagePath.c_str(), GENERIC_READ | GENERIC_WRITE, shareReadWrite, nullptr,
                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 

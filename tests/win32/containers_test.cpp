@@ -1,0 +1,257 @@
+// The decode pass and decodeImageContainer on real files, in a scratch
+// directory under the temporary directory that each test makes and removes.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "framework/exceptions.h"
+#include "saver/containers.h"
+
+namespace {
+
+std::string bytes(std::initializer_list<int> values)
+{
+    std::string result;
+    for (int value : values)
+        result.push_back(static_cast<char>(value));
+    return result;
+}
+
+// A JPEG-like container: FF D8 FF, three filler bytes, then `rest`.
+std::string container(const std::string& rest)
+{
+    return bytes({0xFF, 0xD8, 0xFF, 0x5A, 0x5B, 0x5C}) + rest;
+}
+
+std::string decoded(const std::string& rest)
+{
+    return bytes({0xFF, 0xD8, 0xFF}) + rest;
+}
+
+void writeFile(const std::string& path, const std::string& contents)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << "creating " << path << ": error " << GetLastError();
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr);
+    CloseHandle(file);
+    ASSERT_TRUE(ok && written == contents.size()) << "writing " << path;
+}
+
+bool fileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The file's bytes, or "<missing>".
+std::string readFile(const std::string& path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "<missing>";
+    std::string contents;
+    char block[4096];
+    DWORD got = 0;
+    while (ReadFile(file, block, sizeof block, &got, nullptr) && got > 0)
+        contents.append(block, got);
+    CloseHandle(file);
+    return contents;
+}
+
+void setAttributes(const std::string& path, DWORD attributes)
+{
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), attributes)) << path << ": error " << GetLastError();
+    ASSERT_EQ(GetFileAttributesA(path.c_str()) & attributes, attributes) << path << " did not take the attributes";
+}
+
+void removeTree(const std::string& directory)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            const std::string path = directory + "\\" + name;
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                removeTree(path);
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(directory.c_str());
+}
+
+// The names in the directory, sorted.
+std::vector<std::string> listing(const std::string& directory)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        const std::string name = found.cFileName;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class ContainerFiles : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char temp[MAX_PATH];
+        ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
+        static int serial = 0;
+        root_ = std::string(temp) + "skyvane-containers-" + std::to_string(GetCurrentProcessId()) + "-" +
+                std::to_string(++serial);
+        ASSERT_TRUE(CreateDirectoryA(root_.c_str(), nullptr)) << root_;
+        dir_ = root_ + "\\WINDOWS";
+        ASSERT_TRUE(CreateDirectoryA(dir_.c_str(), nullptr)) << dir_;
+    }
+    void TearDown() override { removeTree(root_); }
+
+    std::string at(const std::string& name) const { return dir_ + "\\" + name; }
+
+    // Expects the call to fail with the runtime's I/O error of that code and text.
+    template <class Call>
+    void expectIoError(Call call, int code, const std::string& text)
+    {
+        try {
+            call();
+            ADD_FAILURE() << "no error; expected \"" << text << "\"";
+        } catch (const EInOutError& error) {
+            EXPECT_EQ(error.errorCode(), code);
+            EXPECT_STREQ(error.what(), text.c_str());
+        }
+    }
+
+    std::string root_;
+    std::string dir_;
+};
+
+} // namespace
+
+TEST_F(ContainerFiles, EveryContainerGetsItsImageBesideItAndStaysUnchanged)
+{
+    const std::string example = bytes({0x01, 0x02, 0x03, 0xAA, 0xBB, 0xCC, 0x04, 0x05, 0x06, 0x07});
+    std::string large;
+    for (int i = 0; i < 5000; ++i)
+        large.push_back(static_cast<char>(i * 13));
+    writeFile(at("In1.sdd"), example);
+    writeFile(at("In2.sdd"), container(large));
+    writeFile(at("In45.sdd"), bytes({0xFF, 0xD8}));
+    writeFile(at("In46.sdd"), "");
+    writeFile(at("screen.jpg"), "not a container");
+
+    ASSERT_NO_THROW(decodeImageContainers(dir_));
+
+    EXPECT_EQ(readFile(at("In1.jpg")), bytes({0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07}));
+    EXPECT_EQ(readFile(at("In2.jpg")), decoded(large));
+    EXPECT_EQ(readFile(at("In45.jpg")), bytes({0xFF, 0xD8}));
+    EXPECT_EQ(readFile(at("In46.jpg")), "");
+    EXPECT_EQ(readFile(at("In1.sdd")), example);
+    EXPECT_EQ(readFile(at("In2.sdd")), container(large));
+    EXPECT_EQ(listing(dir_), (std::vector<std::string>{"In1.jpg", "In1.sdd", "In2.jpg", "In2.sdd", "In45.jpg",
+                                                       "In45.sdd", "In46.jpg", "In46.sdd", "screen.jpg"}));
+}
+
+TEST_F(ContainerFiles, AnExistingImageIsReplaced)
+{
+    writeFile(at("In5.sdd"), container("new"));
+    writeFile(at("In5.jpg"), std::string(10000, 'o'));
+    ASSERT_NO_THROW(decodeImageContainers(dir_));
+    EXPECT_EQ(readFile(at("In5.jpg")), decoded("new"));
+}
+
+TEST_F(ContainerFiles, HiddenSystemAndDirectoryEntriesAreSkipped)
+{
+    writeFile(at("In1.sdd"), container("plain"));
+    writeFile(at("In3.sdd"), container("hidden"));
+    setAttributes(at("In3.sdd"), FILE_ATTRIBUTE_HIDDEN);
+    writeFile(at("In7.sdd"), container("system"));
+    setAttributes(at("In7.sdd"), FILE_ATTRIBUTE_SYSTEM);
+    writeFile(at("In9.sdd"), container("archive"));
+    setAttributes(at("In9.sdd"), FILE_ATTRIBUTE_ARCHIVE);
+    ASSERT_TRUE(CreateDirectoryA(at("In11.sdd").c_str(), nullptr));
+
+    ASSERT_NO_THROW(decodeImageContainers(dir_));
+
+    EXPECT_EQ(readFile(at("In1.jpg")), decoded("plain"));
+    EXPECT_EQ(readFile(at("In9.jpg")), decoded("archive"));
+    EXPECT_FALSE(fileExists(at("In3.jpg"))) << "a hidden container was decoded";
+    EXPECT_FALSE(fileExists(at("In7.jpg"))) << "a system container was decoded";
+    EXPECT_FALSE(fileExists(at("In11.jpg"))) << "a directory was decoded";
+}
+
+TEST_F(ContainerFiles, NoContainersIsNoError)
+{
+    writeFile(at("In1.jpg"), "left from an earlier run");
+    ASSERT_NO_THROW(decodeImageContainers(dir_));
+    EXPECT_EQ(listing(dir_), (std::vector<std::string>{"In1.jpg"}));
+    ASSERT_NO_THROW(decodeImageContainers(root_ + "\\missing")) << "a directory that is not there";
+}
+
+TEST_F(ContainerFiles, ADotInTheDirectoryNameKeepsTheImagesBesideTheirContainers)
+{
+    const std::string win98 = root_ + "\\WIN.98";
+    ASSERT_TRUE(CreateDirectoryA(win98.c_str(), nullptr));
+    writeFile(win98 + "\\In1.sdd", container("one"));
+    writeFile(win98 + "\\In20.sdd", container("twenty"));
+
+    ASSERT_NO_THROW(decodeImageContainers(win98));
+
+    EXPECT_EQ(readFile(win98 + "\\In1.jpg"), decoded("one"));
+    EXPECT_EQ(readFile(win98 + "\\In20.jpg"), decoded("twenty"));
+    EXPECT_EQ(listing(win98), (std::vector<std::string>{"In1.jpg", "In1.sdd", "In20.jpg", "In20.sdd"}));
+    EXPECT_EQ(listing(root_), (std::vector<std::string>{"WIN.98", "WINDOWS"}));
+}
+
+TEST_F(ContainerFiles, AReadOnlyContainerIsRefusedAndLeftAsItWas)
+{
+    writeFile(at("In1.sdd"), container("locked"));
+    setAttributes(at("In1.sdd"), FILE_ATTRIBUTE_READONLY);
+
+    expectIoError([&] { decodeImageContainers(dir_); }, 5, "File access denied");
+
+    EXPECT_EQ(readFile(at("In1.sdd")), container("locked"));
+    EXPECT_TRUE(GetFileAttributesA(at("In1.sdd").c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(fileExists(at("In1.jpg")));
+}
+
+TEST_F(ContainerFiles, AReadOnlyImageCannotBeReplaced)
+{
+    writeFile(at("In5.sdd"), container("new"));
+    writeFile(at("In5.jpg"), "old image");
+    setAttributes(at("In5.jpg"), FILE_ATTRIBUTE_READONLY);
+
+    expectIoError([&] { decodeImageContainer(at("In5.sdd")); }, 5, "File access denied");
+
+    EXPECT_EQ(readFile(at("In5.jpg")), "old image");
+    EXPECT_EQ(readFile(at("In5.sdd")), container("new"));
+}
+
+TEST_F(ContainerFiles, AMissingContainerIsFileNotFound)
+{
+    expectIoError([&] { decodeImageContainer(at("In99.sdd")); }, 2, "File not found");
+    EXPECT_FALSE(fileExists(at("In99.jpg")));
+}
+
+TEST_F(ContainerFiles, AContainerNamedLikeItsOwnImageIsNotEmptied)
+{
+    writeFile(at("In1.jpg"), container("keep"));
+    expectIoError([&] { decodeImageContainer(at("In1.jpg")); }, 5, "File access denied");
+    EXPECT_EQ(readFile(at("In1.jpg")), container("keep"));
+}

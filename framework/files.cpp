@@ -85,3 +85,12 @@ void writeFileSafely(const std::string& path, std::span<const uint8_t> bytes)
         throw EFCreateError(path);
     }
 }
+
+std::string systemDirectory()
+{
+    char buffer[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryA(buffer, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return {};
+    return std::string(buffer, length);
+}

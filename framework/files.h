@@ -16,3 +16,7 @@ std::vector<uint8_t> readWholeFile(const std::string& path);
 // failure never leaves a half-written file or destroys the existing one.
 // Any failure throws EFCreateError ("Cannot create file <path>").
 void writeFileSafely(const std::string& path, std::span<const uint8_t> bytes);
+
+// The system directory as the operating system reports it (a buffer of 260
+// characters); empty when the call fails.
+std::string systemDirectory();

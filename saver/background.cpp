@@ -6,6 +6,7 @@
 #include <string>
 
 #include "framework/exceptions.h"
+#include "framework/scoped.h"
 #include "framework/surface.h"
 #include "saver/saver_window.h"
 #include "settings/settings.h"
@@ -49,5 +50,12 @@ void TForm1::paintBackground()
     imdest.loadFromFile(picturePath);
 }
 
-// The live branch, TForm1::paintLiveDesktop (a copy of the screen into the
-// scene), follows here.
+void TForm1::paintLiveDesktop()
+{
+    // The scene has no picture yet: its first use gives it a white bitmap of
+    // the screen's size in the display's format, which the copy then fills.
+    ScopedGetDC screen(GetDesktopWindow());
+    HDC scene = imdest.canvas();
+    BitBlt(scene, 0, 0, imdest.width(), imdest.height(), screen, 0, 0, SRCCOPY);
+    imdest.changed();
+}

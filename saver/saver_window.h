@@ -47,9 +47,14 @@ protected:
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    void installInputWatch();
+    void sceneChanged();
+    bool sceneCoversWindow() const;
     void onPaint();
+    void eraseBackground(HDC dc);
 
     void paintBackground();
+    void paintLiveDesktop();
 
     void buildCatalogue();
     void selectNextPlane();

@@ -1,0 +1,64 @@
+// Entry point: keeps a single saver on the screen and dispatches on the
+// command line's first argument.
+#include <windows.h>
+
+#include "app/password_change.h"
+#include "app/switches.h"
+#include "framework/application.h"
+#include "saver/saver_window.h"
+
+namespace {
+constexpr const char* applicationTitle = "Skyvane!";
+
+void startApplication(HINSTANCE instance)
+{
+    Application& application = Application::instance();
+    application.initialize(instance);
+    application.setTitle(applicationTitle);
+}
+
+void runSaver(HINSTANCE instance)
+{
+    startApplication(instance);
+    TForm1 saver;
+    saver.createAndShow();
+    Application::instance().run();
+}
+
+void runSettingsDialog(HINSTANCE instance)
+{
+    startApplication(instance);
+    // The settings dialog (TForm2) is created here as the main form.
+}
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    // A running saver window carries exactly this class name and title;
+    // while it is on the screen every new start ends at once.
+    HWND runningSaver = FindWindowA("TForm1", "quillon7");
+    if (runningSaver)
+        return 0;
+
+    const auto argument = firstArgument(GetCommandLineA());
+    if (!argument)
+        return 0;
+
+    Application::instance().guarded([&] {
+        switch (modeForSwitch(*argument)) {
+        case SaverMode::Saver:
+            runSaver(instance);
+            break;
+        case SaverMode::Configure:
+            runSettingsDialog(instance);
+            break;
+        case SaverMode::ChangePassword:
+            // The owner is the probe's result, which is always null here.
+            changeScreenSaverPassword(runningSaver);
+            break;
+        case SaverMode::None:
+            break;
+        }
+    });
+    return 0;
+}

@@ -1,0 +1,8 @@
+// Resource identifiers of skyvane.scr.
+#pragma once
+
+// The program's icon (the lowest icon id, so the shell shows it for the file).
+#define IDI_SKYVANE 1
+
+// String 1 is the name the Display Properties list shows for a screen saver.
+#define IDS_SAVER_NAME 1

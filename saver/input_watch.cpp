@@ -1,0 +1,111 @@
+// TForm1's input watch: the application-wide hook that ends the saver on a
+// key or mouse button (after the Windows 9x password check), and endSaver.
+#include "saver/saver_window.h"
+
+#include <memory>
+
+#include "framework/files.h"
+#include "framework/paths.h"
+#include "framework/scoped.h"
+#include "saver/input_watch_logic.h"
+#include "settings/registry.h"
+#include "settings/windows_directory.h"
+
+namespace {
+using VerifyScreenSavePwdEntry = BOOL(WINAPI*)(HWND owner);
+
+// The system calls of the input watch, for one ending message.
+class SaverInputSystem : public InputWatchSystem {
+public:
+    SaverInputSystem(HWND saverWindow, std::function<void()> endSaver)
+        : saverWindow_(saverWindow), endSaver_(std::move(endSaver))
+    {
+    }
+
+    bool isWindowsNT() override { return ::isWindowsNT(); }
+
+    bool openDesktopKey() override
+    {
+        desktopKey_ = std::make_unique<RegistryKey>(HKEY_CURRENT_USER);
+        return desktopKey_->openKey("Control Panel\\desktop", false);
+    }
+    int32_t readUsePassword() override { return desktopKey_->readInteger("ScreenSaveUsePassword"); }
+    void closeDesktopKey() override { desktopKey_.reset(); }
+
+    void showCursor(bool show) override { ShowCursor(show ? TRUE : FALSE); }
+
+    bool loadPasswordProvider() override
+    {
+        const std::string path = joinPath(systemDirectory(), "PASSWORD.CPL");
+        provider_ = std::make_unique<ScopedLibrary>(path.c_str());
+        return static_cast<bool>(*provider_);
+    }
+    bool hasVerifyEntry() override { return provider_ && provider_->entry("VerifyScreenSavePwd"); }
+    bool verifyPassword() override
+    {
+        auto verify = reinterpret_cast<VerifyScreenSavePwdEntry>(
+            reinterpret_cast<void*>(provider_->entry("VerifyScreenSavePwd")));
+        return verify(saverWindow_) != FALSE;
+    }
+    void unloadPasswordProvider() override { provider_.reset(); }
+
+    void endSaver() override { endSaver_(); }
+
+private:
+    HWND saverWindow_;
+    std::function<void()> endSaver_;
+    std::unique_ptr<RegistryKey> desktopKey_;
+    std::unique_ptr<ScopedLibrary> provider_;
+};
+
+// Deletes the decoded plane images "In*.jpg" of the directory; a file that
+// cannot be deleted stays and the search goes on.
+void deleteDecodedImages(const std::string& directory)
+{
+    WIN32_FIND_DATAA found{};
+    const std::string pattern = joinPath(directory, "In*.jpg");
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (isDeletableImageEntry(found.dwFileAttributes))
+            DeleteFileA(joinPath(directory, found.cFileName).c_str());
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+}
+
+bool isWindowsNT()
+{
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = 148;   // sizeof(OSVERSIONINFOA)
+    if (!GetVersionExA(&version))
+        return false;
+    return version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+void TForm1::deactivate(const MSG& message)
+{
+    if (inputWatchBusy || !isEndingMessage(message.message))
+        return;
+    SaverInputSystem system(handle(), [this] { endSaver(); });
+    watchInput(message.message, inputWatchBusy, system);
+}
+
+void TForm1::passwordCheck()
+{
+    SaverInputSystem system(handle(), [this] { endSaver(); });
+    checkPasswordAndEnd(system);
+}
+
+void TForm1::endSaver()
+{
+    Timer_Left.setEnabled(false);
+    Timer_Right.setEnabled(false);
+    BOOL previousState = FALSE;
+    SystemParametersInfoA(SPI_SCREENSAVERRUNNING, FALSE, &previousState, 0);
+    ShowCursor(TRUE);
+    deleteDecodedImages(windowsDirectory());
+    // Never refused; the main window's close ends the message loop.
+    close();
+}

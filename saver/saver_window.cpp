@@ -1,0 +1,158 @@
+// TForm1: the saver window's creation, its start-up sequence and its repaint.
+#include "saver/saver_window.h"
+
+#include "framework/application.h"
+#include "framework/scoped.h"
+#include "settings/settings.h"
+#include "settings/windows_directory.h"
+
+namespace {
+constexpr UINT_PTR timerLeftId = 1;
+constexpr UINT_PTR timerRightId = 2;
+
+int screenWidth()
+{
+    return GetSystemMetrics(SM_CXSCREEN);
+}
+
+int screenHeight()
+{
+    return GetSystemMetrics(SM_CYSCREEN);
+}
+
+class ScopedPaint {
+public:
+    explicit ScopedPaint(HWND window) : window_(window) { BeginPaint(window_, &paint_); }
+    ~ScopedPaint() { EndPaint(window_, &paint_); }
+    ScopedPaint(const ScopedPaint&) = delete;
+    ScopedPaint& operator=(const ScopedPaint&) = delete;
+    HDC dc() const { return paint_.hdc; }
+private:
+    HWND window_;
+    PAINTSTRUCT paint_{};
+};
+}
+
+bool inputWatchBusy = false;
+
+TForm1::TForm1()
+    : Timer_Left(nullptr, timerLeftId, leftTimerInterval, [this] { Timer_LeftTimer(); }),
+      Timer_Right(nullptr, timerRightId, rightTimerInterval, [this] { Timer_RightTimer(); })
+{
+}
+
+void TForm1::createAndShow()
+{
+    Design design;
+    design.className = "TForm1";
+    design.caption = "quillon7";   // with the class name, the key of the single-instance probe
+    design.style = WS_POPUP | WS_MAXIMIZE;
+    design.left = 0;
+    design.top = 0;
+    design.width = screenWidth();
+    design.height = screenHeight();
+    design.background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    design.isMainForm = true;
+    create(design);
+    // Shown only now, so the live desktop copy made by FormCreate does not
+    // contain the saver's own window.
+    show(SW_SHOWMAXIMIZED);
+    SetForegroundWindow(handle());
+}
+
+void TForm1::createControls()
+{
+    // Top-most from its creation on, without being moved, sized or activated.
+    SetWindowPos(handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    registerTimer(Timer_Left);
+    registerTimer(Timer_Right);
+    imdest.setOnChange([this] { sceneChanged(); });
+}
+
+void TForm1::FormCreate()
+{
+    // The window will cover the screen with the cursor hidden: whatever fails
+    // before step 10, the input watch is installed all the same, so a key or a
+    // mouse button still ends the saver once the error box is closed.
+    bool inputWatchInstalled = false;
+    try {
+        ShowCursor(FALSE);   // step 1
+        // step 2: reset the plane selection's sequence counter (added with H5a)
+        BOOL previousState = FALSE;   // step 3: the system is told a screen saver runs
+        SystemParametersInfoA(SPI_SCREENSAVERRUNNING, TRUE, &previousState, 0);
+        ensureDefaultSettings();   // step 4
+        loadSettings(true);   // step 5, the saver variant
+        inputWatchBusy = false;   // step 6
+        dataPath_ = windowsDirectory() + "\\";   // step 7: every data file lives here
+        // step 8: decode the image containers (added with H5a)
+        // step 9: build the catalogue (added with H5a)
+        installInputWatch();   // step 10
+        inputWatchInstalled = true;
+    } catch (...) {
+        if (!inputWatchInstalled)
+            installInputWatch();
+        throw;
+    }
+
+    // step 11: the window covers the screen
+    SetWindowPos(handle(), nullptr, 0, 0, screenWidth(), screenHeight(), SWP_NOZORDER | SWP_NOACTIVATE);
+    // step 12: the scene's fixed size is the screen's
+    imdest.setWidth(screenWidth());
+    imdest.setHeight(screenHeight());
+    paintBackground();   // step 13
+    // step 14: selectNextPlane (added with H5a)
+    // step 15: start the first plane (added with H5b)
+}
+
+void TForm1::installInputWatch()
+{
+    Application::instance().setMessageHook([this](const MSG& message) { deactivate(message); });
+}
+
+LRESULT TForm1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_PAINT:
+        onPaint();
+        return 0;
+    case WM_ERASEBKGND:
+        eraseBackground(reinterpret_cast<HDC>(wParam));
+        return 1;
+    }
+    return defaultHandling(message, wParam, lParam);
+}
+
+bool TForm1::sceneCoversWindow() const
+{
+    RECT client{};
+    GetClientRect(handle(), &client);
+    return imdest.pictureWidth() >= client.right && imdest.pictureHeight() >= client.bottom;
+}
+
+void TForm1::sceneChanged()
+{
+    // The whole window is marked; the marks of one tick merge into one repaint.
+    // The background is painted first only where the scene does not reach.
+    if (handle())
+        InvalidateRect(handle(), nullptr, sceneCoversWindow() ? FALSE : TRUE);
+}
+
+void TForm1::onPaint()
+{
+    ScopedPaint paint(handle());
+    // Without a picture (a start-up cut short) only the background shows.
+    if (!imdest.hasBitmap() || imdest.pictureWidth() <= 0 || imdest.pictureHeight() <= 0)
+        return;
+    BitBlt(paint.dc(), 0, 0, imdest.pictureWidth(), imdest.pictureHeight(), imdest.canvas(), 0, 0, SRCCOPY);
+}
+
+void TForm1::eraseBackground(HDC dc)
+{
+    RECT client{};
+    GetClientRect(handle(), &client);
+    const int saved = SaveDC(dc);
+    if (imdest.hasBitmap())
+        ExcludeClipRect(dc, 0, 0, imdest.pictureWidth(), imdest.pictureHeight());
+    FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+    RestoreDC(dc, saved);
+}

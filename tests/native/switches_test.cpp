@@ -1,0 +1,95 @@
+// The command line's first argument decides the mode; nothing else does.
+#include <gtest/gtest.h>
+
+#include "app/switches.h"
+#include "framework/paths.h"
+
+namespace {
+
+TEST(ModeForSwitch, SaverOnlyForTheWholeSwitch)
+{
+    EXPECT_EQ(modeForSwitch("/s"), SaverMode::Saver);
+    EXPECT_EQ(modeForSwitch("/S"), SaverMode::Saver);
+    EXPECT_EQ(modeForSwitch("/SAVE"), SaverMode::None);
+    EXPECT_EQ(modeForSwitch("/s:5"), SaverMode::None);
+    EXPECT_EQ(modeForSwitch("-s"), SaverMode::None);
+    EXPECT_EQ(modeForSwitch("S"), SaverMode::None);
+}
+
+TEST(ModeForSwitch, ConfigureByTextOrPrefix)
+{
+    for (const char* argument : {"/c", "/C", "/C:1234", "/config", "/Cx"})
+        EXPECT_EQ(modeForSwitch(argument), SaverMode::Configure) << argument;
+}
+
+TEST(ModeForSwitch, PasswordChangeByTextOrPrefix)
+{
+    for (const char* argument : {"/a", "/A", "/A:777", "/a 12"})
+        EXPECT_EQ(modeForSwitch(argument), SaverMode::ChangePassword) << argument;
+}
+
+TEST(ModeForSwitch, EverythingElseDoesNothing)
+{
+    for (const char* argument : {"/p", "/P", "/p:1234", "", "/", "c", "C:", "/b", " /s", "/ s", "//c"})
+        EXPECT_EQ(modeForSwitch(argument), SaverMode::None) << '"' << argument << '"';
+}
+
+TEST(SwitchText, OnlyLettersAToZAreRaised)
+{
+    EXPECT_EQ(switchText("/config"), "/CONFIG");
+    EXPECT_EQ(switchText("/s:5"), "/S:5");
+    // Letters outside a-z stay as they are, so "/\xe7" is no "/C".
+    EXPECT_EQ(switchText("/\xe7"), "/\xe7");
+    EXPECT_EQ(modeForSwitch("/\xe7"), SaverMode::None);
+    EXPECT_EQ(modeForSwitch("/\xc7"), SaverMode::None);
+}
+
+TEST(FirstArgument, NoArgumentsGiveNothing)
+{
+    EXPECT_FALSE(firstArgument(""));
+    EXPECT_FALSE(firstArgument("skyvane.scr"));
+    EXPECT_FALSE(firstArgument("\"C:\\Program Files\\skyvane.scr\"   "));
+    EXPECT_FALSE(firstArgument("skyvane.scr\t\r\n"));
+}
+
+TEST(FirstArgument, OnlyTheFirstArgumentIsTaken)
+{
+    EXPECT_EQ(firstArgument("skyvane.scr /s"), "/s");
+    EXPECT_EQ(firstArgument("skyvane.scr /p 1234"), "/p");
+    EXPECT_EQ(firstArgument("skyvane.scr  /c:1234 /s"), "/c:1234");
+    EXPECT_EQ(modeForSwitch(*firstArgument("skyvane.scr /x /s")), SaverMode::None);
+}
+
+TEST(FirstArgument, QuotesGroupAndAreRemoved)
+{
+    EXPECT_EQ(firstArgument("\"C:\\WINDOWS\\SKYVANE.SCR\" /S"), "/S");
+    EXPECT_EQ(firstArgument("C:\\PROGRA~1\\SKYVANE.SCR \"/s\""), "/s");
+    EXPECT_EQ(firstArgument("skyvane.scr \"/s 1\""), "/s 1");
+    EXPECT_EQ(modeForSwitch(*firstArgument("skyvane.scr \"/s 1\"")), SaverMode::None);
+    // An empty quoted argument is an argument, and not a switch.
+    EXPECT_EQ(firstArgument("skyvane.scr \"\" /s"), "");
+}
+
+TEST(JoinPath, BackslashOnlyWhereNeeded)
+{
+    EXPECT_EQ(joinPath("C:\\WINDOWS\\SYSTEM", "MPR.DLL"), "C:\\WINDOWS\\SYSTEM\\MPR.DLL");
+    EXPECT_EQ(joinPath("C:\\", "PASSWORD.CPL"), "C:\\PASSWORD.CPL");
+    EXPECT_EQ(joinPath("", "MPR.DLL"), "MPR.DLL");
+    // Only a backslash counts as the separator the provider path needs.
+    EXPECT_EQ(joinPath("C:/WINDOWS/SYSTEM/", "MPR.DLL"), "C:/WINDOWS/SYSTEM/\\MPR.DLL");
+}
+
+TEST(PathParts, DirectoryAndExtension)
+{
+    EXPECT_EQ(directoryOf("C:\\WINDOWS\\screen.bmp"), "C:\\WINDOWS");
+    EXPECT_EQ(directoryOf("C:\\screen.bmp"), "C:\\");
+    EXPECT_EQ(directoryOf("screen.bmp"), "");
+    EXPECT_EQ(directoryOf("\\screen.bmp"), "\\");
+    EXPECT_EQ(lowerCaseExtension("C:\\WINDOWS\\SCREEN.BMP"), ".bmp");
+    EXPECT_EQ(lowerCaseExtension("In1w.JpG"), ".jpg");
+    EXPECT_EQ(lowerCaseExtension("C:\\my.folder\\screen"), "");
+    EXPECT_EQ(lowerCaseExtension("archive.tar.JPG"), ".jpg");
+    EXPECT_EQ(lowerCaseExtension("noextension"), "");
+}
+
+} // namespace

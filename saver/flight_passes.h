@@ -1,0 +1,30 @@
+// The raster passes of a flight tick on the scene surfaces: erase the plane by
+// restoring the background saved under it, save the background under its new
+// place, and draw it with the mask (AND) and colour (OR) passes. TForm1's
+// flight timers run them; they know nothing of timers or windows.
+#pragma once
+#include <windows.h>
+
+#include "framework/surface.h"
+#include "saver/flight.h"
+
+struct FlightSurfaces {
+    SceneSurface& scene;       // imdest
+    SceneSurface& saveBuffer;  // imsave
+    SceneSurface& mask;        // View_Image_White: the plane on white
+    SceneSurface& colours;     // View_Image_Black: the plane on black
+};
+
+RECT toRect(const FlightRect& rect);
+
+// Copies the saved background back onto the scene at the drawn rectangle.
+void erasePlane(FlightSurfaces& surfaces, const FlightState& flight);
+// Copies the scene at the drawn rectangle into the save buffer.
+void saveUnderPlane(FlightSurfaces& surfaces, const FlightState& flight);
+// The mask pass (AND: white keeps the scene) and the colour pass (OR: black
+// keeps it) at the drawn rectangle.
+void drawPlane(FlightSurfaces& surfaces, const FlightState& flight);
+
+// One tick's work on the surfaces: erase, move, save, draw. Returns the part
+// of the scene it changed (the old and the new drawn rectangle together).
+FlightRect moveAndRedrawPlane(FlightSurfaces& surfaces, FlightState& flight);

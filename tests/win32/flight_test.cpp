@@ -1,0 +1,273 @@
+// The flight's raster passes on real GDI bitmaps: erase, save, mask and colour
+// passes on a scene in the display's format and on a 24-bit one (a fake
+// desktop picture), with sprites as the JPEG decoder makes them.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "framework/surface.h"
+#include "saver/flight.h"
+#include "saver/flight_passes.h"
+
+namespace {
+
+constexpr int sceneWidth = 800;
+constexpr int sceneHeight = 600;
+
+uint32_t pixelAt(const Picture& picture, int x, int y)
+{
+    const uint8_t* row = picture.row(y);
+    if (picture.bitsPerPixel == 32)
+        return (uint32_t(row[4 * x + 2]) << 16) | (uint32_t(row[4 * x + 1]) << 8) | row[4 * x];
+    if (picture.bitsPerPixel == 24)
+        return (uint32_t(row[3 * x + 2]) << 16) | (uint32_t(row[3 * x + 1]) << 8) | row[3 * x];
+    ADD_FAILURE() << "unexpected depth " << picture.bitsPerPixel;
+    return 0;
+}
+
+void setPixel(Picture& picture, int x, int y, uint32_t colour)
+{
+    uint8_t* pixel = picture.row(y) + 3 * x;
+    pixel[0] = uint8_t(colour);
+    pixel[1] = uint8_t(colour >> 8);
+    pixel[2] = uint8_t(colour >> 16);
+}
+
+Picture filled(int width, int height, uint32_t colour)
+{
+    Picture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.bitsPerPixel = 24;
+    picture.bits.assign(picture.stride() * height, 0);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            setPixel(picture, x, y, colour);
+    return picture;
+}
+
+// A background with no two neighbours alike, so any misplaced copy shows.
+Picture noise(int width, int height)
+{
+    Picture picture = filled(width, height, 0);
+    uint32_t state = 0x12345678;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            state = state * 1664525u + 1013904223u;
+            setPixel(picture, x, y, state >> 8);
+        }
+    return picture;
+}
+
+void fillBlock(Picture& picture, const FlightRect& block, uint32_t colour)
+{
+    for (int y = block.top; y < block.bottom; ++y)
+        for (int x = block.left; x < block.right; ++x)
+            setPixel(picture, x, y, colour);
+}
+
+// Which scene: the display's own format (a live desktop) or a 24-bit picture.
+enum class SceneKind { Display, TwentyFourBit };
+
+struct Scene {
+    explicit Scene(SceneKind kind)
+    {
+        const Picture background = noise(sceneWidth, sceneHeight);
+        if (kind == SceneKind::TwentyFourBit) {
+            scene.assignBitmap(background);
+        } else {
+            // A bitmap in the display's format, painted like the live desktop copy.
+            SceneSurface source(sceneWidth, sceneHeight);
+            source.assignBitmap(background);
+            scene.setRasterMode(RasterMode::Copy);
+            const RECT all{0, 0, sceneWidth, sceneHeight};
+            rasterCopy(scene, all, source, all);
+        }
+        original = scene.toPicture();
+    }
+    SceneSurface scene{sceneWidth, sceneHeight};
+    SceneSurface saveBuffer{saveBufferWidth, saveBufferHeight};
+    SceneSurface mask{spriteWidth, spriteHeight};
+    SceneSurface colours{547, 286};
+    FlightSurfaces surfaces{scene, saveBuffer, mask, colours};
+    Picture original;
+};
+
+// Scene pixels that differ from the original outside the allowed rectangle.
+int changedOutside(const Picture& now, const Picture& original, const FlightRect& allowed)
+{
+    int changed = 0;
+    for (int y = 0; y < now.height; ++y)
+        for (int x = 0; x < now.width; ++x) {
+            const bool inside = x >= allowed.left && x < allowed.right && y >= allowed.top && y < allowed.bottom;
+            if (!inside && pixelAt(now, x, y) != pixelAt(original, x, y))
+                ++changed;
+        }
+    return changed;
+}
+
+int changedAnywhere(const Picture& now, const Picture& original)
+{
+    return changedOutside(now, original, FlightRect{});
+}
+
+// The plane: a dark-edged block on white (mask) and its colours on black.
+const FlightRect planeBody{40, 30, 520, 300};
+const FlightRect planeCanopy{300, 60, 380, 110};
+constexpr uint32_t bodyColour = 0x2080C0;
+constexpr uint32_t canopyColour = 0xF0E010;
+
+void giveSprites(Scene& scene, int width = spriteWidth, int height = spriteHeight)
+{
+    Picture mask = filled(width, height, 0xFFFFFF);
+    Picture colours = filled(width, height, 0x000000);
+    auto clip = [&](FlightRect r) {
+        return FlightRect{r.left, r.top, std::min(r.right, width), std::min(r.bottom, height)};
+    };
+    fillBlock(mask, clip(planeBody), 0x000000);
+    fillBlock(colours, clip(planeBody), bodyColour);
+    fillBlock(colours, clip(planeCanopy), canopyColour);
+    scene.mask.assignBitmap(mask);
+    scene.colours.assignBitmap(colours);
+}
+
+class FlightPasses : public ::testing::TestWithParam<SceneKind> {};
+
+TEST_P(FlightPasses, EraseRestoresExactlyTheSavedBackground)
+{
+    Scene scene(GetParam());
+    giveSprites(scene);
+    FlightState flight;
+    // A start place wholly left of the scene, as every left-to-right plane has.
+    placePlane(flight, -spriteWidth - 20, 120, 37, 3);
+    drawPlane(scene.surfaces, flight);
+    ASSERT_EQ(changedAnywhere(scene.scene.toPicture(), scene.original), 0);
+
+    for (int tick = 1; tick <= 24; ++tick) {
+        moveAndRedrawPlane(scene.surfaces, flight);
+        if (tick % 4 == 0) {
+            // Only the plane's own rectangle differs from the background.
+            ASSERT_EQ(changedOutside(scene.scene.toPicture(), scene.original, flight.drawn), 0) << "tick " << tick;
+        }
+    }
+    ASSERT_GT(flight.x, 0);   // well inside: the plane is drawn in full
+    EXPECT_GT(scene.original.width, 0);
+
+    erasePlane(scene.surfaces, flight);
+    EXPECT_EQ(changedAnywhere(scene.scene.toPicture(), scene.original), 0);
+}
+
+TEST_P(FlightPasses, WhiteMaskAndBlackColoursLeaveTheSceneUnchanged)
+{
+    Scene scene(GetParam());
+    scene.mask.assignBitmap(filled(spriteWidth, spriteHeight, 0xFFFFFF));
+    scene.colours.assignBitmap(filled(spriteWidth, spriteHeight, 0x000000));
+    FlightState flight;
+    for (const auto& [x, y] : {std::pair{100, 50}, {-200, 400}, {sceneWidth - 300, -100}}) {
+        placePlane(flight, x, y, 11, -2);
+        saveUnderPlane(scene.surfaces, flight);
+        drawPlane(scene.surfaces, flight);
+        EXPECT_EQ(changedAnywhere(scene.scene.toPicture(), scene.original), 0) << "at " << x << ", " << y;
+        moveAndRedrawPlane(scene.surfaces, flight);
+        EXPECT_EQ(changedAnywhere(scene.scene.toPicture(), scene.original), 0) << "tick from " << x << ", " << y;
+    }
+}
+
+// Checks the plane drawn with its top-left corner at (x, y).
+void expectPlaneAt(const Picture& now, const Picture& original, int x, int y, int spriteW, int spriteH)
+{
+    int wrong = 0;
+    for (int sy = 0; sy < spriteHeight; ++sy)
+        for (int sx = 0; sx < spriteWidth; ++sx) {
+            const int px = x + sx, py = y + sy;
+            if (px < 0 || py < 0 || px >= now.width || py >= now.height)
+                continue;
+            uint32_t expected = pixelAt(original, px, py);
+            const bool inImage = sx < spriteW && sy < spriteH;
+            auto in = [&](const FlightRect& r) { return sx >= r.left && sx < r.right && sy >= r.top && sy < r.bottom; };
+            if (inImage && in(planeCanopy))
+                expected = canopyColour;
+            else if (inImage && in(planeBody))
+                expected = bodyColour;
+            if (pixelAt(now, px, py) != expected && ++wrong <= 5)
+                ADD_FAILURE() << "sprite pixel (" << sx << ", " << sy << ") at scene (" << px << ", " << py
+                              << "): got 0x" << std::hex << pixelAt(now, px, py) << ", expected 0x" << expected;
+        }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(changedOutside(now, original, spriteRectAt(x, y)), 0);
+}
+
+TEST_P(FlightPasses, PlanePixelsLandAtTheDrawnRectangle)
+{
+    Scene scene(GetParam());
+    giveSprites(scene);
+    FlightState flight;
+    placePlane(flight, 150, 110, 0, 0);
+    drawPlane(scene.surfaces, flight);
+    expectPlaneAt(scene.scene.toPicture(), scene.original, 150, 110, spriteWidth, spriteHeight);
+}
+
+TEST_P(FlightPasses, PlaneOverTheEdgesShowsOnlyItsInsidePart)
+{
+    for (const auto& [x, y] : {std::pair{-300, -150}, {sceneWidth - 200, sceneHeight - 100}}) {
+        Scene scene(GetParam());
+        giveSprites(scene);
+        FlightState flight;
+        placePlane(flight, x, y, 0, 0);
+        drawPlane(scene.surfaces, flight);
+        SCOPED_TRACE("at " + std::to_string(x) + ", " + std::to_string(y));
+        expectPlaneAt(scene.scene.toPicture(), scene.original, x, y, spriteWidth, spriteHeight);
+    }
+}
+
+TEST_P(FlightPasses, SpriteSmallerThanTheRectangleLeavesTheRestUnchanged)
+{
+    Scene scene(GetParam());
+    const int smallWidth = 330, smallHeight = 200;   // cuts through the plane's body
+    giveSprites(scene, smallWidth, smallHeight);
+    FlightState flight;
+    placePlane(flight, 120, 90, 5, 1);
+    saveUnderPlane(scene.surfaces, flight);
+    drawPlane(scene.surfaces, flight);
+    expectPlaneAt(scene.scene.toPicture(), scene.original, 120, 90, smallWidth, smallHeight);
+
+    // A tick on: the old place is restored, the new one drawn, the rest untouched.
+    moveAndRedrawPlane(scene.surfaces, flight);
+    expectPlaneAt(scene.scene.toPicture(), scene.original, 125, 91, smallWidth, smallHeight);
+    erasePlane(scene.surfaces, flight);
+    EXPECT_EQ(changedAnywhere(scene.scene.toPicture(), scene.original), 0);
+}
+
+TEST_P(FlightPasses, StartPlacesLieOutsideTheScene)
+{
+    Scene scene(GetParam());
+    giveSprites(scene);
+    FlightState flight;
+    const int width = sceneWidth, height = sceneHeight;
+    const std::pair<int32_t, int32_t> starts[] = {
+        {firstPlaneStartX(enterLeft, width), firstPlaneStartY(-4, height)},
+        {firstPlaneStartX(enterRight, width), firstPlaneStartY(3, height)},
+        {laterPlaneStartX(enterRight, width), 0},
+        {laterPlaneStartX(enterLeft, width), height},
+    };
+    for (const auto& [x, y] : starts) {
+        placePlane(flight, x, y, 0, 0);
+        drawPlane(scene.surfaces, flight);
+        EXPECT_EQ(changedAnywhere(scene.scene.toPicture(), scene.original), 0) << "at " << x << ", " << y;
+    }
+    // The first tick's erase restores a save buffer that never saw the scene:
+    // it lands outside too.
+    placePlane(flight, laterPlaneStartX(enterLeft, width), 10, 12, 0);
+    erasePlane(scene.surfaces, flight);
+    EXPECT_EQ(changedAnywhere(scene.scene.toPicture(), scene.original), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenes, FlightPasses, ::testing::Values(SceneKind::Display, SceneKind::TwentyFourBit),
+                         [](const auto& info) { return info.param == SceneKind::Display ? "DisplayFormat" : "TwentyFourBit"; });
+
+}  // namespace

@@ -3,6 +3,7 @@
 
 #include "framework/application.h"
 #include "framework/scoped.h"
+#include "saver/containers.h"
 #include "settings/settings.h"
 #include "settings/windows_directory.h"
 
@@ -77,15 +78,15 @@ void TForm1::FormCreate()
     bool inputWatchInstalled = false;
     try {
         ShowCursor(FALSE);   // step 1
-        // step 2: reset the plane selection's sequence counter (added with H5a)
+        selection_.resetSequence();   // step 2: catalogue order starts at the lowest enabled slot
         BOOL previousState = FALSE;   // step 3: the system is told a screen saver runs
         SystemParametersInfoA(SPI_SCREENSAVERRUNNING, TRUE, &previousState, 0);
         ensureDefaultSettings();   // step 4
         loadSettings(true);   // step 5, the saver variant
         inputWatchBusy = false;   // step 6
         dataPath_ = windowsDirectory() + "\\";   // step 7: every data file lives here
-        // step 8: decode the image containers (added with H5a)
-        // step 9: build the catalogue (added with H5a)
+        decodeImageContainers(windowsDirectory());   // step 8: In*.sdd -> In*.jpg
+        buildCatalogue();   // step 9
         installInputWatch();   // step 10
         inputWatchInstalled = true;
     } catch (...) {
@@ -100,7 +101,7 @@ void TForm1::FormCreate()
     imdest.setWidth(screenWidth());
     imdest.setHeight(screenHeight());
     paintBackground();   // step 13
-    // step 14: selectNextPlane (added with H5a)
+    selectNextPlane();   // step 14
     // step 15: start the first plane (added with H5b)
 }
 

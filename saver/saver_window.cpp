@@ -102,7 +102,7 @@ void TForm1::FormCreate()
     imdest.setHeight(screenHeight());
     paintBackground();   // step 13
     selectNextPlane();   // step 14
-    // step 15: start the first plane (added with H5b)
+    startFirstPlane();   // step 15
 }
 
 void TForm1::installInputWatch()

@@ -4,6 +4,7 @@
 
 #include "app/password_change.h"
 #include "app/switches.h"
+#include "dialog/settings_dialog.h"
 #include "framework/application.h"
 #include "saver/saver_window.h"
 
@@ -28,7 +29,9 @@ void runSaver(HINSTANCE instance)
 void runSettingsDialog(HINSTANCE instance)
 {
     startApplication(instance);
-    // The settings dialog (TForm2) is created here as the main form.
+    TForm2 dialog;
+    dialog.createAndShow();
+    Application::instance().run();
 }
 }
 

@@ -6,3 +6,6 @@
 
 // String 1 is the name the Display Properties list shows for a screen saver.
 #define IDS_SAVER_NAME 1
+
+// The vendor's web address, opened by the about box's link line.
+#define IDS_VENDOR_WEB_ADDRESS 2

@@ -1,0 +1,34 @@
+// TFrmabout (unit Uabout), the about box: a borderless box centred on the
+// screen with the version, the disclaimer and a link to the vendor's web
+// page, shown modally over the settings dialog and closed with "Return".
+#pragma once
+#include <windows.h>
+
+#include "dialog/control_windows.h"
+#include "framework/form.h"
+
+class TFrmabout : public Form {
+public:
+    explicit TFrmabout(HWND owner);
+
+    // Shows the box with its owner disabled and returns once it is closed.
+    void showModal();
+
+protected:
+    void createControls() override;
+    bool FormCloseQuery() override;
+    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void Button1Click();
+    void Label5Click();
+
+    HWND owner_;
+    ControlWindows controls_;
+    HWND lastFocus_ = nullptr;
+    bool closed_ = false;
+};
+
+// Creates the about box with owner as its owner, shows it modally and
+// destroys it when it returns.
+void showAboutBox(HWND owner);

@@ -1,0 +1,281 @@
+#include "dialog/control_windows.h"
+
+#include <array>
+#include <stdexcept>
+#include <string>
+
+#include "dialog/button_glyphs.h"
+
+namespace {
+
+constexpr const char* groupBoxProcProperty = "SkyvaneGroupBoxProc";
+
+// A group box is the real parent of its controls, but the button class keeps
+// their notifications to itself and does not paint its inside. This
+// subclass fills the inside with the button face colour and passes the
+// notifications on to the form.
+LRESULT CALLBACK groupBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto original = reinterpret_cast<WNDPROC>(GetPropA(box, groupBoxProcProperty));
+    switch (message) {
+    case WM_ERASEBKGND: {
+        RECT inside;
+        GetClientRect(box, &inside);
+        FillRect(reinterpret_cast<HDC>(wParam), &inside, GetSysColorBrush(COLOR_BTNFACE));
+        return 1;
+    }
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_DRAWITEM:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORSCROLLBAR:
+        return SendMessageA(GetAncestor(box, GA_ROOT), message, wParam, lParam);
+    case WM_NCDESTROY:
+        RemovePropA(box, groupBoxProcProperty);
+        SetWindowLongPtrA(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+        break;
+    }
+    return CallWindowProcA(original, box, message, wParam, lParam);
+}
+
+struct WindowKind {
+    const char* className;
+    DWORD style;
+};
+
+WindowKind windowKind(ControlKind kind)
+{
+    switch (kind) {
+    case ControlKind::GroupBox: return {"BUTTON", BS_GROUPBOX | WS_CLIPCHILDREN};
+    case ControlKind::ScrollBar: return {"SCROLLBAR", SBS_HORZ};
+    case ControlKind::Label: return {"STATIC", SS_LEFT | SS_NOPREFIX};
+    case ControlKind::WrappedLabel: return {"STATIC", SS_LEFT | SS_NOPREFIX};
+    case ControlKind::LinkLabel: return {"STATIC", SS_LEFT | SS_NOPREFIX | SS_NOTIFY};
+    case ControlKind::RadioButton: return {"BUTTON", BS_AUTORADIOBUTTON};
+    case ControlKind::CheckBox: return {"BUTTON", BS_AUTOCHECKBOX};
+    case ControlKind::PushButton: return {"BUTTON", BS_PUSHBUTTON};
+    case ControlKind::GlyphButton: return {"BUTTON", BS_OWNERDRAW};
+    case ControlKind::Picture: break;
+    }
+    return {"STATIC", 0};
+}
+
+void drawGlyph(HDC dc, int left, int top, const Glyph& glyph)
+{
+    for (int y = 0; y < glyphSize; ++y)
+        for (int x = 0; x < glyphSize; ++x)
+            if (auto colour = glyphColour(glyph.rows[y][x]))
+                SetPixelV(dc, left + x, top + y,
+                          RGB((*colour >> 16) & 0xFF, (*colour >> 8) & 0xFF, *colour & 0xFF));
+}
+
+bool isPushButton(HWND window)
+{
+    return (SendMessageA(window, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0
+        || (GetWindowLongA(window, GWL_STYLE) & BS_TYPEMASK) == BS_OWNERDRAW;
+}
+
+}
+
+HFONT createDesignFont(const FontDesign& font)
+{
+    return CreateFontA(-font.pixelHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_DONTCARE, font.face);
+}
+
+void ControlWindows::create(HWND form, std::span<const ControlDesign> table, const FontDesign& formFont)
+{
+    table_ = table;
+    fonts_.emplace_back(createDesignFont(formFont));
+    fontFor_[nullptr] = fonts_.back().get();
+    for (const ControlDesign& control : table) {
+        if (control.font && !fontFor_.count(control.font)) {
+            fonts_.emplace_back(createDesignFont(*control.font));
+            fontFor_[control.font] = fonts_.back().get();
+        }
+    }
+    createChildren(form, formParent);
+}
+
+void ControlWindows::createChildren(HWND parentWindow, int parentId)
+{
+    for (const ControlDesign* control : childrenInCreationOrder(table_, parentId)) {
+        HWND window = createWindow(parentWindow, *control);
+        windows_[control->id] = window;
+        if (control->kind == ControlKind::GroupBox)
+            createChildren(window, control->id);
+    }
+}
+
+HWND ControlWindows::createWindow(HWND parent, const ControlDesign& control)
+{
+    const WindowKind kind = windowKind(control.kind);
+    DWORD style = WS_CHILD | WS_VISIBLE | kind.style;
+    if (takesFocus(control.kind))
+        style |= WS_TABSTOP;
+    if (startsKeyboardGroup(table_, control))
+        style |= WS_GROUP;
+    // Tab and the arrow keys look inside a group box for its controls.
+    const DWORD exStyle = control.kind == ControlKind::GroupBox ? WS_EX_CONTROLPARENT : 0;
+    const Bounds& b = control.bounds;
+    HWND window = CreateWindowExA(exStyle, kind.className, control.caption, style, b.left, b.top,
+                                  b.width, b.height, parent,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
+                                  GetModuleHandleA(nullptr), nullptr);
+    if (!window)
+        throw std::runtime_error(std::string("Error creating window ") + control.name);
+    SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(fontFor_.at(control.font)), FALSE);
+    if (control.kind == ControlKind::GroupBox) {
+        SetPropA(window, groupBoxProcProperty,
+                 reinterpret_cast<HANDLE>(GetWindowLongPtrA(window, GWLP_WNDPROC)));
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&groupBoxProc));
+    }
+    if (control.kind == ControlKind::Label)
+        sizeToText(window);
+    return window;
+}
+
+HWND ControlWindows::window(int id) const
+{
+    auto found = windows_.find(id);
+    return found == windows_.end() ? nullptr : found->second;
+}
+
+const ControlDesign* ControlWindows::design(int id) const
+{
+    return findControl(table_, id);
+}
+
+bool ControlWindows::isChecked(int id) const
+{
+    return SendMessageA(window(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void ControlWindows::setChecked(int id, bool checked)
+{
+    SendMessageA(window(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+std::string ControlWindows::text(int id) const
+{
+    HWND control = window(id);
+    std::string text(static_cast<size_t>(GetWindowTextLengthA(control)) + 1, '\0');
+    text.resize(static_cast<size_t>(GetWindowTextA(control, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+void ControlWindows::setText(int id, const std::string& text)
+{
+    HWND control = window(id);
+    SetWindowTextA(control, text.c_str());
+    const ControlDesign* controlDesign = design(id);
+    if (controlDesign && controlDesign->kind == ControlKind::Label)
+        sizeToText(control);
+}
+
+void ControlWindows::sizeToText(HWND label)
+{
+    std::string text(static_cast<size_t>(GetWindowTextLengthA(label)) + 1, '\0');
+    text.resize(static_cast<size_t>(GetWindowTextA(label, text.data(), static_cast<int>(text.size()))));
+    ScopedGetDC dc(label);
+    ScopedSelectObject font(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
+    RECT extent{0, 0, 0, 0};
+    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &extent, DT_CALCRECT | DT_NOPREFIX | DT_SINGLELINE);
+    RECT old;
+    GetWindowRect(label, &old);
+    SetWindowPos(label, nullptr, 0, 0, extent.right, extent.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The parent repaints where a longer old text stood.
+    HWND parent = GetParent(label);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&old), 2);
+    InvalidateRect(parent, &old, TRUE);
+}
+
+void ControlWindows::drawButton(const DRAWITEMSTRUCT& item, bool isDefault) const
+{
+    HDC dc = item.hDC;
+    RECT face = item.rcItem;
+    const bool pushed = (item.itemState & ODS_SELECTED) != 0;
+    const bool disabled = (item.itemState & ODS_DISABLED) != 0;
+    if (isDefault) {
+        FrameRect(dc, &face, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        InflateRect(&face, -1, -1);
+    }
+    DrawFrameControl(dc, &face, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0));
+
+    const ControlDesign* control = design(static_cast<int>(item.CtlID));
+    std::string caption = text(static_cast<int>(item.CtlID));
+    const Glyph* glyph = control ? glyphFor(control->glyph) : nullptr;
+    std::array<std::array<char, glyphSize + 1>, glyphSize> greyed{};
+    Glyph disabledLook{};
+    if (glyph && disabled) {
+        disabledLook = disabledGlyph(*glyph, greyed);
+        glyph = &disabledLook;
+    }
+
+    ScopedSelectObject font(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(item.hwndItem, WM_GETFONT, 0, 0)));
+    SIZE textSize{0, 0};
+    GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &textSize);
+    constexpr int spacing = 4;
+    const int contentWidth = (glyph ? glyphSize + spacing : 0) + textSize.cx;
+    const int shift = pushed ? 1 : 0;
+    int left = (item.rcItem.left + item.rcItem.right - contentWidth) / 2 + shift;
+    const int middle = (item.rcItem.top + item.rcItem.bottom) / 2 + shift;
+    if (glyph) {
+        drawGlyph(dc, left, middle - glyphSize / 2, *glyph);
+        left += glyphSize + spacing;
+    }
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(disabled ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
+    TextOutA(dc, left, middle - textSize.cy / 2, caption.c_str(), static_cast<int>(caption.size()));
+
+    if (item.itemState & ODS_FOCUS) {
+        RECT focus = face;
+        InflateRect(&focus, -3, -3);
+        DrawFocusRect(dc, &focus);
+    }
+}
+
+bool handleDialogKeyboard(HWND form, HWND& lastFocus, int defaultButton, UINT message, WPARAM wParam,
+                          LPARAM lParam, LRESULT& result)
+{
+    switch (message) {
+    case WM_NEXTDLGCTL: {
+        // Sent by IsDialogMessage for Tab and for arrows outside radio groups.
+        HWND target = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam)
+                                     : GetNextDlgTabItem(form, GetFocus(), wParam != 0);
+        if (target)
+            SetFocus(target);
+        result = 0;
+        return true;
+    }
+    case DM_GETDEFID: {
+        // Enter presses the button that has the focus, else the default one.
+        HWND focus = GetFocus();
+        int id = defaultButton;
+        if (focus && IsChild(form, focus) && isPushButton(focus))
+            id = GetDlgCtrlID(focus);
+        result = MAKELRESULT(id, DC_HASDEFID);
+        return true;
+    }
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus && IsChild(form, focus))
+                lastFocus = focus;
+            return false;
+        }
+        if (HIWORD(wParam))   // minimised
+            return false;
+        if (!lastFocus || !IsWindow(lastFocus) || !IsChild(form, lastFocus))
+            lastFocus = GetNextDlgTabItem(form, nullptr, FALSE);
+        if (lastFocus)
+            SetFocus(lastFocus);
+        result = 0;
+        return true;
+    }
+    return false;
+}

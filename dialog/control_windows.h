@@ -1,0 +1,58 @@
+// The Win32 side of the control tables: creates the child windows of a form
+// from its ControlDesign table, with group boxes as real parents, and gives
+// the form dialog-box keyboard handling (Tab, arrows, Enter on the default
+// button). Shared by the settings dialog and the about box.
+#pragma once
+#include <windows.h>
+#include <map>
+#include <string>
+#include <span>
+#include <vector>
+
+#include "dialog/dialog_layout.h"
+#include "framework/scoped.h"
+
+// A font of the given face and character height (ANSI character set).
+HFONT createDesignFont(const FontDesign& font);
+
+class ControlWindows {
+public:
+    ControlWindows() = default;
+    ControlWindows(const ControlWindows&) = delete;
+    ControlWindows& operator=(const ControlWindows&) = delete;
+
+    // Creates every window of the table below form, in keyboard order.
+    void create(HWND form, std::span<const ControlDesign> table, const FontDesign& formFont);
+
+    HWND window(int id) const;
+    const ControlDesign* design(int id) const;
+
+    bool isChecked(int id) const;
+    void setChecked(int id, bool checked);
+    std::string text(int id) const;
+    // Sets a label's text; a label sized to its text takes the new size.
+    void setText(int id, const std::string& text);
+
+    // Draws a GlyphButton or PushButton from its WM_DRAWITEM (owner-drawn so
+    // glyph and caption sit side by side). isDefault adds the default frame.
+    void drawButton(const DRAWITEMSTRUCT& item, bool isDefault) const;
+
+private:
+    HWND createWindow(HWND parent, const ControlDesign& control);
+    void createChildren(HWND parentWindow, int parentId);
+    void sizeToText(HWND label);
+
+    std::span<const ControlDesign> table_;
+    std::map<int, HWND> windows_;
+    std::vector<GdiObject<HFONT>> fonts_;
+    std::map<const FontDesign*, HFONT> fontFor_;
+};
+
+// Dialog-box keyboard handling for a form whose window carries the
+// framework's dialog-navigation mark. Handles WM_NEXTDLGCTL (Tab and arrows
+// move the focus), DM_GETDEFID (Enter presses the focused button, or the
+// default one) and WM_ACTIVATE (the focus returns to the control that had it,
+// or goes to the first control in keyboard order). Returns true when it
+// handled the message, with its result in result.
+bool handleDialogKeyboard(HWND form, HWND& lastFocus, int defaultButton, UINT message, WPARAM wParam,
+                          LPARAM lParam, LRESULT& result);

@@ -1,0 +1,298 @@
+#include "dialog/settings_dialog.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "dialog/about_box.h"
+#include "dialog/delay_scroll.h"
+#include "dialog/dialog_texts.h"
+#include "framework/application.h"
+#include "framework/exceptions.h"
+#include "framework/files.h"
+#include "framework/paths.h"
+#include "imaging/jpeg_image.h"
+#include "resources/resource.h"
+#include "settings/windows_directory.h"
+
+using namespace Unit2;
+
+namespace {
+
+constexpr UINT_PTR timer1Id = 1;
+
+// A DIB section holding the picture's pixels as they are.
+HBITMAP bitmapFromPicture(const Picture& picture)
+{
+    std::vector<uint8_t> header(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
+    auto* info = reinterpret_cast<BITMAPINFO*>(header.data());
+    info->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info->bmiHeader.biWidth = picture.width;
+    info->bmiHeader.biHeight = picture.height;
+    info->bmiHeader.biPlanes = 1;
+    info->bmiHeader.biBitCount = static_cast<WORD>(picture.bitsPerPixel);
+    info->bmiHeader.biCompression = BI_RGB;
+    if (picture.redMask || picture.greenMask || picture.blueMask) {
+        info->bmiHeader.biCompression = BI_BITFIELDS;
+        auto* masks = reinterpret_cast<DWORD*>(info->bmiColors);
+        masks[0] = picture.redMask;
+        masks[1] = picture.greenMask;
+        masks[2] = picture.blueMask;
+    }
+    for (size_t i = 0; i < picture.palette.size() && i < 256; ++i) {
+        const uint32_t colour = picture.palette[i];
+        info->bmiColors[i] = RGBQUAD{static_cast<BYTE>(colour), static_cast<BYTE>(colour >> 8),
+                                     static_cast<BYTE>(colour >> 16), 0};
+    }
+    info->bmiHeader.biClrUsed = static_cast<DWORD>(picture.palette.size());
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap)
+        throw Exception("Out of system resources");
+    std::copy(picture.bits.begin(), picture.bits.end(), static_cast<uint8_t*>(bits));
+    return bitmap;
+}
+
+std::optional<ScrollRequest> scrollRequest(WORD code)
+{
+    switch (code) {
+    case SB_LINELEFT: return ScrollRequest::LineLess;
+    case SB_LINERIGHT: return ScrollRequest::LineMore;
+    case SB_PAGELEFT: return ScrollRequest::PageLess;
+    case SB_PAGERIGHT: return ScrollRequest::PageMore;
+    case SB_LEFT: return ScrollRequest::ToMinimum;
+    case SB_RIGHT: return ScrollRequest::ToMaximum;
+    case SB_THUMBTRACK: return ScrollRequest::ThumbTrack;
+    case SB_THUMBPOSITION: return ScrollRequest::ThumbPosition;
+    case SB_ENDSCROLL: return ScrollRequest::EndScroll;
+    }
+    return std::nullopt;
+}
+
+}
+
+TForm2::TForm2() : Timer1(nullptr, timer1Id, 200, [this] { Timer1Timer(); })
+{
+}
+
+TForm2::~TForm2() = default;
+
+void TForm2::createAndShow()
+{
+    Design design;
+    design.className = "TForm2";
+    design.caption = form.caption;
+    // No WS_HSCROLL / WS_VSCROLL: the form shows no scroll bars.
+    design.style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+    design.exStyle = WS_EX_CONTROLPARENT;
+    design.left = form.left;
+    design.top = form.top;
+    design.width = form.width;
+    design.height = form.height;
+    design.icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_SKYVANE));
+    design.isMainForm = true;
+    design.dialogNavigation = true;
+    create(design);
+    show(SW_SHOWNORMAL);
+}
+
+void TForm2::createControls()
+{
+    controls_.create(handle(), controls, form.font);
+    SCROLLINFO range{};
+    range.cbSize = sizeof range;
+    range.fMask = SIF_RANGE | SIF_POS | SIF_PAGE;
+    range.nMin = delayRange.minimum;
+    range.nMax = delayRange.maximum;
+    range.nPage = 0;
+    range.nPos = delayDesignPosition;
+    SetScrollInfo(controls_.window(ScrollBar1), SB_CTL, &range, TRUE);
+    registerTimer(Timer1);
+}
+
+void TForm2::FormCreate()
+{
+    loadDialogBackdrop();
+    loadSettings(false, this);
+    showSettingsInControls();
+}
+
+void TForm2::loadDialogBackdrop()
+{
+    // Image1 covers the form from its top-left corner at the form's design
+    // size; the picture is drawn there at its own size, under every control.
+    const std::string path = joinPath(windowsDirectory(), "background.jpg");
+    JpegImage backdrop(readWholeFile(path));
+    const Picture& pixels = backdrop.bitmap();
+    Image1.reset(bitmapFromPicture(pixels));
+    backdropSize_ = SIZE{pixels.width, pixels.height};
+    InvalidateRect(handle(), nullptr, TRUE);
+}
+
+void TForm2::paintBackdrop(HDC dc)
+{
+    if (!Image1)
+        return;
+    MemoryDC source(dc);
+    ScopedSelectObject select(source, Image1.get());
+    const int width = std::min<int>(backdropSize_.cx, backdropBounds.width);
+    const int height = std::min<int>(backdropSize_.cy, backdropBounds.height);
+    BitBlt(dc, backdropBounds.left, backdropBounds.top, width, height, source, 0, 0, SRCCOPY);
+}
+
+void TForm2::showSettingsInControls()
+{
+    for (const TypeBox& box : typeBoxes)
+        if (saverSettings.*box.shown)
+            controls_.setChecked(box.control, true);
+    controls_.setChecked(saverSettings.Random ? Radrandom : Radorder, true);
+    // Checking "Use Fake Desktop" counts as a click on it (RadfakeClick).
+    controls_.setChecked(saverSettings.Fake ? Radfake : Raddesktop, true);
+    onRadioClicked();
+}
+
+// ---------------------------------------------------------------- delay
+
+void TForm2::setScrollPosition(int position)
+{
+    HWND scrollBar = controls_.window(ScrollBar1);
+    const int kept = clampedPosition(position, delayRange);
+    if (kept == GetScrollPos(scrollBar, SB_CTL))
+        return;
+    SetScrollPos(scrollBar, SB_CTL, kept, TRUE);
+    ScrollBar1Change();
+}
+
+void TForm2::setLabelText(const std::string& text)
+{
+    controls_.setText(Label1, text);
+}
+
+void TForm2::onScroll(WPARAM request)
+{
+    const auto asked = scrollRequest(LOWORD(request));
+    if (!asked)
+        return;
+    HWND scrollBar = controls_.window(ScrollBar1);
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_POS | SIF_TRACKPOS;
+    GetScrollInfo(scrollBar, SB_CTL, &info);
+    const int next = scrolledPosition(*asked, info.nPos, info.nTrackPos, delayRange);
+    if (next == info.nPos)
+        return;
+    SetScrollPos(scrollBar, SB_CTL, next, TRUE);
+    ScrollBar1Change();
+}
+
+void TForm2::ScrollBar1Change()
+{
+    controls_.setText(Label1, std::to_string(GetScrollPos(controls_.window(ScrollBar1), SB_CTL)));
+}
+
+// ---------------------------------------------------------------- commands
+
+void TForm2::onCommand(int id, int notification)
+{
+    if (notification != BN_CLICKED)
+        return;
+    switch (id) {
+    case BitBtn1: BitBtn1Click(); break;
+    case BitBtn2: BitBtn2Click(); break;
+    case BitBtn3: BitBtn3Click(); break;
+    case Button1: Button1Click(); break;
+    case Raddesktop:
+    case Radfake: onRadioClicked(); break;
+    default: break;   // IDCANCEL from Escape among them: there is no cancel
+    }
+}
+
+void TForm2::onRadioClicked()
+{
+    // A click on the radio button that is already checked changes nothing.
+    const bool checked = controls_.isChecked(Radfake);
+    const bool becameChecked = checked && !radfakeChecked_;
+    radfakeChecked_ = checked;
+    if (becameChecked)
+        RadfakeClick();
+}
+
+void TForm2::BitBtn1Click()
+{
+    showAboutBox(handle());
+}
+
+void TForm2::BitBtn2Click()
+{
+    close();
+}
+
+void TForm2::BitBtn3Click()
+{
+    const auto result = reinterpret_cast<UINT_PTR>(
+        ShellExecuteA(handle(), "open", dialog_text::vendorWebAddress, "", "", SW_SHOWMAXIMIZED));
+    if (result < 32)
+        MessageBoxA(handle(), dialog_text::noBrowserMessage, Application::instance().title().c_str(), MB_OK);
+}
+
+// ---------------------------------------------------------------- closing
+
+DialogChoices TForm2::choicesFromControls() const
+{
+    DialogChoices choices;
+    for (const TypeBox& box : typeBoxes)
+        choices.*box.saved = controls_.isChecked(box.control);
+    choices.label1Text = controls_.text(Label1);
+    choices.radorderChecked = controls_.isChecked(Radorder);
+    choices.raddesktopChecked = controls_.isChecked(Raddesktop);
+    return choices;
+}
+
+bool TForm2::FormCloseQuery()
+{
+    DialogChoices choices = choicesFromControls();
+    // At least one type always flies: with no box checked, "All Others" is.
+    if (applyAllOthersRule(choices))
+        controls_.setChecked(Chkother, true);
+    // A label that is not a number throws here; the dialog then stays open.
+    saveSettings(choices);
+    return true;
+}
+
+LRESULT TForm2::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = 0;
+    if (handleDialogKeyboard(handle(), lastFocus_, defaultButton, message, wParam, lParam, result))
+        return result;
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(handle(), &paint);
+        paintBackdrop(dc);
+        EndPaint(handle(), &paint);
+        return 0;
+    }
+    case WM_COMMAND:
+        onCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_HSCROLL:
+        if (reinterpret_cast<HWND>(lParam) == controls_.window(ScrollBar1))
+            onScroll(wParam);
+        return 0;
+    case WM_DRAWITEM: {
+        const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        controls_.drawButton(item, static_cast<int>(item.CtlID) == defaultButton);
+        return TRUE;
+    }
+    case WM_QUERYENDSESSION:
+        // Shutdown and log-off close the dialog too, so they save like a close.
+        return FormCloseQuery() ? TRUE : FALSE;
+    case WM_ENDSESSION:
+        if (wParam)
+            DestroyWindow(handle());
+        return 0;
+    }
+    return defaultHandling(message, wParam, lParam);
+}

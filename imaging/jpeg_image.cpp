@@ -20,10 +20,11 @@
 
 namespace {
 
-// A progressive file may carry any number of scans, each of which walks the
-// whole image: a few kilobytes could keep the decoder busy for hours.
-// Ordinary encoders write about ten.
-constexpr int maxProgressiveScans = 500;
+// A file may carry any number of scans (progressive refinements, or repeated
+// sequential scans), each of which walks the whole image: a few kilobytes
+// could keep the decoder busy for hours. Ordinary encoders write at most
+// about ten.
+constexpr int maxScans = 500;
 
 // Memory for libjpeg's whole-image buffers (progressive coefficients); more
 // needs a backing store, which is not built in, so libjpeg refuses the file.
@@ -48,7 +49,7 @@ void printNothing(j_common_ptr) {}
 void stopEndlessScans(j_common_ptr common)
 {
     const auto info = reinterpret_cast<j_decompress_ptr>(common);
-    if (info->progressive_mode && info->input_scan_number > maxProgressiveScans)
+    if (info->input_scan_number > maxScans)
         ERREXIT(info, JERR_IMAGE_TOO_BIG);
 }
 

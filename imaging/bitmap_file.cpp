@@ -276,13 +276,28 @@ void readRleRows(Bytes bytes, const Layout& layout, Picture& picture)
     }
 }
 
+// The colour table written for a picture: its palette, or for an indexed
+// picture without one the grey ramp the program displays such a picture with.
+std::vector<uint32_t> colourTableFor(const Picture& picture)
+{
+    if (picture.bitsPerPixel > 8)
+        return {};
+    if (!picture.palette.empty())
+        return picture.palette;
+    const uint32_t entries = 1u << picture.bitsPerPixel;
+    std::vector<uint32_t> ramp;
+    for (uint32_t i = 0; i < entries; ++i)
+        ramp.push_back(i * 255 / (entries - 1) * 0x010101u);
+    return ramp;
+}
+
 // Checks that a picture handed to the writer is self-consistent.
 void checkWritable(const Picture& picture)
 {
     const int bpp = picture.bitsPerPixel;
     if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
         invalid();
-    if (bpp <= 8 && (picture.palette.empty() || picture.palette.size() > (std::size_t{1} << bpp)))
+    if (bpp <= 8 && picture.palette.size() > (std::size_t{1} << bpp))
         invalid();
     const bool anyMask = picture.redMask || picture.greenMask || picture.blueMask;
     if (anyMask) {
@@ -346,7 +361,8 @@ std::vector<uint8_t> writeBitmapFile(const Picture& picture)
     checkWritable(picture);
 
     const bool bitfields = picture.redMask || picture.greenMask || picture.blueMask;
-    const uint32_t paletteCount = picture.bitsPerPixel <= 8 ? static_cast<uint32_t>(picture.palette.size()) : 0;
+    const std::vector<uint32_t> colourTable = colourTableFor(picture);
+    const uint32_t paletteCount = static_cast<uint32_t>(colourTable.size());
     const uint32_t fullPalette = picture.bitsPerPixel <= 8 ? 1u << picture.bitsPerPixel : 0;
     const uint32_t pixelOffset = static_cast<uint32_t>(fileHeaderSize + infoHeaderSize +
                                                        (bitfields ? maskBlockSize : 0) + 4 * paletteCount);
@@ -378,7 +394,7 @@ std::vector<uint8_t> writeBitmapFile(const Picture& picture)
         out.u32(picture.blueMask);
     }
     for (uint32_t i = 0; i < paletteCount; ++i) {
-        const uint32_t color = picture.palette[i];
+        const uint32_t color = colourTable[i];
         const std::array<uint8_t, 4> entry{static_cast<uint8_t>(color), static_cast<uint8_t>(color >> 8),
                                            static_cast<uint8_t>(color >> 16), 0};
         out.raw(entry.data(), entry.size());

@@ -259,6 +259,19 @@ TEST(BitmapWrite, HeadersFollowTheFileLayout)
     EXPECT_EQ(le32(maskFile, 10), 66u);
 }
 
+TEST(BitmapWrite, IndexedPictureWithoutPaletteGetsAGreyRamp)
+{
+    std::mt19937 random(9);
+    Picture picture = randomPicture(3, 2, 4, random);
+    picture.palette.clear();
+    const Picture back = readBitmapFile(writeBitmapFile(picture));
+    ASSERT_EQ(back.palette.size(), 16u);
+    EXPECT_EQ(back.palette[0], 0x000000u);
+    EXPECT_EQ(back.palette[1], 0x111111u);
+    EXPECT_EQ(back.palette[15], 0xFFFFFFu);
+    EXPECT_TRUE(back.bits == picture.bits);
+}
+
 TEST(BitmapWrite, EmptyPictureIsAnEmptyFileAndInconsistentPicturesAreRefused)
 {
     EXPECT_TRUE(writeBitmapFile(Picture{}).empty());
@@ -268,9 +281,9 @@ TEST(BitmapWrite, EmptyPictureIsAnEmptyFileAndInconsistentPicturesAreRefused)
     Picture shortBits = randomPicture(4, 4, 24, random);
     shortBits.bits.pop_back();
     EXPECT_THROW(writeBitmapFile(shortBits), EInvalidGraphic);
-    Picture noPalette = randomPicture(4, 4, 8, random);
-    noPalette.palette.clear();
-    EXPECT_THROW(writeBitmapFile(noPalette), EInvalidGraphic);
+    Picture bigPalette = randomPicture(4, 4, 4, random);
+    bigPalette.palette.resize(17);
+    EXPECT_THROW(writeBitmapFile(bigPalette), EInvalidGraphic);
     Picture oddDepth = randomPicture(4, 4, 24, random);
     oddDepth.bitsPerPixel = 12;
     EXPECT_THROW(writeBitmapFile(oddDepth), EInvalidGraphic);

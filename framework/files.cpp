@@ -66,6 +66,13 @@ void writeFileSafely(const std::string& path, std::span<const uint8_t> bytes)
 {
     // The temporary file must be in the target's own directory, so the final
     // rename stays on one volume and is a single step.
+    // Windows refuses to replace a read-only file; so do we, on every system
+    // (Wine's rename would replace it).
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES
+        && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0)
+        throw EFCreateError(path);
+
     const std::string directory = directoryOf(path);
     char temporary[MAX_PATH + 1] = {};
     if (!GetTempFileNameA(directory.empty() ? "." : directory.c_str(), "sky", 0, temporary))

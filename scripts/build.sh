@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Configures and builds Skyvane's builds, each in its own directory:
+#   cross   build/cross   MinGW i686: skyvane.scr, its data files and the Win32 tests
+#                         (ctest runs those under Wine through scripts/wine-run)
+#   native  build/native  the pure code and its unit tests under ASan and UBSan
+#   fuzz    build/fuzz    the libFuzzer targets of tests/fuzz, built with clang
+# Usage: scripts/build.sh [cross] [native] [fuzz]   (default: cross native)
+# Parallel jobs: SKYVANE_JOBS (default 2).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+jobs=${SKYVANE_JOBS:-2}
+builds=("$@")
+[ ${#builds[@]} -gt 0 ] || builds=(cross native)
+
+configure_and_build() {
+  local dir=$1; shift
+  cmake -S "$root" -B "$dir" -G Ninja -Wno-dev "$@" >/dev/null
+  ninja -C "$dir" -j "$jobs"
+}
+
+for build in "${builds[@]}"; do
+  echo "build: $build"
+  case $build in
+    cross)
+      configure_and_build "$root/build/cross" \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-run" ;;
+    native)
+      configure_and_build "$root/build/native" -DCMAKE_BUILD_TYPE=Debug ;;
+    fuzz)
+      configure_and_build "$root/build/fuzz" -DCMAKE_BUILD_TYPE=Debug \
+        -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DSKYVANE_FUZZ=ON ;;
+    *)
+      echo "build: unknown build '$build' (cross, native or fuzz)" >&2
+      exit 2 ;;
+  esac
+done

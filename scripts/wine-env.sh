@@ -1,0 +1,155 @@
+# Shell functions shared by the scripts that run Skyvane under Wine and Xvfb.
+# Source it; it defines functions and a few variables and runs nothing.
+#
+#   skyvane_wine_env PREFIX       export the Wine variables for PREFIX
+#   skyvane_template_prefix       boot the template prefix once, print its path
+#   skyvane_new_prefix            copy the template into a fresh private prefix: $SKYVANE_PREFIX
+#   skyvane_install_data PREFIX   copy the build's data files into PREFIX's C:\windows
+#   skyvane_start_xvfb [WxHxD]    start Xvfb on a free display, export DISPLAY
+#   skyvane_paint_root FILE       paint FILE on the root window of $DISPLAY
+#   skyvane_stop_wine PREFIX      kill the wineserver of PREFIX
+#   skyvane_cleanup               stop everything these functions started (trap it)
+#
+# Every process started here is remembered and stopped by skyvane_cleanup, so a
+# script only needs: trap skyvane_cleanup EXIT
+
+SKYVANE_ROOT=${SKYVANE_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+SKYVANE_BUILD=${SKYVANE_BUILD:-$SKYVANE_ROOT/build}
+# The template is booted once per test run (scripts/test.sh removes the old one);
+# scripts that find one already there use it.
+SKYVANE_TEMPLATE=${SKYVANE_TEMPLATE:-$SKYVANE_BUILD/wine-template}
+SKYVANE_PREFIXES=${SKYVANE_PREFIXES:-$SKYVANE_BUILD/wine-prefixes}
+
+_skyvane_xvfb_pids=()
+_skyvane_prefixes=()
+_skyvane_remove=()
+
+skyvane_wine_env() {
+  export WINEPREFIX=$1 WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+}
+
+# Boots the template prefix unless a complete one exists. Several processes may
+# ask at once (ctest -j2): the first boots it under a lock, the others wait.
+skyvane_template_prefix() {
+  mkdir -p "$(dirname "$SKYVANE_TEMPLATE")"
+  (
+    flock 9
+    if [ ! -f "$SKYVANE_TEMPLATE/.skyvane-ready" ]; then
+      local booting="$SKYVANE_TEMPLATE.booting.$$"
+      rm -rf "$booting" "$SKYVANE_TEMPLATE"
+      mkdir -p "$booting"
+      (
+        skyvane_wine_env "$booting"
+        unset DISPLAY   # the boot needs no display and must not open a window on anyone's
+        wineboot -i >/dev/null 2>&1
+        wineserver -w
+      )
+      if [ ! -f "$booting/system.reg" ]; then
+        echo "wine-env: booting the template prefix in $booting failed" >&2
+        rm -rf "$booting"
+        exit 1
+      fi
+      touch "$booting/.skyvane-ready"
+      mv "$booting" "$SKYVANE_TEMPLATE"
+    fi
+  ) 9>"$SKYVANE_TEMPLATE.lock" || return 1
+  echo "$SKYVANE_TEMPLATE"
+}
+
+# A private copy of the template in SKYVANE_PREFIX (not printed: the cleanup
+# list must be kept by the calling shell, not by a command substitution's).
+# skyvane_cleanup stops its wineserver and removes it.
+skyvane_new_prefix() {
+  local template
+  template=$(skyvane_template_prefix) || return 1
+  mkdir -p "$SKYVANE_PREFIXES"
+  SKYVANE_PREFIX=$(mktemp -d "$SKYVANE_PREFIXES/prefix.XXXXXX") || return 1
+  _skyvane_prefixes+=("$SKYVANE_PREFIX")
+  _skyvane_remove+=("$SKYVANE_PREFIX")
+  cp -a "$template/." "$SKYVANE_PREFIX/"
+}
+
+# The directory where the cross build puts the data files (containers In*.sdd,
+# screen.jpg, background.jpg); empty when the build made none.
+skyvane_data_dir() {
+  local dir=${SKYVANE_CROSS_BUILD:-$SKYVANE_BUILD/cross}/data
+  if [ -d "$dir" ]; then echo "$dir"; fi
+}
+
+skyvane_install_data() {
+  local prefix=$1 data
+  data=$(skyvane_data_dir)
+  [ -n "$data" ] || return 0
+  local f
+  for f in "$data"/*; do
+    [ -f "$f" ] && cp "$f" "$prefix/drive_c/windows/"
+  done
+  return 0
+}
+
+# The saver program, wherever the cross build put it.
+skyvane_saver_exe() {
+  local cross=${SKYVANE_CROSS_BUILD:-$SKYVANE_BUILD/cross}
+  local exe
+  for exe in "$cross/app/skyvane.scr" "$cross/skyvane.scr"; do
+    if [ -f "$exe" ]; then echo "$exe"; return 0; fi
+  done
+  exe=$(find "$cross" -name skyvane.scr -type f 2>/dev/null | head -n1)
+  [ -n "$exe" ] && echo "$exe"
+}
+
+_skyvane_display_taken() {
+  [ -e "/tmp/.X11-unix/X$1" ] || [ -e "/tmp/.X$1-lock" ]
+}
+
+# Starts Xvfb on the first free display from a per-process starting point (so
+# parallel runs rarely race for the same number; a lost race just moves on).
+# Exports DISPLAY and SKYVANE_XVFB_PID.
+skyvane_start_xvfb() {
+  local screen=${1:-1024x768x24}
+  local log="${SKYVANE_BUILD}/xvfb.$$.log"
+  mkdir -p "$SKYVANE_BUILD"
+  local start=$(( 100 + ($$ % 300) )) n tries pid
+  for (( tries = 0; tries < 300; tries++ )); do
+    n=$(( 100 + (start - 100 + tries) % 300 ))
+    _skyvane_display_taken "$n" && continue
+    Xvfb ":$n" -screen 0 "$screen" -nolisten tcp >/dev/null 2>"$log" </dev/null &
+    pid=$!
+    # A number taken meanwhile makes Xvfb exit at once; then try the next.
+    local waited
+    for (( waited = 0; waited < 100; waited++ )); do
+      if ! kill -0 "$pid" 2>/dev/null; then break; fi
+      if xdpyinfo -display ":$n" >/dev/null 2>&1; then
+        _skyvane_xvfb_pids+=("$pid")
+        _skyvane_remove+=("$log")
+        export DISPLAY=":$n" SKYVANE_XVFB_PID=$pid
+        return 0
+      fi
+      sleep 0.1
+    done
+    kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
+  done
+  echo "wine-env: no free X display found for Xvfb (log: $log)" >&2
+  return 1
+}
+
+# X forgets a picture painted on the root when a window above it closes, and the
+# first Wine program in a prefix can close such a window: run one Wine program
+# in the prefix before painting.
+skyvane_paint_root() {
+  display -window root "$1"
+}
+
+skyvane_stop_wine() {
+  ( skyvane_wine_env "$1"; wineserver -k >/dev/null 2>&1; wineserver -w >/dev/null 2>&1 ) || true
+}
+
+skyvane_cleanup() {
+  local p
+  for p in "${_skyvane_prefixes[@]}"; do skyvane_stop_wine "$p"; done
+  for p in "${_skyvane_xvfb_pids[@]}"; do
+    kill "$p" 2>/dev/null; wait "$p" 2>/dev/null
+  done
+  for p in "${_skyvane_remove[@]}"; do rm -rf "$p"; done
+  _skyvane_prefixes=() _skyvane_xvfb_pids=() _skyvane_remove=()
+}

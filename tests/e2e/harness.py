@@ -1,0 +1,361 @@
+"""Drives skyvane.scr from outside: an Xvfb display, a private Wine prefix, the
+saver process, and the probes that look at windows, files and the registry.
+
+Everything here waits by polling a condition with a generous timeout; nothing
+measures how long something took.
+"""
+import hashlib
+import json
+import os
+import random
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+from pathlib import Path
+
+import numpy as np
+from PIL import Image, ImageDraw
+
+REPO = Path(__file__).resolve().parents[2]
+BUILD = Path(os.environ.get("SKYVANE_BUILD", REPO / "build"))
+CROSS = Path(os.environ.get("SKYVANE_CROSS_BUILD", BUILD / "cross"))
+FIXTURES = CROSS / "tests" / "win32" / "fixtures"
+PREFIXES = BUILD / "wine-prefixes"
+
+# Generous: Wine on two shared cores can be slow to start a program.
+START_TIMEOUT = 60
+END_TIMEOUT = 30
+WINE_VARIABLES = {"WINEARCH": "win32", "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="}
+
+# The largest rectangle a flying plane changes: the save buffer under it.
+PLANE_AREA = (637, 462)
+
+
+def wait_for(condition, timeout, what, interval=0.2):
+    """Polls condition() until it returns something true; fails naming what."""
+    deadline = time.monotonic() + timeout
+    while True:
+        result = condition()
+        if result:
+            return result
+        if time.monotonic() > deadline:
+            raise AssertionError("timed out after %ss waiting for %s" % (timeout, what))
+        time.sleep(interval)
+
+
+def template_prefix():
+    """The run's template prefix, booted once (scripts/wine-env.sh keeps it)."""
+    out = subprocess.run(
+        ["bash", "-c", 'source "$1" && skyvane_template_prefix', "-", str(REPO / "scripts" / "wine-env.sh")],
+        check=True, capture_output=True, text=True, env=dict(os.environ, SKYVANE_BUILD=str(BUILD)))
+    return Path(out.stdout.strip().splitlines()[-1])
+
+
+def saver_program():
+    """skyvane.scr wherever the cross build put it (or SKYVANE_SAVER_PROGRAM), or None."""
+    if os.environ.get("SKYVANE_SAVER_PROGRAM"):
+        return Path(os.environ["SKYVANE_SAVER_PROGRAM"])
+    for candidate in (CROSS / "skyvane.scr", CROSS / "app" / "skyvane.scr"):
+        if candidate.is_file():
+            return candidate
+    found = sorted(CROSS.rglob("skyvane.scr")) if CROSS.is_dir() else []
+    return found[0] if found else None
+
+
+def sha256(path):
+    return hashlib.sha256(Path(path).read_bytes()).hexdigest()
+
+
+class Display:
+    """An Xvfb server on a free display number, with the X-side helpers."""
+
+    def __init__(self, screen="1024x768x24"):
+        self.screen = screen
+        self.width, self.height, self.depth = (int(part) for part in screen.split("x"))
+        self.process = None
+        self.name = None
+        self._desktop = None
+
+    def start(self):
+        first = 100 + os.getpid() % 300
+        for attempt in range(300):
+            number = 100 + (first - 100 + attempt) % 300
+            if Path("/tmp/.X11-unix/X%d" % number).exists() or Path("/tmp/.X%d-lock" % number).exists():
+                continue
+            process = subprocess.Popen(
+                ["Xvfb", ":%d" % number, "-screen", "0", self.screen, "-nolisten", "tcp"],
+                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            name = ":%d" % number
+            deadline = time.monotonic() + 15
+            while process.poll() is None and time.monotonic() < deadline:
+                if subprocess.run(["xdpyinfo", "-display", name], capture_output=True).returncode == 0:
+                    self.process, self.name = process, name
+                    return self
+                time.sleep(0.1)
+            # Taken meanwhile by someone else, or too slow: try the next number.
+            process.kill()
+            process.wait()
+        raise RuntimeError("no free X display for Xvfb")
+
+    @property
+    def env(self):
+        return dict(os.environ, DISPLAY=self.name)
+
+    def x(self, *command):
+        return subprocess.run(list(command), env=self.env, capture_output=True, text=True, timeout=60)
+
+    def stop(self):
+        self.remove_desktop()
+        if self.process:
+            self.process.terminate()
+            try:
+                self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+            self.process = None
+
+    # --- the desktop picture -------------------------------------------------
+    #
+    # A picture painted on the root window with `display -window root` is lost
+    # again whenever a Wine program starts (the root repaints black). The
+    # desktop is therefore an ordinary borderless X window at (0, 0) showing
+    # the picture, kept by its own `display` process; Wine's copy of the
+    # desktop reads the screen, this window included.
+
+    def show_desktop(self, picture):
+        """Shows picture (a file of exactly the screen's size) as the desktop."""
+        self.remove_desktop()
+        self._desktop = subprocess.Popen(
+            ["display", "-geometry", "+0+0", "-borderwidth", "0", "-title", "skyvane-test-desktop",
+             str(picture)],
+            env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        expected = load_rgb(picture)
+        wait_for(lambda: np.array_equal(self.screenshot(), expected), START_TIMEOUT,
+                 "the desktop picture on the screen")
+
+    def remove_desktop(self):
+        if self._desktop:
+            self._desktop.terminate()
+            self._desktop.wait()
+            self._desktop = None
+
+    # --- looking and touching --------------------------------------------------
+
+    def screenshot(self, save_to=None):
+        out = subprocess.run(["import", "-window", "root", "png:-"], env=self.env,
+                             capture_output=True, check=True, timeout=60).stdout
+        path = save_to or Path(tempfile.mkstemp(suffix=".png")[1])
+        Path(path).write_bytes(out)
+        pixels = load_rgb(path)
+        if not save_to:
+            os.unlink(path)
+        return pixels
+
+    def windows_named(self, name):
+        """X window ids of the mapped windows whose name is exactly name."""
+        result = self.x("xdotool", "search", "--onlyvisible", "--name", "^%s$" % name)
+        return result.stdout.split()
+
+    def key(self, *keys):
+        self.x("xdotool", "key", *keys)
+
+    def click(self, button):
+        self.x("xdotool", "click", str(button))
+
+    def move_mouse(self, x, y):
+        self.x("xdotool", "mousemove", str(x), str(y))
+
+
+def load_rgb(path):
+    with Image.open(path) as image:
+        return np.asarray(image.convert("RGB")).copy()
+
+
+def make_desktop_picture(path, width, height, seed=7):
+    """A busy picture, unlike any plain colour a window could fill the screen with."""
+    rng = random.Random(seed)
+    image = Image.new("RGB", (width, height))
+    draw = ImageDraw.Draw(image)
+    for y in range(height):
+        draw.line([(0, y), (width - 1, y)], fill=(y * 255 // height, 90, 255 - y * 255 // height))
+    for _ in range(40):
+        x, y = rng.randrange(width), rng.randrange(height)
+        colour = tuple(rng.randrange(256) for _ in range(3))
+        draw.rectangle([x, y, x + rng.randrange(20, 200), y + rng.randrange(20, 150)], fill=colour)
+    image.save(path)
+    return path
+
+
+def difference_box(shot, picture):
+    """Bounding box (left, top, right, bottom) of the pixels that differ, or None."""
+    differs = np.any(shot != picture, axis=2)
+    if not differs.any():
+        return None
+    rows = np.flatnonzero(differs.any(axis=1))
+    cols = np.flatnonzero(differs.any(axis=0))
+    return int(cols[0]), int(rows[0]), int(cols[-1]) + 1, int(rows[-1]) + 1
+
+
+def shows_picture_but_a_plane(shot, picture):
+    """True when shot equals picture except inside one plane-sized rectangle
+    (a plane may already be flying when the screenshot is taken)."""
+    box = difference_box(shot, picture)
+    if box is None:
+        return True
+    left, top, right, bottom = box
+    return right - left <= PLANE_AREA[0] and bottom - top <= PLANE_AREA[1]
+
+
+class Prefix:
+    """A private Wine prefix copied from the template, with its own wineserver."""
+
+    def __init__(self, template, display):
+        PREFIXES.mkdir(parents=True, exist_ok=True)
+        self.path = Path(tempfile.mkdtemp(prefix="e2e-", dir=PREFIXES))
+        subprocess.run(["cp", "-a", "%s/." % template, str(self.path)], check=True)
+        self.display = display
+        self.windows_dir = self.path / "drive_c" / "windows"
+        self.processes = []
+        self._system = None
+
+    @property
+    def env(self):
+        env = dict(os.environ, WINEPREFIX=str(self.path), DISPLAY=self.display.name, **WINE_VARIABLES)
+        return env
+
+    def start(self):
+        """Starts the prefix's wineserver and its first program (Wine's own
+        desktop processes come up with it)."""
+        subprocess.run(["wineserver", "-p"], env=self.env, check=True, timeout=60)
+        self._system = self.probe("system")[0]
+        return self
+
+    def stop(self):
+        for process in self.processes:
+            if process.poll() is None:
+                process.kill()
+                process.wait()
+        subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True, timeout=60)
+        subprocess.run(["wineserver", "-w"], env=self.env, capture_output=True, timeout=60)
+        shutil.rmtree(self.path, ignore_errors=True)
+
+    # --- paths ---------------------------------------------------------------
+
+    def unix_path(self, windows_path):
+        """C:\\windows\\system32 -> <prefix>/drive_c/windows/system32 (case as on disk)."""
+        drive, rest = windows_path.split(":", 1)
+        assert drive.upper() == "C", windows_path
+        path = self.path / "drive_c"
+        for part in [p for p in rest.split("\\") if p]:
+            matches = [c for c in path.iterdir() if c.name.lower() == part.lower()] if path.is_dir() else []
+            path = matches[0] if matches else path / part
+        return path
+
+    @property
+    def system_dir(self):
+        return self.unix_path(self._system["system_dir"])
+
+    @property
+    def system_dir_windows(self):
+        return self._system["system_dir"]
+
+    # --- programs ------------------------------------------------------------
+
+    def popen(self, program, *args):
+        """Starts a program; its output goes to a log file in the prefix."""
+        log = open(self.path / ("program-%d.log" % len(self.processes)), "wb")
+        process = subprocess.Popen(["wine", str(program), *args], env=self.env,
+                                   stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
+                                   start_new_session=True)
+        log.close()
+        self.processes.append(process)
+        return process
+
+    def run(self, program, *args, timeout=START_TIMEOUT):
+        """Runs a program to its end and returns (exit code, stdout, stderr).
+
+        Output goes through files, not pipes: Wine's service processes that a
+        program may start inherit its handles and would keep a pipe open."""
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            process = subprocess.Popen(["wine", str(program), *args], env=self.env,
+                                       stdin=subprocess.DEVNULL, stdout=out, stderr=err)
+            try:
+                process.wait(timeout)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+                raise AssertionError("wine %s %s did not end within %ss" % (program, args, timeout))
+            out.seek(0)
+            err.seek(0)
+            return subprocess.CompletedProcess(
+                process.args, process.returncode,
+                out.read().decode("utf-8", "replace"), err.read().decode("utf-8", "replace"))
+
+    def probe(self, *args):
+        """Runs window_probe.exe and returns its JSON lines as dicts."""
+        result = self.run(FIXTURES / "window_probe.exe", *args)
+        assert result.returncode in (0, 1), "window_probe %s: %s" % (args, result.stderr)
+        return [json.loads(line) for line in result.stdout.splitlines() if line.startswith("{")]
+
+    def saver_windows(self):
+        return self.probe("windows", "TForm1", "quillon7")
+
+    # --- registry ------------------------------------------------------------
+
+    def reg(self, *args):
+        result = self.run("reg", *args)
+        return result
+
+    def reg_add(self, key, name, kind, data):
+        result = self.reg("add", key, "/v", name, "/t", kind, "/d", str(data), "/f")
+        assert result.returncode == 0, "reg add %s %s: %s" % (key, name, result.stdout + result.stderr)
+
+    def reg_delete(self, key, name=None):
+        args = ["delete", key] + (["/v", name] if name else []) + ["/f"]
+        return self.reg(*args).returncode == 0
+
+    def reg_query(self, key):
+        """{value name: (type, data text)} of key, or None when the key is missing."""
+        result = self.reg("query", key)
+        if result.returncode != 0:
+            return None
+        values = {}
+        for line in result.stdout.splitlines():
+            parts = line.split(None, 2)
+            if len(parts) >= 2 and parts[1].startswith("REG_"):
+                values[parts[0]] = (parts[1], parts[2] if len(parts) > 2 else "")
+        return values
+
+
+class Saver:
+    """One run of `wine skyvane.scr ARGS`."""
+
+    def __init__(self, prefix, program, *args):
+        self.prefix = prefix
+        self.process = prefix.popen(program, *args)
+
+    def running(self):
+        return self.process.poll() is None
+
+    def wait_ended(self, timeout=END_TIMEOUT):
+        try:
+            self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise AssertionError("the saver process was still running %ss later" % timeout)
+
+    def wait_for_window(self, timeout=START_TIMEOUT):
+        """Waits until the saver window is on the screen and returns the probe's view of it."""
+        def shown():
+            assert self.running(), "the saver ended before its window showed (exit code %s)" % (
+                self.process.returncode,)
+            windows = [w for w in self.prefix.saver_windows() if w["visible"]]
+            return windows
+        return wait_for(shown, timeout, "the saver window (TForm1, \"quillon7\") to show")
+
+    def kill(self):
+        if self.running():
+            os.killpg(self.process.pid, signal.SIGKILL)
+            self.process.wait()

@@ -1,0 +1,137 @@
+"""The saver's life under /S: its window over the desktop, the input that ends
+it and the input that does not, and what it leaves behind in C:\\windows."""
+import os
+import stat
+import time
+
+import numpy as np
+import pytest
+
+import harness
+
+# Long enough for a wrongly ending saver to have ended; the test does not
+# depend on anything happening within it.
+SETTLE = 3
+
+
+def assert_still_running(saver, prefix, after):
+    time.sleep(SETTLE)
+    assert saver.running(), "the saver ended after %s" % after
+    assert prefix.saver_windows(), "the saver window went away after %s" % after
+
+
+def test_saver_window_covers_the_screen_and_shows_the_desktop(display, desktop, prefix, start_saver):
+    saver = start_saver("/S")
+    saver.wait_for_window()
+
+    windows = prefix.saver_windows()
+    assert len(windows) == 1, "expected one saver window, got %s" % windows
+    window = windows[0]
+    assert (window["left"], window["top"], window["right"], window["bottom"]) == (
+        0, 0, display.width, display.height), "saver window rectangle: %s" % window
+    assert window["popup"] and not window["caption"] and not window["thickframe"] and not window["sysmenu"], (
+        "the saver window has a frame or caption: style %#x" % (window["style"] & 0xFFFFFFFF))
+    assert window["topmost"], "the saver window is not top-most"
+    assert window["zoomed"], "the saver window is not maximised"
+    assert display.windows_named("quillon7"), "no mapped X window titled quillon7"
+
+    # The desktop copy was taken before the window showed, so the screen looks
+    # unchanged (apart from a plane that may already be flying in).
+    harness.wait_for(lambda: harness.shows_picture_but_a_plane(display.screenshot(), desktop),
+                     harness.START_TIMEOUT, "the saver to show the desktop picture")
+
+    # What shows is the saver's own copy: take the desktop away beneath it.
+    display.remove_desktop()
+    time.sleep(1)
+    shot = display.screenshot()
+    assert harness.shows_picture_but_a_plane(shot, desktop), (
+        "after the desktop picture went away beneath the saver, the screen differs from it in %s"
+        % (harness.difference_box(shot, desktop),))
+
+    cursor = prefix.probe("cursor")[0]
+    assert cursor["foreground_class"] == "TForm1", "foreground window: %s" % cursor
+    assert not cursor["showing"], "the cursor shows while the saver runs"
+
+
+@pytest.mark.parametrize("keys", [["a"], ["space"], ["alt"], ["alt+x"], ["shift"]],
+                         ids=["letter", "space", "alt", "alt-combination", "shift"])
+def test_a_key_press_ends_the_saver(display, desktop, prefix, start_saver, keys):
+    saver = start_saver("/S")
+    saver.wait_for_window()
+    display.key(*keys)
+    saver.wait_ended()
+    assert not prefix.saver_windows()
+
+
+@pytest.mark.parametrize("button", [1, 2, 3], ids=["left", "middle", "right"])
+def test_mouse_motion_leaves_the_saver_running_and_a_button_press_ends_it(
+        display, desktop, prefix, start_saver, button):
+    saver = start_saver("/S")
+    saver.wait_for_window()
+
+    for x, y in [(10, 10), (display.width - 1, display.height - 1), (display.width // 2, 20), (300, 400)]:
+        display.move_mouse(x, y)
+    assert_still_running(saver, prefix, "mouse motion")
+
+    display.click(button)
+    saver.wait_ended()
+
+
+def test_a_second_saver_start_ends_at_once_and_leaves_the_first_running(display, desktop, prefix, start_saver):
+    first = start_saver("/S")
+    first.wait_for_window()
+    for args in (["/S"], ["/s"], ["/C"], ["/c:1234"], ["/A"], ["/a"]):
+        again = start_saver(*args)
+        again.wait_ended()
+        windows = prefix.saver_windows()
+        assert len(windows) == 1, "after a second start with %s: %d saver windows" % (args, len(windows))
+        assert not prefix.probe("windows", "*", "Skyvane!") or all(
+            not w["visible"] for w in prefix.probe("windows", "*", "Skyvane!")), (
+            "a second start with %s showed a window titled Skyvane!" % args)
+    assert first.running()
+    display.key("a")
+    first.wait_ended()
+
+
+def plant(path, content, read_only=False):
+    path.write_bytes(content)
+    if read_only:
+        path.chmod(stat.S_IRUSR | stat.S_IRGRP | stat.S_IROTH)
+    return path
+
+
+def test_ending_deletes_the_decoded_images_but_not_the_containers(display, desktop, prefix, start_saver):
+    windows = prefix.windows_dir
+    containers_before = {p.name: harness.sha256(p) for p in windows.glob("In*.sdd")}
+    # Images left by a run that did not end cleanly, and one the user protected.
+    leftovers = [plant(windows / "InLeftover1.jpg", b"not a picture"),
+                 plant(windows / "inleftover2.JPG", b"\xff\xd8\xff")]
+    protected = plant(windows / "InProtected.jpg", b"kept", read_only=True)
+    unrelated = plant(windows / "Outside.jpg", b"unrelated")
+
+    saver = start_saver("/S")
+    saver.wait_for_window()
+    decoded = sorted(p.name for p in windows.glob("In*.jpg"))
+    display.key("a")
+    saver.wait_ended()
+
+    remaining = sorted(p.name for p in windows.iterdir() if p.name.lower().startswith("in")
+                       and p.name.lower().endswith(".jpg"))
+    assert remaining == ["InProtected.jpg"], (
+        "after the end, In*.jpg files left: %s (while running there were %s)" % (remaining, decoded))
+    assert protected.read_bytes() == b"kept"
+    assert unrelated.exists(), "a file not matching In*.jpg was deleted"
+    containers_after = {p.name: harness.sha256(p) for p in windows.glob("In*.sdd")}
+    assert containers_after == containers_before, "the containers changed"
+    for leftover in leftovers:
+        assert not leftover.exists()
+
+
+def test_ending_leaves_the_system_state_restored(display, desktop, prefix, start_saver):
+    """While the saver runs the system knows a screen saver runs; afterwards it does not."""
+    saver = start_saver("/S")
+    saver.wait_for_window()
+    display.key("a")
+    saver.wait_ended()
+    state = prefix.probe("system")[0]
+    assert state["saver_running"] == 0, "the screen-saver-running state stayed set: %s" % state

@@ -1,0 +1,189 @@
+#!/usr/bin/python3
+"""Renders the saver's 20 flights into their image containers (In*.sdd).
+
+Each flight is one aircraft drawing (art/aircraft/*.svg, nose to the right, level) in one of its
+liveries, scaled by how close it flies, turned to face its direction of travel and tilted to its
+climb or descent. It is rendered once with alpha; the alpha is cut into a hard mask, and the same
+plane pixels go onto a white picture (the sprite's mask for the AND pass) and onto a black one (its
+colours for the OR pass). A hard mask keeps the two passes exact: where the white picture is white
+and the black one black the desktop shows through untouched, and where the plane is, AND then OR
+leaves exactly the plane's colour whatever lay beneath.
+
+Usage: build_planes.py AIRCRAFT_DIR OUT_DIR [PREVIEW_DIR]
+"""
+import math
+import os
+import sys
+import xml.etree.ElementTree as ET
+from dataclasses import dataclass
+
+import numpy as np
+
+import artkit
+
+SVG_NS = "http://www.w3.org/2000/svg"
+ET.register_namespace("", SVG_NS)
+ET.register_namespace("xlink", "http://www.w3.org/1999/xlink")
+
+# Drawings are in decimetres: one SVG unit is 10 cm of aircraft, so one px_per_m gives every
+# type its true relative size. Nearer flights use a larger px_per_m.
+UNITS_PER_METRE = 10.0
+
+# Alpha at or above this is plane, below it is background. Half way keeps the outline where the
+# anti-aliased drawing puts it.
+MASK_THRESHOLD = 128
+
+# The outline's brightness as a fraction of the colour beneath it, in 256ths.
+RIM_SHADE = 80
+
+# Keep the plane this far from the picture's edge, so nothing is cut.
+MARGIN = 4
+
+
+@dataclass(frozen=True)
+class Flight:
+    slot: int
+    white: int          # In<white>.sdd holds the plane on white
+    black: int          # In<black>.sdd holds the plane on black
+    aircraft: str       # file name under art/aircraft without ".svg"
+    livery: str         # CSS class selecting one of the drawing's liveries ("" = its default)
+    px_per_m: float
+    direction: int      # 1 = flies to the right, 2 = flies to the left
+    hstep: int
+    vstep: int
+
+    @property
+    def label(self) -> str:
+        livery = f" ({self.livery})" if self.livery else ""
+        return f"Slot {self.slot}: {self.aircraft}{livery}  In{self.white}/In{self.black}"
+
+
+# The catalogue's flights with the picture each one shows. Steps and directions are the saver's;
+# the tilt follows from them. Real lengths for the scale: B-52 48.5 m, E-3 46.6 m, SR-71 32.7 m,
+# flying wing 16 m long / 52 m span, B-2 21 m / 52 m span, F-117 20 m, U-2 19 m / 31 m span,
+# F-15 19.4 m, F-22 18.9 m, MiG-29 17.3 m, A-10 16.3 m, F-16 15 m, Harrier 14 m.
+FLIGHTS = (
+    Flight(1, 1, 2, "f16", "", 17.0, 1, 22, -1),
+    Flight(2, 11, 12, "flying-wing", "", 9.5, 1, 12, 0),
+    Flight(3, 5, 6, "sr71", "", 13.5, 1, 18, -3),
+    Flight(4, 17, 18, "f22", "", 15.0, 1, 15, -4),
+    Flight(5, 3, 4, "f16", "livery-demo", 18.0, 2, -14, 2),
+    Flight(6, 7, 8, "awacs", "", 11.0, 1, 12, -1),
+    Flight(7, 45, 46, "b2", "", 10.0, 1, 17, -3),
+    Flight(8, 15, 16, "f22", "livery-dark", 13.0, 2, -14, -1),
+    Flight(9, 19, 20, "a10", "", 16.0, 2, -13, -1),
+    Flight(10, 33, 34, "f117", "", 14.0, 1, 10, -1),
+    Flight(11, 23, 24, "b52", "", 10.8, 1, 10, -2),
+    Flight(12, 25, 26, "f22", "", 19.0, 1, 14, -3),
+    Flight(13, 43, 44, "b2", "", 7.0, 1, 24, -1),
+    Flight(14, 27, 28, "f15", "", 15.0, 2, -15, -1),
+    Flight(15, 31, 32, "harrier", "", 17.0, 1, 15, -1),
+    Flight(16, 29, 30, "mig29", "", 15.0, 2, -14, 2),
+    Flight(17, 37, 38, "f22", "livery-demo", 16.0, 1, 15, -1),
+    Flight(18, 39, 40, "u2", "", 13.0, 2, -15, 0),
+    Flight(19, 41, 42, "f16", "", 12.0, 2, -16, 3),
+    Flight(20, 9, 10, "f16", "livery-aggressor", 15.0, 2, -16, 1),
+)
+
+
+def tilt_degrees(flight: Flight) -> float:
+    """Screen rotation that points the (already mirrored) nose along the flight's steps."""
+    heading = math.degrees(math.atan2(flight.vstep, flight.hstep))
+    return heading if flight.direction == 1 else heading - math.copysign(180.0, heading or 1.0)
+
+
+def flight_svg(flight: Flight, aircraft_path: str) -> str:
+    """Places one aircraft drawing in a sprite-sized document: scaled, mirrored, tilted."""
+    source = ET.parse(aircraft_path).getroot()
+    min_x, min_y, width, height = (float(v) for v in source.get("viewBox").split())
+    centre_x, centre_y = min_x + width / 2, min_y + height / 2
+    scale = flight.px_per_m / UNITS_PER_METRE
+    mirror = -1 if flight.direction == 2 else 1
+
+    root = ET.Element(f"{{{SVG_NS}}}svg", {
+        "width": str(artkit.SPRITE_WIDTH), "height": str(artkit.SPRITE_HEIGHT),
+        "viewBox": f"0 0 {artkit.SPRITE_WIDTH} {artkit.SPRITE_HEIGHT}"})
+    placed = ET.SubElement(root, f"{{{SVG_NS}}}g", {
+        "transform": f"translate({artkit.SPRITE_WIDTH / 2} {artkit.SPRITE_HEIGHT / 2}) "
+                     f"rotate({tilt_degrees(flight):.4f}) scale({mirror * scale:.5f} {scale:.5f}) "
+                     f"translate({-centre_x} {-centre_y})"})
+    if flight.livery:
+        # On the root, so the livery reaches the gradients in the hoisted definitions too.
+        root.set("class", flight.livery)
+    for child in list(source):
+        # Styles and shared definitions do not depend on placement; keep them at the top.
+        if child.tag in (f"{{{SVG_NS}}}style", f"{{{SVG_NS}}}defs"):
+            root.insert(0, child)
+        else:
+            placed.append(child)
+    return ET.tostring(root, encoding="unicode")
+
+
+def centred(rgba: np.ndarray, flight: Flight) -> np.ndarray:
+    """Moves the drawn plane to the middle of the sprite; fails if it does not fit."""
+    rows = np.flatnonzero(rgba[..., 3].max(axis=1))
+    cols = np.flatnonzero(rgba[..., 3].max(axis=0))
+    if rows.size == 0:
+        raise SystemExit(f"{flight.label}: nothing drawn")
+    height, width = rgba.shape[:2]
+    shift_y = (height - (rows[-1] + 1 - rows[0])) // 2 - rows[0]
+    shift_x = (width - (cols[-1] + 1 - cols[0])) // 2 - cols[0]
+    top, left = rows[0] + shift_y, cols[0] + shift_x
+    if top < MARGIN or left < MARGIN:
+        raise SystemExit(f"{flight.label}: plane is {cols[-1] + 1 - cols[0]} x {rows[-1] + 1 - rows[0]} px, "
+                         f"larger than the {width} x {height} sprite allows")
+    return np.roll(rgba, (shift_y, shift_x), axis=(0, 1))
+
+
+def outline(plane: np.ndarray) -> np.ndarray:
+    """The plane's pixels that touch the background (4-neighbourhood)."""
+    inner = plane.copy()
+    inner[1:, :] &= plane[:-1, :]
+    inner[:-1, :] &= plane[1:, :]
+    inner[:, 1:] &= plane[:, :-1]
+    inner[:, :-1] &= plane[:, 1:]
+    return plane & ~inner
+
+
+def split_pair(rgba: np.ndarray):
+    """The plane on white and the same plane on black, with identical plane pixels."""
+    plane = rgba[..., 3] >= MASK_THRESHOLD
+    colours = rgba[..., :3].copy()
+    # A dark rim: it gives the hard-edged silhouette a drawn outline, and the encoder's small
+    # errors right at the edge, where the two pictures differ most, fall on dark pixels.
+    rim = outline(plane)
+    colours[rim] = (colours[rim].astype(np.uint16) * RIM_SHADE // 256).astype(np.uint8)
+    on_white = np.where(plane[..., None], colours, np.uint8(255))
+    on_black = np.where(plane[..., None], colours, np.uint8(0))
+    return on_white, on_black
+
+
+def build_flight(flight: Flight, aircraft_dir: str, out_dir: str, preview_dir: str = None) -> None:
+    svg = flight_svg(flight, os.path.join(aircraft_dir, flight.aircraft + ".svg"))
+    rgba = centred(artkit.render_svg(svg), flight)
+    on_white, on_black = split_pair(rgba)
+    for number, picture in ((flight.white, on_white), (flight.black, on_black)):
+        jpeg = artkit.encode_jpeg(picture)
+        with open(os.path.join(out_dir, f"In{number}.sdd"), "wb") as out:
+            out.write(artkit.wrap_container(jpeg))
+        if preview_dir:
+            with open(os.path.join(preview_dir, f"In{number}.jpg"), "wb") as out:
+                out.write(jpeg)
+
+
+def main(argv) -> int:
+    if len(argv) not in (3, 4):
+        print(__doc__.strip().splitlines()[-1], file=sys.stderr)
+        return 2
+    aircraft_dir, out_dir = argv[1], argv[2]
+    preview_dir = argv[3] if len(argv) == 4 else None
+    os.makedirs(out_dir, exist_ok=True)
+    if preview_dir:
+        os.makedirs(preview_dir, exist_ok=True)
+    for flight in FLIGHTS:
+        build_flight(flight, aircraft_dir, out_dir, preview_dir)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

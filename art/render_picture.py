@@ -1,0 +1,28 @@
+#!/usr/bin/python3
+"""Renders one of the full pictures (the stock fake desktop, the dialog backdrop) into a JPEG.
+
+Usage: render_picture.py SVG_FILE JPEG_FILE
+"""
+import sys
+
+import artkit
+
+# These are whole pictures with soft skies, not sprites: a high but not the top quality keeps
+# them sharp at a fraction of the size.
+PICTURE_QUALITY = "92"
+
+
+def main(argv) -> int:
+    if len(argv) != 3:
+        print(__doc__.strip().splitlines()[-1], file=sys.stderr)
+        return 2
+    with open(argv[1], encoding="utf-8") as source:
+        rgba = artkit.render_svg(source.read())
+    jpeg = artkit.encode_jpeg(artkit.flatten(rgba), PICTURE_QUALITY)
+    with open(argv[2], "wb") as out:
+        out.write(jpeg)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

@@ -84,7 +84,9 @@ HFONT createDesignFont(const FontDesign& font)
 {
     return CreateFontA(-font.pixelHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH | FF_DONTCARE, font.face);
+                       font.family == FontFamily::FixedPitch ? FIXED_PITCH | FF_MODERN
+                                                             : VARIABLE_PITCH | FF_SWISS,
+                       font.face);
 }
 
 void ControlWindows::create(HWND form, std::span<const ControlDesign> table, const FontDesign& formFont)

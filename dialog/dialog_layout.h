@@ -26,16 +26,20 @@ enum class ControlKind {
 
 enum class GlyphKind { None, ArrowRight, CheckMark };
 
+// The kind of face, so a system without the named face picks a similar one.
+enum class FontFamily { Proportional, FixedPitch };
+
 struct FontDesign {
     const char* face;
     int pixelHeight;   // character height (CreateFont's negative height)
+    FontFamily family = FontFamily::Proportional;
 };
 
 inline constexpr FontDesign arial11{"Arial", 11};
 inline constexpr FontDesign arial12{"Arial", 12};
 inline constexpr FontDesign msSansSerif11{"MS Sans Serif", 11};
 inline constexpr FontDesign msSansSerif13{"MS Sans Serif", 13};
-inline constexpr FontDesign courierNew13{"Courier New", 13};
+inline constexpr FontDesign courierNew13{"Courier New", 13, FontFamily::FixedPitch};
 
 struct Bounds {
     int left = 0, top = 0, width = 0, height = 0;   // width 0: sized to the text

@@ -36,7 +36,7 @@ inline constexpr const char* aboutNoWarranty =
     "including fitness for a particular purpose and merchantability.";
 inline constexpr const char* aboutLiability =
     "In no event shall Brelmor be liable for any damages arising from the use of, or the "
-    "inability to use, this software, even if advised of the possibility of such damages.";
+    "inability to use, this software.";
 inline constexpr const char* aboutAcceptance =
     "By installing or using this software you accept these terms. If you do not accept them, "
     "do not use the software.";

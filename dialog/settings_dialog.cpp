@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "dialog/about_box.h"
@@ -204,13 +205,27 @@ void TForm2::onCommand(int id, int notification)
     case BitBtn3: BitBtn3Click(); break;
     case Button1: Button1Click(); break;
     case Raddesktop:
-    case Radfake: onRadioClicked(); break;
+    case Radfake:
+    case Radorder:
+    case Radrandom: onRadioClicked(); break;
     default: break;   // IDCANCEL from Escape among them: there is no cancel
     }
 }
 
 void TForm2::onRadioClicked()
 {
+    // Tab stops at the checked button of each pair (at the first while none
+    // is checked); the arrow keys move between the two.
+    for (auto [first, second] : {std::pair{Raddesktop, Radfake}, std::pair{Radorder, Radrandom}}) {
+        const int stop = controls_.isChecked(second) ? second : first;
+        for (int radio : {first, second}) {
+            HWND button = controls_.window(radio);
+            const LONG style = GetWindowLongA(button, GWL_STYLE);
+            const LONG wanted = radio == stop ? style | WS_TABSTOP : style & ~WS_TABSTOP;
+            if (wanted != style)
+                SetWindowLongA(button, GWL_STYLE, wanted);
+        }
+    }
     // A click on the radio button that is already checked changes nothing.
     const bool checked = controls_.isChecked(Radfake);
     const bool becameChecked = checked && !radfakeChecked_;

@@ -97,6 +97,8 @@ void TForm1::startPlane(Timer& finished)
     // Off first: should the selection fail, no timer runs and the scene stays still.
     finished.setEnabled(false);
     selectNextPlane();
+    FlightSurfaces surfaces{imdest, imsave, View_Image_White, View_Image_Black};
+    matchSpritesToScene(surfaces);
 
     const PlaneSlot& slot = catalogue_.slot(selection_.currentSlot());
     const int32_t x = laterPlaneStartX(slot.direction, screenWidth());
@@ -115,6 +117,9 @@ void TForm1::startFirstPlane()
         // scene, and they repaint exactly the rectangles they touch.
         imdest.setOnChange({});
     }
+
+    FlightSurfaces surfaces{imdest, imsave, View_Image_White, View_Image_Black};
+    matchSpritesToScene(surfaces);
 
     const PlaneSlot& slot = catalogue_.slot(selection_.currentSlot());
     placePlane(flight_, firstPlaneStartX(slot.direction, screenWidth()),

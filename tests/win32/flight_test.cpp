@@ -267,6 +267,31 @@ TEST_P(FlightPasses, StartPlacesLieOutsideTheScene)
     EXPECT_EQ(changedAnywhere(scene.scene.toPicture(), scene.original), 0);
 }
 
+TEST_P(FlightPasses, SpritesInTheScenesFormatDrawTheSamePixels)
+{
+    for (const auto& [width, height] : {std::pair{spriteWidth, spriteHeight}, {330, 200}}) {
+        Scene asDecoded(GetParam()), matched(GetParam());
+        giveSprites(asDecoded, width, height);
+        giveSprites(matched, width, height);
+        matchSpritesToScene(matched.surfaces);
+        EXPECT_EQ(matched.mask.pictureWidth(), width);
+        EXPECT_EQ(matched.colours.pictureHeight(), height);
+
+        FlightState one, other;
+        placePlane(one, -600, 140, 31, -2);
+        placePlane(other, -600, 140, 31, -2);
+        for (int tick = 0; tick < 25; ++tick) {
+            moveAndRedrawPlane(asDecoded.surfaces, one);
+            moveAndRedrawPlane(matched.surfaces, other);
+        }
+        const Picture expected = asDecoded.scene.toPicture();
+        const Picture got = matched.scene.toPicture();
+        ASSERT_EQ(got.bits.size(), expected.bits.size());
+        EXPECT_EQ(changedAnywhere(got, expected), 0) << "sprite " << width << " x " << height;
+        EXPECT_GT(changedAnywhere(got, matched.original), 0);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Scenes, FlightPasses, ::testing::Values(SceneKind::Display, SceneKind::TwentyFourBit),
                          [](const auto& info) { return info.param == SceneKind::Display ? "DisplayFormat" : "TwentyFourBit"; });
 

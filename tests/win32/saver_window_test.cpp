@@ -1,0 +1,188 @@
+// The saver window under Wine: a start-up that fails still leaves a saver the
+// user can end; only key and mouse-button presses end it; ending restores the
+// cursor and the system's saver state and deletes the decoded images only.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "box_watcher.h"
+#include "framework/application.h"
+#include "saver/saver_window.h"
+#include "settings/windows_directory.h"
+
+namespace {
+
+constexpr const char* settingsKey = "Software\\Brelmor\\Skyvane";
+constexpr UINT getScreenSaverRunning = 0x0072;   // SPI_GETSCREENSAVERRUNNING
+
+bool screenSaverRunning()
+{
+    BOOL running = FALSE;
+    SystemParametersInfoA(getScreenSaverRunning, 0, &running, 0);
+    return running != FALSE;
+}
+
+// The cursor's display count, left as it was.
+int cursorCount()
+{
+    const int count = ShowCursor(TRUE) - 1;
+    ShowCursor(FALSE);
+    return count;
+}
+
+bool exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void touch(const std::string& path, DWORD attributes = FILE_ATTRIBUTE_NORMAL)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    CloseHandle(file);
+    SetFileAttributesA(path.c_str(), attributes);
+}
+
+void removeFile(const std::string& path)
+{
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(path.c_str());
+}
+
+// Runs the saver's message loop until the saver closes; steps run as thread
+// timer callbacks, which come after every message already posted. Returns
+// false when the loop had to be stopped after a generous time.
+class LoopScript {
+public:
+    using Step = void (*)(LoopScript&);
+    explicit LoopScript(TForm1& saver) : saver_(saver) { current_ = this; }
+    ~LoopScript() { current_ = nullptr; }
+
+    bool run(Step first)
+    {
+        next_ = first;
+        const UINT_PTR stepTimer = SetTimer(nullptr, 0, 50, &LoopScript::tick);
+        const UINT_PTR deadline = SetTimer(nullptr, 0, 15000, &LoopScript::expire);
+        Application::instance().run();
+        KillTimer(nullptr, stepTimer);
+        KillTimer(nullptr, deadline);
+        return !expired_;
+    }
+    void then(Step step) { next_ = step; }
+    HWND window() const { return saver_.handle(); }
+    bool stillOpenAfterNonEnding = false;
+    bool runningStateWhileShown = false;
+    int cursorWhileShown = 0;
+
+private:
+    static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD)
+    {
+        if (current_ && current_->next_) {
+            Step step = current_->next_;
+            current_->next_ = nullptr;
+            step(*current_);
+        }
+    }
+    static void CALLBACK expire(HWND, UINT, UINT_PTR, DWORD)
+    {
+        current_->expired_ = true;
+        PostQuitMessage(0);
+    }
+    static inline LoopScript* current_ = nullptr;
+    TForm1& saver_;
+    Step next_ = nullptr;
+    bool expired_ = false;
+};
+
+class SaverWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Application& application = Application::instance();
+        application.initialize(GetModuleHandleA(nullptr));
+        application.setTitle("Skyvane!");
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, settingsKey);
+    }
+    void TearDown() override
+    {
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, settingsKey);
+        for (const char* name : {"In90.jpg", "In91.jpg", "In92.jpg", "In93.jpg", "In94.bmp", "In95.sdd"})
+            removeFile(at(name));
+        RemoveDirectoryA(at("In96.jpg").c_str());
+    }
+    static std::string at(const std::string& name) { return windowsDirectory() + "\\" + name; }
+};
+
+TEST_F(SaverWindow, AFailureBeforeTheInputWatchStillLetsAKeyEndTheSaver)
+{
+    // A settings value of the wrong type stops the start-up at loading the settings.
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, settingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(key, "F16", 0, REG_SZ, reinterpret_cast<const BYTE*>("on"), 3);
+    RegCloseKey(key);
+
+    BoxWatcher boxes;
+    TForm1 saver;
+    saver.createAndShow();
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].caption, "Skyvane!");
+    EXPECT_EQ(boxes.boxes()[0].text, "Invalid data type for 'F16'");
+
+    // Shown anyway: top-most, covering the screen, found by the single-instance probe.
+    EXPECT_TRUE(IsWindowVisible(saver.handle()));
+    EXPECT_EQ(FindWindowA("TForm1", "quillon7"), saver.handle());
+    EXPECT_NE(GetWindowLongA(saver.handle(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    EXPECT_EQ(cursorCount(), -1);
+
+    LoopScript script(saver);
+    const bool ended = script.run([](LoopScript& s) { PostMessageA(s.window(), WM_KEYDOWN, 'A', 0); });
+    EXPECT_TRUE(ended) << "the key did not end the saver";
+    EXPECT_FALSE(IsWindow(FindWindowA("TForm1", "quillon7")));
+    EXPECT_EQ(cursorCount(), 0);
+    EXPECT_FALSE(screenSaverRunning());
+}
+
+TEST_F(SaverWindow, OnlyPressesEndTheSaverAndTheEndDeletesDecodedImagesOnly)
+{
+    touch(at("In90.jpg"));
+    touch(at("In91.jpg"), FILE_ATTRIBUTE_ARCHIVE);
+    touch(at("In92.jpg"), FILE_ATTRIBUTE_READONLY);
+    touch(at("In93.jpg"), FILE_ATTRIBUTE_HIDDEN);
+    touch(at("In94.bmp"));
+    CreateDirectoryA(at("In96.jpg").c_str(), nullptr);
+
+    BoxWatcher boxes;   // the plane images are not there: the start-up reports it
+    TForm1 saver;
+    saver.createAndShow();
+    EXPECT_EQ(boxes.boxes().size(), 1u);
+    touch(at("In95.sdd"));   // a container appears while the saver runs
+
+    LoopScript script(saver);
+    const bool ended = script.run([](LoopScript& s) {
+        for (UINT message : {WM_MOUSEMOVE, WM_LBUTTONUP, WM_RBUTTONUP, WM_CHAR, WM_LBUTTONDBLCLK, WM_MOUSEWHEEL})
+            PostMessageA(s.window(), message, 0, 0);
+        s.then([](LoopScript& s) {
+            s.stillOpenAfterNonEnding = IsWindow(s.window());
+            s.runningStateWhileShown = screenSaverRunning();
+            s.cursorWhileShown = cursorCount();
+            PostMessageA(s.window(), WM_MBUTTONDOWN, 0, 0);
+        });
+    });
+    EXPECT_TRUE(script.stillOpenAfterNonEnding);
+    EXPECT_TRUE(script.runningStateWhileShown);
+    EXPECT_EQ(script.cursorWhileShown, -1);
+    EXPECT_TRUE(ended) << "the middle button did not end the saver";
+    EXPECT_EQ(cursorCount(), 0);
+    EXPECT_FALSE(screenSaverRunning());
+
+    EXPECT_FALSE(exists(at("In90.jpg")));
+    EXPECT_FALSE(exists(at("In91.jpg")));
+    EXPECT_TRUE(exists(at("In92.jpg")));   // read-only: the deletion fails and is ignored
+    EXPECT_TRUE(exists(at("In93.jpg")));   // hidden entries are skipped
+    EXPECT_TRUE(exists(at("In94.bmp")));
+    EXPECT_TRUE(exists(at("In95.sdd")));
+    EXPECT_TRUE(exists(at("In96.jpg")));   // a directory
+}
+
+} // namespace

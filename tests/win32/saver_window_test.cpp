@@ -8,6 +8,8 @@
 
 #include "box_watcher.h"
 #include "framework/application.h"
+#include "framework/files.h"
+#include "imaging/bitmap_file.h"
 #include "saver/saver_window.h"
 #include "settings/windows_directory.h"
 
@@ -106,7 +108,7 @@ protected:
     void TearDown() override
     {
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, settingsKey);
-        for (const char* name : {"In90.jpg", "In91.jpg", "In92.jpg", "In93.jpg", "In94.bmp", "In95.sdd"})
+        for (const char* name : {"screen.bmp", "In90.jpg", "In91.jpg", "In92.jpg", "In93.jpg", "In94.bmp", "In95.sdd"})
             removeFile(at(name));
         RemoveDirectoryA(at("In96.jpg").c_str());
     }
@@ -183,6 +185,41 @@ TEST_F(SaverWindow, OnlyPressesEndTheSaverAndTheEndDeletesDecodedImagesOnly)
     EXPECT_TRUE(exists(at("In94.bmp")));
     EXPECT_TRUE(exists(at("In95.sdd")));
     EXPECT_TRUE(exists(at("In96.jpg")));   // a directory
+}
+
+TEST_F(SaverWindow, ASmallerPictureShowsAtTheTopLeftWithButtonFaceAround)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, settingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const DWORD on = 1;
+    RegSetValueExA(key, "Fake", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof on);
+    RegCloseKey(key);
+
+    Picture red;
+    red.width = 300;
+    red.height = 200;
+    red.bitsPerPixel = 24;
+    red.bits.assign(red.stride() * red.height, 0);
+    for (int y = 0; y < red.height; ++y)
+        for (int x = 0; x < red.width; ++x)
+            red.row(y)[3 * x + 2] = 0xFF;
+    writeFileSafely(at("screen.bmp"), writeBitmapFile(red));
+
+    BoxWatcher boxes;   // no plane images: the start-up ends with a box after the background
+    TForm1 saver;
+    saver.createAndShow();
+    UpdateWindow(saver.handle());
+    HDC dc = GetDC(saver.handle());
+    EXPECT_EQ(GetPixel(dc, 0, 0), RGB(255, 0, 0));
+    EXPECT_EQ(GetPixel(dc, 299, 199), RGB(255, 0, 0));
+    EXPECT_EQ(GetPixel(dc, 300, 10), GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(GetPixel(dc, 10, 200), GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(GetPixel(dc, 1000, 700), GetSysColor(COLOR_BTNFACE));
+    ReleaseDC(saver.handle(), dc);
+
+    LoopScript script(saver);
+    EXPECT_TRUE(script.run([](LoopScript& s) { PostMessageA(s.window(), WM_SYSKEYDOWN, VK_MENU, 0); }));
 }
 
 } // namespace

@@ -31,6 +31,12 @@ def render_svg(svg_text: str) -> np.ndarray:
     return np.asarray(Image.open(io.BytesIO(png)).convert("RGBA"))
 
 
+def render_svg_file(path: str) -> np.ndarray:
+    """Renders an SVG file; pictures it places by relative name are found beside it."""
+    png = subprocess.run(["rsvg-convert", "--format", "png", path], check=True, capture_output=True).stdout
+    return np.asarray(Image.open(io.BytesIO(png)).convert("RGBA"))
+
+
 def flatten(rgba: np.ndarray, background=(255, 255, 255)) -> np.ndarray:
     """Composites an RGBA array over a solid colour and returns RGB."""
     alpha = rgba[..., 3:4].astype(np.float32) / 255.0

@@ -16,8 +16,7 @@ def main(argv) -> int:
     if len(argv) != 3:
         print(__doc__.strip().splitlines()[-1], file=sys.stderr)
         return 2
-    with open(argv[1], encoding="utf-8") as source:
-        rgba = artkit.render_svg(source.read())
+    rgba = artkit.render_svg_file(argv[1])
     jpeg = artkit.encode_jpeg(artkit.flatten(rgba), PICTURE_QUALITY)
     with open(argv[2], "wb") as out:
         out.write(jpeg)

@@ -21,8 +21,9 @@ SLOT_COLOURS = {
 }
 
 IMAGE_SIZE = (400, 200)
-# The plane inside its image (left, top, right, bottom).
-PLANE_BOX = (60, 50, 340, 150)
+# The plane inside its image (left, top, right, bottom), on the JPEG's 16-pixel
+# block edges so that no ringing spreads beyond it.
+PLANE_BOX = (64, 48, 336, 144)
 
 
 def jpeg_bytes(background, colour, size=IMAGE_SIZE, box=PLANE_BOX):

@@ -159,6 +159,10 @@ class Display:
         result = self.x("xdotool", "search", "--onlyvisible", "--name", "^%s$" % name)
         return result.stdout.split()
 
+    def visible_windows(self):
+        """Ids of every mapped X window."""
+        return set(self.x("xdotool", "search", "--onlyvisible", "--name", "").stdout.split())
+
     def key(self, *keys):
         self.x("xdotool", "key", *keys)
 
@@ -255,6 +259,15 @@ class Prefix:
         return path
 
     @property
+    def button_face(self):
+        """The system's button-face colour as (red, green, blue)."""
+        return tuple(self._system["button_face"])
+
+    @property
+    def windows_dir_windows(self):
+        return self._system["windows_dir"]
+
+    @property
     def system_dir(self):
         return self.unix_path(self._system["system_dir"])
 
@@ -309,6 +322,13 @@ class Prefix:
         result = self.run("reg", *args)
         return result
 
+    def reg_import(self, text):
+        """Imports registry text in the REGEDIT4 format."""
+        reg_file = self.path / "import.reg"
+        reg_file.write_text(text.replace("\n", "\r\n"))
+        result = self.run("reg", "import", "Z:" + str(reg_file).replace("/", "\\"))
+        assert result.returncode == 0, "reg import failed: %s" % (result.stdout + result.stderr)
+
     def reg_add(self, key, name, kind, data):
         result = self.reg("add", key, "/v", name, "/t", kind, "/d", str(data), "/f")
         assert result.returncode == 0, "reg add %s %s: %s" % (key, name, result.stdout + result.stderr)
@@ -328,6 +348,19 @@ class Prefix:
             if len(parts) >= 2 and parts[1].startswith("REG_"):
                 values[parts[0]] = (parts[1], parts[2] if len(parts) > 2 else "")
         return values
+
+
+def message_box(prefix, caption):
+    """The text, buttons and icon of the visible message box with caption, or None."""
+    controls = [c for c in prefix.probe("dialog", caption) if c["visible"]]
+    if not controls:
+        return None
+    texts = [c["text"] for c in controls if c["class"] == "Static" and not c["icon"] and c["text"]]
+    return {
+        "texts": texts,
+        "buttons": [c["text"] for c in controls if c["class"] == "Button"],
+        "icons": [c for c in controls if c["icon"] and c["has_image"]],
+    }
 
 
 class Saver:

@@ -77,22 +77,6 @@ def test_mouse_motion_leaves_the_saver_running_and_a_button_press_ends_it(
     saver.wait_ended()
 
 
-def test_a_second_saver_start_ends_at_once_and_leaves_the_first_running(display, desktop, prefix, start_saver):
-    first = start_saver("/S")
-    first.wait_for_window()
-    for args in (["/S"], ["/s"], ["/C"], ["/c:1234"], ["/A"], ["/a"]):
-        again = start_saver(*args)
-        again.wait_ended()
-        windows = prefix.saver_windows()
-        assert len(windows) == 1, "after a second start with %s: %d saver windows" % (args, len(windows))
-        assert not prefix.probe("windows", "*", "Skyvane!") or all(
-            not w["visible"] for w in prefix.probe("windows", "*", "Skyvane!")), (
-            "a second start with %s showed a window titled Skyvane!" % args)
-    assert first.running()
-    display.key("a")
-    first.wait_ended()
-
-
 def plant(path, content, read_only=False):
     path.write_bytes(content)
     if read_only:

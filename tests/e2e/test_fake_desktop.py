@@ -1,0 +1,189 @@
+"""The fake desktop background under /S: "screen.bmp" from C:\\windows shown at
+its own size from the top-left corner, made once from "screen.jpg" when it is
+missing, and the error box when neither exists."""
+import struct
+import time
+
+import numpy as np
+from PIL import Image
+
+import harness
+
+SETTINGS_KEY = r"HKLM\Software\Brelmor\Skyvane"
+# Long enough for a plane to have started flying had one been started.
+SETTLE = 3
+
+
+def use_fake_desktop(prefix):
+    """A settings key with only Fake set: every other value takes its default."""
+    prefix.reg_add(SETTINGS_KEY, "Fake", "REG_DWORD", 1)
+
+
+def button_face(prefix):
+    result = prefix.reg("query", r"HKCU\Control Panel\Colors", "/v", "ButtonFace")
+    assert result.returncode == 0, "no ButtonFace colour in the prefix: %s" % result.stderr
+    text = result.stdout.split("REG_SZ", 1)[1].split()
+    return np.array([int(part) for part in text[:3]], dtype=np.uint8)
+
+
+def remove_pictures(prefix):
+    for name in ("screen.bmp", "screen.jpg"):
+        for path in prefix.windows_dir.iterdir():
+            if path.name.lower() == name:
+                path.unlink()
+
+
+def picture_of(tmp_path, name, width, height, seed):
+    return harness.load_rgb(harness.make_desktop_picture(tmp_path / name, width, height, seed=seed))
+
+
+def bmp_header(path):
+    """(header size, width, height, bits per pixel, compression) of a BMP file."""
+    data = path.read_bytes()
+    assert data[:2] == b"BM", "%s is no BMP file" % path
+    size, width, height, _planes, bits, compression = struct.unpack_from("<IiiHHI", data, 14)
+    return size, width, height, bits, compression
+
+
+def scene_as_screen(picture, screen_shape, face):
+    """What the screen shows for a fake desktop picture: the picture from the
+    top-left corner, cut at the screen's edges, button face around it."""
+    expected = np.empty(screen_shape, dtype=np.uint8)
+    expected[:, :] = face
+    height = min(picture.shape[0], screen_shape[0])
+    width = min(picture.shape[1], screen_shape[1])
+    expected[:height, :width] = picture[:height, :width]
+    return expected
+
+
+def outside_is_plain(shot, width, height, face):
+    """True when every pixel right of and below width x height is face."""
+    return bool(np.all(shot[height:, :] == face) and np.all(shot[:, width:] == face))
+
+
+def saver_boxes(prefix):
+    """Text of the message boxes captioned "Skyvane!" (the error box)."""
+    controls = prefix.probe("dialog", "Skyvane!")
+    return [c["text"] for c in controls if c["class"] == "Static" and not c["icon"] and c["text"]]
+
+
+def wait_for_window_without_error(saver, prefix):
+    """Waits for the saver window; an error box (shown before the window) fails."""
+    def shown_or_box():
+        boxes = saver_boxes(prefix)
+        assert not boxes, "the saver showed an error box: %s" % boxes
+        assert saver.running(), "the saver ended before its window showed"
+        return [w for w in prefix.saver_windows() if w["visible"]]
+    harness.wait_for(shown_or_box, harness.START_TIMEOUT, "the saver window")
+
+
+def test_a_smaller_picture_fills_the_top_left_and_the_rest_shows_the_button_face(
+        display, prefix, start_saver, tmp_path):
+    picture = picture_of(tmp_path, "fake.png", 800, 600, seed=11)
+    remove_pictures(prefix)
+    Image.fromarray(picture).save(prefix.windows_dir / "screen.bmp")
+    use_fake_desktop(prefix)
+    face = button_face(prefix)
+
+    saver = start_saver("/S")
+    wait_for_window_without_error(saver, prefix)
+    expected = scene_as_screen(picture, (display.height, display.width, 3), face)
+    shot = harness.wait_for(
+        lambda: (lambda s: s if harness.shows_picture_but_a_plane(s, expected) else None)(display.screenshot()),
+        harness.START_TIMEOUT, "the 800 x 600 fake desktop at the top-left corner")
+    assert outside_is_plain(shot, 800, 600, face), (
+        "outside the 800 x 600 picture the screen is not all button face %s" % (face,))
+
+    # Planes are seen only where they cross the picture: the rest stays plain.
+    for _ in range(3):
+        time.sleep(1)
+        assert outside_is_plain(display.screenshot(), 800, 600, face), "something drew outside the picture"
+
+    display.key("a")
+    saver.wait_ended()
+
+
+def test_a_larger_picture_is_cut_at_the_right_and_bottom_edges(display, prefix, start_saver, tmp_path):
+    picture = picture_of(tmp_path, "fake.png", 1280, 1024, seed=12)
+    remove_pictures(prefix)
+    Image.fromarray(picture).save(prefix.windows_dir / "screen.bmp")
+    use_fake_desktop(prefix)
+
+    saver = start_saver("/S")
+    wait_for_window_without_error(saver, prefix)
+    expected = picture[:display.height, :display.width]
+    harness.wait_for(lambda: harness.shows_picture_but_a_plane(display.screenshot(), expected),
+                     harness.START_TIMEOUT, "the top-left 1024 x 768 of the 1280 x 1024 fake desktop")
+    display.key("a")
+    saver.wait_ended()
+
+
+def test_the_stock_picture_is_stored_once_as_a_24_bit_bitmap_and_then_used_alone(
+        display, prefix, start_saver, tmp_path):
+    picture = picture_of(tmp_path, "stock.png", 640, 480, seed=13)
+    remove_pictures(prefix)
+    stock = prefix.windows_dir / "screen.jpg"
+    Image.fromarray(picture).save(stock, quality=95)
+    use_fake_desktop(prefix)
+    face = button_face(prefix)
+    stored = prefix.windows_dir / "screen.bmp"
+
+    saver = start_saver("/S")
+    wait_for_window_without_error(saver, prefix)
+    assert stored.is_file(), "no screen.bmp was written from screen.jpg"
+    assert bmp_header(stored) == (40, 640, 480, 24, 0), "screen.bmp header: %s" % (bmp_header(stored),)
+    written = harness.load_rgb(stored)
+    decoded = harness.load_rgb(stock)
+    difference = np.abs(written.astype(int) - decoded.astype(int)).mean()
+    assert difference < 2, "screen.bmp is not the stock picture (mean difference %.1f)" % difference
+
+    expected = scene_as_screen(written, (display.height, display.width, 3), face)
+    shot = harness.wait_for(
+        lambda: (lambda s: s if harness.shows_picture_but_a_plane(s, expected) else None)(display.screenshot()),
+        harness.START_TIMEOUT, "the stored stock picture at the top-left corner")
+    assert outside_is_plain(shot, 640, 480, face)
+    display.key("a")
+    saver.wait_ended()
+
+    # The next start loads screen.bmp and never reads screen.jpg: a damaged
+    # stock picture goes unnoticed and the stored one is kept as it was.
+    before = harness.sha256(stored)
+    stock.write_bytes(b"this is no longer a JPEG file")
+    again = start_saver("/S")
+    wait_for_window_without_error(again, prefix)
+    harness.wait_for(lambda: harness.shows_picture_but_a_plane(display.screenshot(), expected),
+                     harness.START_TIMEOUT, "the stored picture on the second start")
+    assert harness.sha256(stored) == before, "screen.bmp changed on the second start"
+    display.key("a")
+    again.wait_ended()
+
+
+def test_without_either_picture_the_error_names_screen_jpg_and_a_key_still_ends_the_saver(
+        display, prefix, start_saver):
+    remove_pictures(prefix)
+    use_fake_desktop(prefix)
+    face = button_face(prefix)
+    windows_dir = prefix.probe("system")[0]["windows_dir"]
+
+    saver = start_saver("/S")
+    boxes = harness.wait_for(lambda: saver_boxes(prefix), harness.START_TIMEOUT, "the error box")
+    assert boxes == ["Cannot open file %s\\screen.jpg." % windows_dir], "error box text: %s" % boxes
+    icons = [c for c in prefix.probe("dialog", "Skyvane!") if c["icon"]]
+    assert icons and icons[0]["has_image"], "the error box shows no icon"
+    assert not (prefix.windows_dir / "screen.bmp").exists(), "a screen.bmp appeared from nothing"
+
+    assert prefix.probe("press", "Skyvane!", "OK") is not None
+    harness.wait_for(lambda: not saver_boxes(prefix), harness.END_TIMEOUT, "the error box to close")
+    saver.wait_for_window()
+
+    # The window shows its background colour only, and no plane starts.
+    plain = np.empty((display.height, display.width, 3), dtype=np.uint8)
+    plain[:, :] = face
+    harness.wait_for(lambda: np.array_equal(display.screenshot(), plain), harness.START_TIMEOUT,
+                     "the button face colour over the whole screen")
+    time.sleep(SETTLE)
+    assert np.array_equal(display.screenshot(), plain), "something was drawn after the failed start"
+
+    display.key("a")
+    saver.wait_ended()
+    assert not prefix.saver_windows()

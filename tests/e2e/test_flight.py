@@ -1,0 +1,130 @@
+"""The flights on the screen: with only the F16 type on, in catalogue order,
+planes in solid, distinct colours per slot come as slots 1, 5, 19, 20, each
+moving in its slot's direction across an otherwise unchanged desktop; a key
+ends the saver in mid-flight."""
+import subprocess
+import time
+
+import numpy as np
+import pytest
+
+import flight_images
+import harness
+
+SETTINGS_KEY = r"HKLM\Software\Brelmor\Skyvane"
+F16_ORDER = [1, 5, 19, 20]
+# Horizontal and vertical step of each F16 slot: the direction to expect.
+STEPS = {1: (22, -1), 5: (-14, 2), 19: (-16, 3), 20: (-16, 1)}
+# A plane pixel: within this of its slot's colour (the images are JPEGs).
+COLOUR_TOLERANCE = 40
+# Enough plane pixels to call the plane seen (its body is 280 x 100).
+SEEN_PIXELS = 600
+# JPEG ringing reaches a few pixels beyond the plane's body.
+RINGING = 1
+WATCH_TIMEOUT = 120
+
+
+def settings(prefix, delay):
+    for name in ("F15", "Awac", "U2", "B52", "SR71", "Wing", "F117", "B2", "F22", "Other", "Random", "Fake"):
+        prefix.reg_add(SETTINGS_KEY, name, "REG_DWORD", 0)
+    prefix.reg_add(SETTINGS_KEY, "F16", "REG_DWORD", 1)
+    prefix.reg_add(SETTINGS_KEY, "Delay", "REG_DWORD", delay & 0xFFFFFFFF)
+
+
+def screenshot(display):
+    """The screen as an array, without a round trip through a picture file."""
+    raw = subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"], env=display.env,
+                         capture_output=True, check=True, timeout=60).stdout
+    return np.frombuffer(raw, dtype=np.uint8).reshape(display.height, display.width, 3)
+
+
+def find_plane(shot, desktop):
+    """(slot, centre x, centre y, box) of the plane on the screen, or None."""
+    changed = np.any(shot != desktop, axis=2)
+    for slot, colour in flight_images.SLOT_COLOURS.items():
+        near = np.all(np.abs(shot.astype(int) - colour) <= COLOUR_TOLERANCE, axis=2) & changed
+        if near.sum() >= SEEN_PIXELS:
+            rows, cols = np.nonzero(near)
+            box = (int(cols.min()), int(rows.min()), int(cols.max()) + 1, int(rows.max()) + 1)
+            return slot, float(cols.mean()), float(rows.mean()), box
+    return None
+
+
+def changed_outside(shot, desktop, box):
+    """How many pixels differ from the desktop outside box grown by the ringing margin."""
+    changed = np.any(shot != desktop, axis=2)
+    if box:
+        left, top, right, bottom = box
+        changed[max(top - RINGING, 0):bottom + RINGING, max(left - RINGING, 0):right + RINGING] = False
+    return int(changed.sum())
+
+
+def watch_flights(display, desktop, saver, passes_wanted):
+    """Screenshots until passes_wanted planes have been seen one after another.
+    Returns the passes: [(slot, [(x, y), ...])], one entry per plane that came."""
+    passes = []
+    deadline = time.monotonic() + WATCH_TIMEOUT
+    while len(passes) < passes_wanted or not passes[-1][1]:
+        assert saver.running(), "the saver ended during the flights"
+        assert time.monotonic() < deadline, "planes seen in %ss: %s" % (
+            WATCH_TIMEOUT, [slot for slot, _ in passes])
+        shot = screenshot(display)
+        plane = find_plane(shot, desktop)
+        outside = changed_outside(shot, desktop, plane[3] if plane else None)
+        if outside:
+            np.save("/tmp/h5b-shot.npy", shot); np.save("/tmp/h5b-desk.npy", desktop)
+        assert outside == 0, "%d pixels of the desktop changed away from the plane %s" % (
+            outside, plane and "of slot %d at %s" % (plane[0], plane[3]))
+        if plane is None:
+            continue
+        slot, x, y, _ = plane
+        if not passes or passes[-1][0] != slot:
+            if len(passes) == passes_wanted:
+                break
+            passes.append((slot, []))
+        passes[-1][1].append((x, y))
+    return passes
+
+
+@pytest.fixture
+def f16_containers(prefix):
+    flight_images.write_f16_containers(prefix.windows_dir)
+
+
+@pytest.mark.parametrize("delay", [1, 0], ids=["delay-1", "delay-0-keeps-planes-coming"])
+def test_f16_planes_come_in_catalogue_order_each_moving_its_own_way(
+        display, desktop, prefix, f16_containers, start_saver, delay):
+    settings(prefix, delay)
+    saver = start_saver("/S")
+    saver.wait_for_window()
+
+    passes = watch_flights(display, desktop, saver, passes_wanted=5)
+    slots = [slot for slot, _ in passes]
+    start = F16_ORDER.index(slots[0])
+    expected = [F16_ORDER[(start + i) % 4] for i in range(len(slots))]
+    assert slots == expected, "planes came as slots %s, expected %s" % (slots, expected)
+
+    moving = 0
+    for slot, places in passes:
+        step_x, step_y = STEPS[slot]
+        for (x0, y0), (x1, y1) in zip(places, places[1:]):
+            assert (x1 - x0) * step_x > 0, "slot %d moved from x %.0f to %.0f" % (slot, x0, x1)
+            assert (y1 - y0) * step_y >= -2, "slot %d moved from y %.0f to %.0f" % (slot, y0, y1)
+            moving += 1
+    assert moving >= 3, "too few pairs of screenshots of one plane: %s" % passes
+    assert not saver_boxes(prefix), "an error box showed: %s" % saver_boxes(prefix)
+
+
+def saver_boxes(prefix):
+    controls = prefix.probe("dialog", "Skyvane!")
+    return [c["text"] for c in controls if c["class"] == "Static" and not c["icon"] and c["text"]]
+
+
+def test_a_key_ends_the_saver_while_a_plane_flies(display, desktop, prefix, f16_containers, start_saver):
+    settings(prefix, 1)
+    saver = start_saver("/S")
+    saver.wait_for_window()
+    harness.wait_for(lambda: find_plane(screenshot(display), desktop), WATCH_TIMEOUT, "a plane on the screen")
+    display.key("a")
+    saver.wait_ended()
+    assert not prefix.saver_windows(), "the saver window is still there"

@@ -1,0 +1,75 @@
+"""A saver whose start-up fails: the error box (caption "Skyvane!", error
+icon, one OK button, the message with the full-stop rule), then the saver
+window over the whole screen in the button-face colour, and a key still ends
+the saver so that the user is never locked out."""
+import shutil
+
+import numpy as np
+import pytest
+
+import harness
+
+SETTINGS_KEY = r"HKEY_LOCAL_MACHINE\Software\Brelmor\Skyvane"
+TYPES = ["F16", "F15", "Awac", "U2", "B52", "SR71", "Wing", "F117", "B2", "F22", "Other"]
+
+
+def write_settings(prefix, **values):
+    """Writes all 14 settings (every type on, Delay 1, in order, live desktop)
+    with values replacing any of them by REGEDIT4 data text."""
+    settings = {name: "dword:00000001" for name in TYPES}
+    settings.update(Delay="dword:00000001", Random="dword:00000000", Fake="dword:00000000")
+    settings.update(values)
+    lines = ["REGEDIT4", "", "[%s]" % SETTINGS_KEY]
+    lines += ['"%s"=%s' % (name, data) for name, data in settings.items()]
+    prefix.reg_import("\n".join(lines) + "\n")
+
+
+def expect_error_then_window(display, prefix, saver, message):
+    box = harness.wait_for(lambda: harness.message_box(prefix, "Skyvane!"), harness.START_TIMEOUT,
+                           "the error box (caption Skyvane!)")
+    assert box["texts"] == [message], "error box text: got %r, expected %r" % (box["texts"], message)
+    assert box["buttons"] == ["OK"], "error box buttons: got %s, expected one OK" % box["buttons"]
+    assert len(box["icons"]) == 1, "the error box shows no icon"
+    assert not [w for w in prefix.saver_windows() if w["visible"]], (
+        "the saver window showed before its start-up ended")
+
+    assert prefix.probe("press", "Skyvane!", "OK") is not None
+    saver.wait_for_window()
+    face = np.array(prefix.button_face, dtype=np.uint8)
+    harness.wait_for(lambda: np.all(display.screenshot() == face), harness.START_TIMEOUT,
+                     "the screen to show only the button-face colour %s" % (prefix.button_face,))
+
+    display.key("a")
+    saver.wait_ended()
+
+
+def test_fake_desktop_without_any_picture(display, desktop, prefix, start_saver):
+    for name in ("screen.bmp", "screen.jpg"):
+        (prefix.windows_dir / name).unlink(missing_ok=True)
+    write_settings(prefix, Fake="dword:00000001")
+    saver = start_saver("/S")
+    expect_error_then_window(display, prefix, saver,
+                             "Cannot open file %s\\screen.jpg." % prefix.windows_dir_windows)
+
+
+def test_a_setting_of_the_wrong_type(display, desktop, prefix, start_saver):
+    # A 2-byte string where a 32-bit number belongs. The message ends in a
+    # quote, which sorts before ".", so no full stop is added.
+    write_settings(prefix, F16='"1"')
+    saver = start_saver("/S")
+    expect_error_then_window(display, prefix, saver, "Invalid data type for 'F16'")
+
+
+def test_a_container_that_cannot_be_decoded(display, desktop, prefix, start_saver):
+    # The decoded image's name is taken by a directory, so it cannot be created.
+    containers = sorted(prefix.windows_dir.glob("In*.sdd"))
+    source = containers[0] if containers else None
+    blocked = prefix.windows_dir / "InBlocked.sdd"
+    if source:
+        shutil.copy(source, blocked)
+    else:
+        blocked.write_bytes(b"\xff\xd8\xff\x00\x00\x00\xe0")
+    (prefix.windows_dir / "InBlocked.jpg").mkdir()
+    saver = start_saver("/S")
+    expect_error_then_window(display, prefix, saver, "File access denied.")
+    assert blocked.exists()

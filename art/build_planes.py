@@ -36,6 +36,13 @@ MASK_THRESHOLD = 128
 # The outline's brightness as a fraction of the colour beneath it, in 256ths.
 RIM_SHADE = 80
 
+# How far the desktop may pull a plane pixel off its colour before it counts as a speck, and
+# how the colours are settled to avoid them: at most this many rounds, moving a colour at
+# least this many levels away from a multiple of 32.
+SPECK_LIMIT = 24
+SETTLE_ROUNDS = 16
+SETTLE_MARGIN = 8
+
 # Keep the plane this far from the picture's edge, so nothing is cut.
 MARGIN = 4
 
@@ -145,25 +152,62 @@ def outline(plane: np.ndarray) -> np.ndarray:
     return plane & ~inner
 
 
-def split_pair(rgba: np.ndarray):
-    """The plane on white and the same plane on black, with identical plane pixels."""
+def plane_colours(rgba: np.ndarray):
+    """The hard mask and the plane's colours, with a dark rim along the silhouette."""
     plane = rgba[..., 3] >= MASK_THRESHOLD
     colours = rgba[..., :3].copy()
-    # A dark rim: it gives the hard-edged silhouette a drawn outline, and the encoder's small
-    # errors right at the edge, where the two pictures differ most, fall on dark pixels.
+    # The rim gives the hard-edged silhouette a drawn outline, and the encoder's small errors
+    # right at the edge, where the two pictures differ most, fall on dark pixels.
     rim = outline(plane)
     colours[rim] = (colours[rim].astype(np.uint16) * RIM_SHADE // 256).astype(np.uint8)
+    return plane, colours
+
+
+def split_pair(plane: np.ndarray, colours: np.ndarray):
+    """The plane on white and the same plane on black, with identical plane pixels."""
     on_white = np.where(plane[..., None], colours, np.uint8(255))
     on_black = np.where(plane[..., None], colours, np.uint8(0))
     return on_white, on_black
 
 
+def speck_risk(on_white_jpeg: bytes, on_black_jpeg: bytes) -> np.ndarray:
+    """Per pixel and channel, how far the desktop beneath can pull the composite off the plane.
+
+    After AND with the decoded white picture w and OR with the decoded black one b, a plane
+    pixel lies between b and b | (w & ~b): the bits of w that b lacks come from the desktop.
+    """
+    w = artkit.decode_jpeg(on_white_jpeg)
+    b = artkit.decode_jpeg(on_black_jpeg)
+    return w & ~b
+
+
+def encode_pair(plane: np.ndarray, colours: np.ndarray):
+    """Encodes the pair, moving plane colours that sit on a speck-prone value a little away.
+
+    The two pictures are encoded separately, so a plane pixel can decode to, say, 127 in one and
+    129 in the other; across such a power of two the bitwise passes let the desktop show through
+    as a bright or dark speck. Where that can exceed SPECK_LIMIT the colour (in both pictures
+    alike) is moved a few levels away from the nearest multiple of 32, and the pair encoded again.
+    """
+    colours = colours.copy()
+    for _ in range(SETTLE_ROUNDS):
+        on_white, on_black = split_pair(plane, colours)
+        jpegs = artkit.encode_jpeg(on_white), artkit.encode_jpeg(on_black)
+        risky = (speck_risk(*jpegs) > SPECK_LIMIT) & plane[..., None]
+        if not risky.any():
+            break
+        values = colours[risky].astype(np.int16)
+        boundary = (values + 16) // 32 * 32
+        away = np.where(values < boundary, boundary - SETTLE_MARGIN, boundary + SETTLE_MARGIN)
+        moved = np.where(np.abs(values - boundary) < SETTLE_MARGIN, away, values)
+        colours[risky] = np.clip(moved, 0, 255).astype(np.uint8)
+    return jpegs
+
+
 def build_flight(flight: Flight, aircraft_dir: str, out_dir: str, preview_dir: str = None) -> None:
     svg = flight_svg(flight, os.path.join(aircraft_dir, flight.aircraft + ".svg"))
-    rgba = centred(artkit.render_svg(svg), flight)
-    on_white, on_black = split_pair(rgba)
-    for number, picture in ((flight.white, on_white), (flight.black, on_black)):
-        jpeg = artkit.encode_jpeg(picture)
+    plane, colours = plane_colours(centred(artkit.render_svg(svg), flight))
+    for number, jpeg in zip((flight.white, flight.black), encode_pair(plane, colours)):
         with open(os.path.join(out_dir, f"In{number}.sdd"), "wb") as out:
             out.write(artkit.wrap_container(jpeg))
         if preview_dir:

@@ -222,6 +222,25 @@ TEST(JpegFailure, OversizedPictureIsRefusedAtLoad)
     expectJpegError([&] { JpegImage{huge}; }, JERR_IMAGE_TOO_BIG, "60000 x 60000");
 }
 
+TEST(JpegFailure, ProgressiveWholeImageBuffersAreBounded)
+{
+    // 8192 x 8192 is within the pixel cap, but a progressive 4:4:4 file needs
+    // 384 MB of coefficients before the first pixel: refused when the decode
+    // starts, before any of it is allocated.
+    std::vector<uint8_t> bytes = readFixture("progressive.jpg");
+    const Segment frame = segmentsWith(bytes, 0xC2).at(0);
+    for (std::size_t at : {frame.start + 5, frame.start + 7}) {
+        bytes[at] = 8192 >> 8;
+        bytes[at + 1] = 8192 & 0xFF;
+    }
+    const std::size_t components = bytes[frame.start + 9];
+    for (std::size_t i = 0; i < components; ++i)
+        bytes[frame.start + 10 + 3 * i + 1] = 0x11;  // no subsampling
+    JpegImage jpeg(bytes);
+    EXPECT_EQ(jpeg.width(), 8192);
+    expectJpegError([&] { jpeg.bitmap(); }, JERR_NO_BACKING_STORE, "384 MB of coefficients");
+}
+
 TEST(JpegFailure, DamagedDataFailsAtConversionAndKeepsFailing)
 {
     std::vector<uint8_t> bytes = readFixture("progressive.jpg");

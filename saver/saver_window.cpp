@@ -42,6 +42,11 @@ TForm1::TForm1()
 {
 }
 
+TForm1::~TForm1()
+{
+    Application::instance().setMessageHook(nullptr);
+}
+
 void TForm1::createAndShow()
 {
     Design design;

@@ -24,6 +24,8 @@ bool isWindowsNT();
 class TForm1 : public Form {
 public:
     TForm1();
+    // Removes the input watch, which calls into this window.
+    ~TForm1() override;
     // Creates the window as the application's main window and shows it
     // (top-most, maximised) once FormCreate has returned, whatever happened in it.
     void createAndShow();

@@ -106,7 +106,8 @@ def test_container_decodes_to_a_jpeg(number):
     jpeg = decoded_container(number)
     assert len(jpeg) == len(container) - 3
     assert jpeg[:3] == b"\xff\xd8\xff" and jpeg[-2:] == b"\xff\xd9"
-    assert container[3:6] != b"\xff\xe0\x00", "container holds the plain JPEG, filler missing"
+    # the marker after start-of-image is whole again only if the container had its filler
+    assert 0xC0 <= jpeg[3] <= 0xFE, "no marker after start-of-image: filler missing or misplaced"
     load_jpeg(jpeg)
     # libjpeg's own decoder, as the saver uses it
     result = subprocess.run(["djpeg", "-dct", "int", "-outfile", os.devnull], input=jpeg,

@@ -155,18 +155,19 @@ Layout readLayout(Bytes bytes)
     }
 
     layout.paletteOffset = afterHeaders;
+    layout.pixelOffset = readU32(bytes, offPixelData);
+    if (layout.pixelOffset < layout.paletteOffset || layout.pixelOffset > bytes.size())
+        invalid();
     if (layout.bitsPerPixel <= 8) {
+        // Some writers leave "colours used" at 0 (all) but store only the
+        // colours they use: the pixel offset then ends the table early.
         const uint64_t fullPalette = uint64_t{1} << layout.bitsPerPixel;
         const uint64_t declared = layout.colorsUsed == 0 ? fullPalette : layout.colorsUsed;
-        layout.paletteCount = std::min(declared, fullPalette);
-        if (!fits(bytes, layout.paletteOffset, layout.paletteCount * layout.paletteEntrySize))
+        const uint64_t stored = (layout.pixelOffset - layout.paletteOffset) / layout.paletteEntrySize;
+        layout.paletteCount = std::min({declared, fullPalette, stored});
+        if (layout.paletteCount == 0)
             invalid();
     }
-
-    layout.pixelOffset = readU32(bytes, offPixelData);
-    if (layout.pixelOffset < layout.paletteOffset + layout.paletteCount * layout.paletteEntrySize ||
-        layout.pixelOffset > bytes.size())
-        invalid();
     if (static_cast<uint64_t>(layout.width) * static_cast<uint64_t>(layout.height) > maxPicturePixels)
         invalid();
     return layout;

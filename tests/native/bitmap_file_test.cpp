@@ -384,6 +384,19 @@ TEST(BitmapReadLayouts, ShortPaletteFromColorsUsed)
     EXPECT_EQ(colourAt(picture, 1, 0), 0x112233u);
 }
 
+TEST(BitmapReadLayouts, PixelOffsetEndsAShortPaletteEarly)
+{
+    // "Colours used" says all 256, but only two are stored before the pixels.
+    BmpBuilder file;
+    file.fileHeader(54 + 8);
+    file.infoHeader(40, 3, 1, 8, 0, 0);
+    file.palette({0x112233, 0x445566});
+    file.raw({1, 0, 1, 0});
+    const Picture picture = readBitmapFile(file.bytes);
+    EXPECT_EQ(picture.palette, (std::vector<uint32_t>{0x112233, 0x445566}));
+    EXPECT_EQ(colourAt(picture, 0, 0), 0x445566u);
+}
+
 TEST(BitmapReadLayouts, MasksAfterInfoHeaderAndInsideV2V3V4Headers)
 {
     // Red, green at 5-6-5 and one 2 x 1 row: pure red, pure blue.
@@ -536,7 +549,13 @@ TEST(BitmapReadHostile, BadPalettesAndMasks)
     hugePalette.fileHeader(54);
     hugePalette.infoHeader(40, 1, 1, 8, 0, 0xFFFFFFFF);
     hugePalette.palette({0, 0, 0});
-    expectInvalid(hugePalette.bytes, "palette larger than the file");
+    expectInvalid(hugePalette.bytes, "2^32 colours declared, none before the pixels");
+
+    BmpBuilder noRoom;
+    noRoom.fileHeader(54);  // pixels right after the header: no colour table at all
+    noRoom.infoHeader(40, 1, 1, 8, 0, 0);
+    noRoom.u32(0);
+    expectInvalid(noRoom.bytes, "indexed picture without a colour table");
 
     auto maskFile = [](std::array<uint32_t, 3> masks, uint16_t bpp) {
         BmpBuilder file;

@@ -9,5 +9,5 @@ if [ ! -f "$data_dir/screen.jpg" ]; then
   echo "contact-sheet: no built pictures in $data_dir (build the 'art' target first)" >&2
   exit 1
 fi
-/usr/bin/python3 "$here/contact_sheet.py" "$data_dir" "$out"
+PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 "$here/contact_sheet.py" "$data_dir" "$out"
 cd "$(dirname "$out")" && echo "$(pwd)/$(basename "$out")"

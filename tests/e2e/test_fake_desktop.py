@@ -56,6 +56,14 @@ def scene_as_screen(picture, screen_shape, face):
     return expected
 
 
+def wait_for_scene(display, expected, what):
+    """Waits until the screen shows expected (but for a flying plane); returns that screenshot."""
+    def matching_shot():
+        shot = display.screenshot()
+        return [shot] if harness.shows_picture_but_a_plane(shot, expected) else None
+    return harness.wait_for(matching_shot, harness.START_TIMEOUT, what)[0]
+
+
 def outside_is_plain(shot, width, height, face):
     """True when every pixel right of and below width x height is face."""
     return bool(np.all(shot[height:, :] == face) and np.all(shot[:, width:] == face))
@@ -88,9 +96,7 @@ def test_a_smaller_picture_fills_the_top_left_and_the_rest_shows_the_button_face
     saver = start_saver("/S")
     wait_for_window_without_error(saver, prefix)
     expected = scene_as_screen(picture, (display.height, display.width, 3), face)
-    shot = harness.wait_for(
-        lambda: (lambda s: s if harness.shows_picture_but_a_plane(s, expected) else None)(display.screenshot()),
-        harness.START_TIMEOUT, "the 800 x 600 fake desktop at the top-left corner")
+    shot = wait_for_scene(display, expected, "the 800 x 600 fake desktop at the top-left corner")
     assert outside_is_plain(shot, 800, 600, face), (
         "outside the 800 x 600 picture the screen is not all button face %s" % (face,))
 
@@ -138,9 +144,7 @@ def test_the_stock_picture_is_stored_once_as_a_24_bit_bitmap_and_then_used_alone
     assert difference < 2, "screen.bmp is not the stock picture (mean difference %.1f)" % difference
 
     expected = scene_as_screen(written, (display.height, display.width, 3), face)
-    shot = harness.wait_for(
-        lambda: (lambda s: s if harness.shows_picture_but_a_plane(s, expected) else None)(display.screenshot()),
-        harness.START_TIMEOUT, "the stored stock picture at the top-left corner")
+    shot = wait_for_scene(display, expected, "the stored stock picture at the top-left corner")
     assert outside_is_plain(shot, 640, 480, face)
     display.key("a")
     saver.wait_ended()

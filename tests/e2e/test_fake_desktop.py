@@ -191,3 +191,28 @@ def test_without_either_picture_the_error_names_screen_jpg_and_a_key_still_ends_
     display.key("a")
     saver.wait_ended()
     assert not prefix.saver_windows()
+
+
+def test_a_greyscale_stock_picture_is_stored_at_8_bits_with_a_grey_palette(display, prefix, start_saver, tmp_path):
+    grey = Image.fromarray(picture_of(tmp_path, "stock.png", 320, 240, seed=14)).convert("L")
+    remove_pictures(prefix)
+    stock = prefix.windows_dir / "screen.jpg"
+    grey.save(stock, quality=95)
+    use_fake_desktop(prefix)
+    stored = prefix.windows_dir / "screen.bmp"
+
+    saver = start_saver("/S")
+    wait_for_window_without_error(saver, prefix)
+    assert bmp_header(stored) == (40, 320, 240, 8, 0), "screen.bmp header: %s" % (bmp_header(stored),)
+    with Image.open(stored) as written:
+        palette = np.array(written.getpalette()[:3 * 256]).reshape(-1, 3)
+        assert np.all(palette[:, 0] == palette[:, 1]) and np.all(palette[:, 1] == palette[:, 2]), (
+            "the palette of screen.bmp holds colours that are not grey")
+        shown = np.asarray(written.convert("RGB")).copy()
+    difference = np.abs(shown[:, :, 0].astype(int) - np.asarray(grey).astype(int)).mean()
+    assert difference < 4, "screen.bmp is not the stock picture (mean difference %.1f)" % difference
+    face = button_face(prefix)
+    wait_for_scene(display, scene_as_screen(shown, (display.height, display.width, 3), face),
+                   "the greyscale stock picture at the top-left corner")
+    display.key("a")
+    saver.wait_ended()

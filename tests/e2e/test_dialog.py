@@ -155,10 +155,10 @@ def test_the_window_and_its_controls_sit_where_they_were_designed_over_the_backd
         "right of the backdrop the form is not plain")
 
 
-@pytest.mark.parametrize("stored, position", [(0, 1), (500, 300), (-7, 1)])
+@pytest.mark.parametrize("stored, position", [(0, 1), (500, 300), (-7, 1)], ids=["0", "500", "-7"])
 def test_a_delay_outside_the_scroll_range_is_shown_as_stored_and_saved_unchanged(
         prefix, open_dialog, stored, position):
-    set_values(prefix, Delay=stored)
+    set_values(prefix, Delay="0x%X" % (stored & 0xFFFFFFFF))
     dialog = open_dialog()
     controls = dialog.controls()
     assert dialog.scroll_bar(controls)["pos"] == position
@@ -202,7 +202,7 @@ def test_the_scroll_bar_moves_by_keys_arrows_clicks_and_dragging_and_the_label_f
     after((4, "4"), "a click beside the thumb")
 
     # Dragging: the label follows the thumb while the button is still down.
-    thumb_x = left + bar["height"] + 3
+    thumb_x = left + bar["arrow"] + 4          # the thumb stands right of the left arrow
     display.move_mouse(thumb_x, middle)
     display.x("xdotool", "mousedown", "1")
     try:
@@ -318,8 +318,11 @@ def test_a_label_that_is_no_number_keeps_the_dialog_open_until_the_scroll_bar_mo
     expect_stored(prefix, dict(all_types(False), Other=1))
     assert dialog.checked("All Others")
 
-    dialog.focus_window(display)
-    display.key("Right")
+    form, controls = dialog.snapshot()
+    bar = dialog.scroll_bar(controls)
+    display.move_mouse(form["client_left"] + bar["x"] + bar["width"] - 3,
+                       form["client_top"] + bar["y"] + bar["height"] // 2)   # the right arrow
+    display.click(1)
     harness.wait_for(lambda: dialog.label1()["text"] == "3", harness.END_TIMEOUT, "the label to read 3")
     dialog.click("OK")
     dialog.wait_ended()

@@ -122,8 +122,8 @@ def test_f16_planes_come_in_catalogue_order_each_moving_its_own_way(
 
 
 def saver_boxes(prefix):
-    controls = prefix.probe("dialog", "Skyvane!")
-    return [c["text"] for c in controls if c["class"] == "Static" and not c["icon"] and c["text"]]
+    box = harness.message_box(prefix, "Skyvane!")
+    return box["texts"] if box else []
 
 
 def test_a_key_ends_the_saver_while_a_plane_flies(display, desktop, prefix, f16_containers, start_saver):
@@ -134,3 +134,36 @@ def test_a_key_ends_the_saver_while_a_plane_flies(display, desktop, prefix, f16_
     display.key("a")
     saver.wait_ended()
     assert not prefix.saver_windows(), "the saver window is still there"
+
+
+def test_a_plane_image_that_cannot_be_read_stops_the_flights_and_a_key_still_ends_the_saver(
+        display, desktop, prefix, f16_containers, start_saver):
+    settings(prefix, 1)
+    # Slot 5, the second plane, has no images.
+    for number in (3, 4):
+        for extension in ("sdd", "jpg"):
+            (prefix.windows_dir / ("In%d.%s" % (number, extension))).unlink(missing_ok=True)
+    saver = start_saver("/S")
+    saver.wait_for_window()
+
+    box = harness.wait_for(lambda: harness.message_box(prefix, "Skyvane!"), WATCH_TIMEOUT,
+                           "the error box once slot 1 has flown")
+    expected = "Cannot open file %s\\In4.jpg." % prefix.windows_dir_windows
+    assert box["texts"] == [expected], "error box text: got %r, expected %r" % (box["texts"], expected)
+
+    # Slot 1 has left the screen and no timer runs any more: the screen shows
+    # the desktop (and the box) and stays so.
+    box_area = harness.difference_box(screenshot(display), desktop)
+    time.sleep(1)
+    assert harness.difference_box(screenshot(display), desktop) == box_area, "the scene still changes"
+    assert saver.running()
+
+    prefix.probe("press", "Skyvane!", "OK")
+    harness.wait_for(lambda: harness.message_box(prefix, "Skyvane!") is None, WATCH_TIMEOUT, "the box to close")
+    harness.wait_for(lambda: np.array_equal(screenshot(display), desktop), WATCH_TIMEOUT,
+                     "the desktop alone on the screen once the box closed")
+    time.sleep(1)
+    assert np.array_equal(screenshot(display), desktop), "a plane flies again after the error"
+    assert saver.running() and prefix.saver_windows(), "the saver ended with the error box"
+    display.key("a")
+    saver.wait_ended()

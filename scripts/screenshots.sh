@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# Takes the README's screenshots of the settings dialog, the fake desktop
+# capture's two message boxes and the about box under Xvfb + Wine, into
+# docs/screenshots/. Uses the cross build (SKYVANE_CROSS_BUILD, default
+# build/cross) with its data files and test fixtures; run scripts/build.sh
+# cross first.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+source scripts/wine-env.sh
+trap skyvane_cleanup EXIT
+
+cross=${SKYVANE_CROSS_BUILD:-$SKYVANE_BUILD/cross}
+exe=$(skyvane_saver_exe) || { echo "screenshots: skyvane.scr is not built in $cross" >&2; exit 1; }
+fixtures=$cross/tests/win32/fixtures
+inspector=$fixtures/dialog_inspector.exe
+probe=$fixtures/window_probe.exe
+for tool in "$inspector" "$probe"; do
+  [ -f "$tool" ] || { echo "screenshots: $tool is not built" >&2; exit 1; }
+done
+out=$root/docs/screenshots
+mkdir -p "$out"
+
+skyvane_start_xvfb 1024x768x24
+skyvane_new_prefix
+skyvane_wine_env "$SKYVANE_PREFIX"
+skyvane_install_data "$SKYVANE_PREFIX"
+windir=$SKYVANE_PREFIX/drive_c/windows
+if [ ! -f "$windir/background.jpg" ]; then
+  echo "screenshots: the build made no background.jpg; using a plain gradient" >&2
+  convert -size 640x480 gradient:'#9cc9f0-#1d4f8c' -quality 92 "$windir/background.jpg"
+fi
+# No window manager runs on Xvfb: Wine then draws the title bars itself.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+wineserver -w
+
+# json FIELD: FIELD of the first JSON line on stdin that has it ("" if none).
+json() { /usr/bin/python3 -c '
+import json, sys
+for line in sys.stdin:
+    if line.startswith("{"):
+        item = json.loads(line)
+        if sys.argv[1] in item:
+            print(item[sys.argv[1]]); break' "$1"; }
+# control_id CLASS TITLE TEXT: the id of the control with that text.
+control_id() { wine "$inspector" controls "$1" "$2" | /usr/bin/python3 -c '
+import json, sys
+for line in sys.stdin:
+    if line.startswith("{"):
+        item = json.loads(line)
+        if item.get("text") == sys.argv[1] and "id" in item:
+            print(item["id"]); break' "$3"; }
+# rect CLASS TITLE PROGRAM: "WxH+X+Y" of a top-level window when it is visible.
+form_rect() { wine "$inspector" controls "$1" "$2" 2>/dev/null | /usr/bin/python3 -c '
+import json, sys
+for line in sys.stdin:
+    item = json.loads(line) if line.startswith("{") else {}
+    if item.get("form") and item["visible"]:
+        print("%dx%d+%d+%d" % (item["right"] - item["left"], item["bottom"] - item["top"], item["left"], item["top"]))
+        break'; }
+box_rect() { wine "$probe" windows "#32770" "$1" 2>/dev/null | /usr/bin/python3 -c '
+import json, sys
+for line in sys.stdin:
+    item = json.loads(line) if line.startswith("{") else {}
+    if item.get("visible"):
+        print("%dx%d+%d+%d" % (item["right"] - item["left"], item["bottom"] - item["top"], item["left"], item["top"]))
+        break'; }
+# wait_for COMMAND...: the command's output once it prints something (60 s at most).
+wait_for() {
+  local result i
+  for (( i = 0; i < 300; i++ )); do
+    result=$("$@" || true)
+    if [ -n "$result" ]; then echo "$result"; return 0; fi
+    sleep 0.2
+  done
+  echo "screenshots: timed out waiting for: $*" >&2
+  return 1
+}
+shoot() {   # shoot NAME RECT
+  sleep 0.5   # let the last paint reach the screen
+  import -window root -crop "$2" +repage "$out/$1.png"
+  echo "screenshots: $out/$1.png"
+}
+
+wine "$exe" /c >/dev/null 2>&1 &
+dialog=$(wait_for form_rect TForm2 Skyvane)
+shoot settings-dialog "$dialog"
+
+wine "$inspector" click TForm2 Skyvane "$(control_id TForm2 Skyvane About)"
+about=$(wait_for form_rect TFrmabout '*')
+shoot about-box "$about"
+wine "$inspector" click TFrmabout '*' "$(control_id TFrmabout '*' Return)"
+
+wine "$inspector" click TForm2 Skyvane "$(control_id TForm2 Skyvane 'Get Fake Desktop')"
+prompt=$(wait_for box_rect Information)
+shoot capture-explanation "$prompt"
+wine "$probe" press Information OK
+sleep 1
+done_box=$(wait_for box_rect Information)
+shoot capture-done "$done_box"
+wine "$probe" press Information OK
+
+wine "$inspector" click TForm2 Skyvane "$(control_id TForm2 Skyvane OK)"
+wineserver -w

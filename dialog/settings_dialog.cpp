@@ -5,16 +5,13 @@
 #include <algorithm>
 #include <optional>
 #include <utility>
-#include <vector>
 
 #include "dialog/about_box.h"
 #include "dialog/delay_scroll.h"
 #include "dialog/dialog_texts.h"
 #include "framework/application.h"
-#include "framework/exceptions.h"
-#include "framework/files.h"
 #include "framework/paths.h"
-#include "imaging/jpeg_image.h"
+#include "framework/surface.h"
 #include "resources/resource.h"
 #include "settings/windows_directory.h"
 
@@ -23,38 +20,6 @@ using namespace Unit2;
 namespace {
 
 constexpr UINT_PTR timer1Id = 1;
-
-// A DIB section holding the picture's pixels as they are.
-HBITMAP bitmapFromPicture(const Picture& picture)
-{
-    std::vector<uint8_t> header(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
-    auto* info = reinterpret_cast<BITMAPINFO*>(header.data());
-    info->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info->bmiHeader.biWidth = picture.width;
-    info->bmiHeader.biHeight = picture.height;
-    info->bmiHeader.biPlanes = 1;
-    info->bmiHeader.biBitCount = static_cast<WORD>(picture.bitsPerPixel);
-    info->bmiHeader.biCompression = BI_RGB;
-    if (picture.redMask || picture.greenMask || picture.blueMask) {
-        info->bmiHeader.biCompression = BI_BITFIELDS;
-        auto* masks = reinterpret_cast<DWORD*>(info->bmiColors);
-        masks[0] = picture.redMask;
-        masks[1] = picture.greenMask;
-        masks[2] = picture.blueMask;
-    }
-    for (size_t i = 0; i < picture.palette.size() && i < 256; ++i) {
-        const uint32_t colour = picture.palette[i];
-        info->bmiColors[i] = RGBQUAD{static_cast<BYTE>(colour), static_cast<BYTE>(colour >> 8),
-                                     static_cast<BYTE>(colour >> 16), 0};
-    }
-    info->bmiHeader.biClrUsed = static_cast<DWORD>(picture.palette.size());
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!bitmap)
-        throw Exception("Out of system resources");
-    std::copy(picture.bits.begin(), picture.bits.end(), static_cast<uint8_t*>(bits));
-    return bitmap;
-}
 
 std::optional<ScrollRequest> scrollRequest(WORD code)
 {
@@ -122,25 +87,24 @@ void TForm2::FormCreate()
 
 void TForm2::loadDialogBackdrop()
 {
+    // The picture type follows the file name: a JPEG, decoded here so a
+    // damaged file is reported now and not at every repaint.
+    Image1.loadFromFile(joinPath(windowsDirectory(), "background.jpg"));
+    Image1.assignBitmap(convertJpegToBitmap(*Image1.jpeg()));
     // Image1 covers the form from its top-left corner at the form's design
     // size; the picture is drawn there at its own size, under every control.
-    const std::string path = joinPath(windowsDirectory(), "background.jpg");
-    JpegImage backdrop(readWholeFile(path));
-    const Picture& pixels = backdrop.bitmap();
-    Image1.reset(bitmapFromPicture(pixels));
-    backdropSize_ = SIZE{pixels.width, pixels.height};
+    Image1.setWidth(backdropBounds.width);
+    Image1.setHeight(backdropBounds.height);
     InvalidateRect(handle(), nullptr, TRUE);
 }
 
 void TForm2::paintBackdrop(HDC dc)
 {
-    if (!Image1)
+    if (!Image1.hasBitmap())
         return;
-    MemoryDC source(dc);
-    ScopedSelectObject select(source, Image1.get());
-    const int width = std::min<int>(backdropSize_.cx, backdropBounds.width);
-    const int height = std::min<int>(backdropSize_.cy, backdropBounds.height);
-    BitBlt(dc, backdropBounds.left, backdropBounds.top, width, height, source, 0, 0, SRCCOPY);
+    const int width = std::min(Image1.pictureWidth(), Image1.width());
+    const int height = std::min(Image1.pictureHeight(), Image1.height());
+    BitBlt(dc, backdropBounds.left, backdropBounds.top, width, height, Image1.canvas(), 0, 0, SRCCOPY);
 }
 
 void TForm2::showSettingsInControls()

@@ -12,7 +12,7 @@
 #include "dialog/capture_surface.h"
 #include "dialog/control_windows.h"
 #include "framework/form.h"
-#include "framework/scoped.h"
+#include "framework/surface.h"
 #include "framework/timer.h"
 #include "settings/settings.h"
 
@@ -64,9 +64,9 @@ private:
     HWND lastFocus_ = nullptr;
     bool radfakeChecked_ = false;   // runs RadfakeClick only when it becomes checked
 
-    // Image1: the backdrop picture, drawn at its own size at the top-left.
-    GdiObject<HBITMAP> Image1;
-    SIZE backdropSize_{0, 0};
+    // Image1: the backdrop picture, drawn at its own size at the top-left
+    // (design bounds 106 x 105 until FormCreate sizes it to the form).
+    SceneSurface Image1{106, 105};
     // ImFake: the capture surface.
     CaptureSurface ImFake;
 

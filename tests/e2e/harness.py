@@ -8,6 +8,7 @@ import hashlib
 import json
 import os
 import random
+import re
 import shutil
 import signal
 import subprocess
@@ -344,9 +345,10 @@ class Prefix:
             return None
         values = {}
         for line in result.stdout.splitlines():
-            parts = line.split(None, 2)
-            if len(parts) >= 2 and parts[1].startswith("REG_"):
-                values[parts[0]] = (parts[1], parts[2] if len(parts) > 2 else "")
+            # "    NAME    REG_TYPE    DATA": fields apart by four spaces; a name may hold spaces.
+            match = re.match(r"^    (.*?)    (REG_[A-Z_]+)(?:    (.*))?$", line.rstrip("\r"))
+            if match:
+                values[match.group(1)] = (match.group(2), match.group(3) or "")
         return values
 
 

@@ -5,7 +5,6 @@ records every load, call and unload."""
 import shutil
 import time
 
-import pytest
 
 import harness
 
@@ -98,15 +97,12 @@ def test_wrong_password_keeps_the_saver_and_the_right_one_ends_it(display, deskt
     assert_each_call_loads_and_unloads(provider.events())
 
 
-@pytest.mark.parametrize("password_setting", ["0", "no desktop key"])
-def test_without_password_protection_the_first_key_ends_the_saver(
-        display, desktop, prefix, start_saver, password_setting):
+# Without the key "Control Panel\desktop" the first key would end the saver
+# too, but under Wine every program recreates that key as it starts (the saver
+# included), so that case cannot be set up here.
+def test_without_password_protection_the_first_key_ends_the_saver(display, desktop, prefix, start_saver):
     as_windows_98(prefix)
-    if password_setting == "no desktop key":
-        prefix.reg_delete(DESKTOP_KEY)
-        assert prefix.reg_query(DESKTOP_KEY) is None
-    else:
-        use_password(prefix, int(password_setting))
+    use_password(prefix, 0)
     provider = PasswordProvider(prefix)
     saver = start_saver("/S")
     saver.wait_for_window()

@@ -1,10 +1,8 @@
 """The saver's life under /S: its window over the desktop, the input that ends
 it and the input that does not, and what it leaves behind in C:\\windows."""
-import os
 import stat
 import time
 
-import numpy as np
 import pytest
 
 import harness
@@ -115,6 +113,8 @@ def test_ending_leaves_the_system_state_restored(display, desktop, prefix, start
     """While the saver runs the system knows a screen saver runs; afterwards it does not."""
     saver = start_saver("/S")
     saver.wait_for_window()
+    state = prefix.probe("system")[0]
+    assert state["saver_running"] == 1, "the system was not told that a screen saver runs: %s" % state
     display.key("a")
     saver.wait_ended()
     state = prefix.probe("system")[0]

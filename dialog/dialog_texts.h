@@ -2,15 +2,16 @@
 // vendor's web address. Pure.
 #pragma once
 
+#include "resources/resource.h"
+
 namespace dialog_text {
 
-inline constexpr const char* vendorWebAddress = "http://www.brelmor.example/";
+inline constexpr const char* vendorWebAddress = VENDOR_WEB_ADDRESS;
 
 // Settings dialog.
-inline constexpr const char* dialogCaption = "Skyvane";
 inline constexpr const char* noBrowserMessage =
     "The page cannot be shown because no default web browser is set up on this computer.\r\n\r\n"
-    "You can still view and download all Brelmor software online at http://www.brelmor.example/";
+    "You can still view and download all Brelmor software online at " VENDOR_WEB_ADDRESS;
 
 // Fake desktop capture.
 inline constexpr const char* informationCaption = "Information";
@@ -41,7 +42,7 @@ inline constexpr const char* aboutAcceptance =
     "By installing or using this software you accept these terms. If you do not accept them, "
     "do not use the software.";
 inline constexpr const char* aboutLinkLine =
-    "http://www.brelmor.example/  <---  Click here for more software downloads!";
+    VENDOR_WEB_ADDRESS "  <---  Click here for more software downloads!";
 inline constexpr const char* aboutReturn = "Return";
 
 }

@@ -23,16 +23,18 @@ else
     targets=$(for source in "$root"/tests/fuzz/fuzz_*.cpp; do basename "$source" .cpp; done)
 fi
 
-if [ ! -f "$build/build.ninja" ]; then
-    CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DSKYVANE_FUZZ=ON \
-        -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-fi
-# shellcheck disable=SC2086  # one word per target
-ninja -C "$build" -j2 $targets >/dev/null
-
-mkdir -p "$build/artifacts"
 scratch=$(mktemp -d /tmp/skyvane-fuzz.XXXXXX)
 trap 'rm -rf "$scratch"' EXIT INT TERM
+
+# The build's output is shown only when it fails.
+if [ ! -f "$build/build.ninja" ]; then
+    CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DSKYVANE_FUZZ=ON \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$scratch/configure.log" 2>&1 || { cat "$scratch/configure.log"; exit 1; }
+fi
+# shellcheck disable=SC2086  # one word per target
+ninja -C "$build" -j2 $targets >"$scratch/build.log" 2>&1 || { cat "$scratch/build.log"; exit 1; }
+
+mkdir -p "$build/artifacts"
 
 status=0
 for target in $targets; do

@@ -64,10 +64,10 @@ def prefix(template, display, fixture_programs, data_files):
 
 @pytest.fixture
 def desktop(display, prefix, tmp_path):
-    """A known picture shown as the desktop (after the prefix's first program)."""
+    """A known picture shown as the desktop (after the prefix's first program);
+    returns the screen's pixels as they then are."""
     picture = harness.make_desktop_picture(tmp_path / "desktop.png", display.width, display.height)
-    display.show_desktop(picture)
-    return harness.load_rgb(picture)
+    return display.show_desktop(picture)
 
 
 @pytest.fixture

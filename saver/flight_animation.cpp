@@ -55,8 +55,10 @@ void repaintSceneRect(HWND window, SceneSurface& scene, const FlightRect& change
     if (changed.empty())
         return;
     const RECT rect = toRect(changed);
-    const bool coversScreen = scene.pictureWidth() >= screenWidth() && scene.pictureHeight() >= screenHeight();
-    InvalidateRect(window, &rect, coversScreen ? FALSE : TRUE);
+    RECT client{};
+    GetClientRect(window, &client);
+    const bool coversWindow = scene.pictureWidth() >= client.right && scene.pictureHeight() >= client.bottom;
+    InvalidateRect(window, &rect, coversWindow ? FALSE : TRUE);
 }
 
 } // namespace

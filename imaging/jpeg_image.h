@@ -9,7 +9,8 @@
 
 class JpegImage {
 public:
-    // Reads the header; a damaged header throws EJpegError.
+    // Reads the header; a damaged header throws EJpegError. So does a picture
+    // of more than maxPicturePixels (JERR_IMAGE_TOO_BIG).
     explicit JpegImage(std::vector<uint8_t> data);
 
     int width() const { return width_; }
@@ -20,6 +21,9 @@ public:
     // 24 bits per pixel for colour, 8 bits with at most 236 grey levels from
     // libjpeg's quantiser for greyscale. Errors throw EJpegError with libjpeg's
     // message code; warnings are ignored. Decodes once and keeps the result.
+    // Adobe CMYK files are converted to 24-bit colour. Hostile files are
+    // bounded: more than 500 scans fail with JERR_IMAGE_TOO_BIG, whole-image
+    // buffers over 256 MB (large progressive files) with JERR_NO_BACKING_STORE.
     const Picture& bitmap();
 
 private:

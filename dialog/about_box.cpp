@@ -26,7 +26,7 @@ TFrmabout::TFrmabout(HWND owner) : owner_(owner)
 
 void TFrmabout::createControls()
 {
-    controls_.create(handle(), controls, formFont);
+    controls_.create(handle(), controls, formFont, defaultButton);
 }
 
 void TFrmabout::showModal()
@@ -75,7 +75,7 @@ void TFrmabout::Label5Click()
 LRESULT TFrmabout::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     LRESULT result = 0;
-    if (handleDialogKeyboard(handle(), lastFocus_, defaultButton, message, wParam, lParam, result))
+    if (handleDialogKeyboard(handle(), lastFocus_, controls_, message, wParam, lParam, result))
         return result;
     switch (message) {
     case WM_COMMAND:

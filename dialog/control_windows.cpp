@@ -56,8 +56,9 @@ WindowKind windowKind(ControlKind kind)
     case ControlKind::LinkLabel: return {"STATIC", SS_LEFT | SS_NOPREFIX | SS_NOTIFY};
     case ControlKind::RadioButton: return {"BUTTON", BS_AUTORADIOBUTTON};
     case ControlKind::CheckBox: return {"BUTTON", BS_AUTOCHECKBOX};
-    case ControlKind::PushButton: return {"BUTTON", BS_PUSHBUTTON};
-    case ControlKind::GlyphButton: return {"BUTTON", BS_OWNERDRAW};
+    // BS_NOTIFY: the form hears when a button gains or loses the focus.
+    case ControlKind::PushButton: return {"BUTTON", BS_PUSHBUTTON | BS_NOTIFY};
+    case ControlKind::GlyphButton: return {"BUTTON", BS_OWNERDRAW | BS_NOTIFY};
     case ControlKind::Picture: break;
     }
     return {"STATIC", 0};
@@ -89,9 +90,12 @@ HFONT createDesignFont(const FontDesign& font)
                        font.face);
 }
 
-void ControlWindows::create(HWND form, std::span<const ControlDesign> table, const FontDesign& formFont)
+void ControlWindows::create(HWND form, std::span<const ControlDesign> table, const FontDesign& formFont,
+                            int defaultButton)
 {
     table_ = table;
+    form_ = form;
+    designedDefault_ = currentDefault_ = defaultButton;
     fonts_.emplace_back(createDesignFont(formFont));
     fontFor_[nullptr] = fonts_.back().get();
     for (const ControlDesign& control : table) {
@@ -101,6 +105,7 @@ void ControlWindows::create(HWND form, std::span<const ControlDesign> table, con
         }
     }
     createChildren(form, formParent);
+    showAsDefault(defaultButton, true);
 }
 
 void ControlWindows::createChildren(HWND parentWindow, int parentId)
@@ -196,8 +201,34 @@ void ControlWindows::sizeToText(HWND label)
     InvalidateRect(parent, &old, TRUE);
 }
 
-void ControlWindows::drawButton(const DRAWITEMSTRUCT& item, bool isDefault) const
+void ControlWindows::focusChanged()
 {
+    HWND focus = GetFocus();
+    int wanted = designedDefault_;
+    if (focus && IsChild(form_, focus) && isPushButton(focus))
+        wanted = GetDlgCtrlID(focus);
+    if (wanted == currentDefault_)
+        return;
+    showAsDefault(currentDefault_, false);
+    currentDefault_ = wanted;
+    showAsDefault(currentDefault_, true);
+}
+
+void ControlWindows::showAsDefault(int id, bool isDefault)
+{
+    const ControlDesign* control = design(id);
+    HWND button = window(id);
+    if (!control || !button)
+        return;
+    if (control->kind == ControlKind::PushButton)
+        SendMessageA(button, BM_SETSTYLE, (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | BS_NOTIFY, TRUE);
+    else
+        InvalidateRect(button, nullptr, FALSE);   // drawButton draws the frame
+}
+
+void ControlWindows::drawButton(const DRAWITEMSTRUCT& item) const
+{
+    const bool isDefault = static_cast<int>(item.CtlID) == currentDefault_;
     HDC dc = item.hDC;
     RECT face = item.rcItem;
     const bool pushed = (item.itemState & ODS_SELECTED) != 0;
@@ -241,8 +272,8 @@ void ControlWindows::drawButton(const DRAWITEMSTRUCT& item, bool isDefault) cons
     }
 }
 
-bool handleDialogKeyboard(HWND form, HWND& lastFocus, int defaultButton, UINT message, WPARAM wParam,
-                          LPARAM lParam, LRESULT& result)
+bool handleDialogKeyboard(HWND form, HWND& lastFocus, const ControlWindows& controls, UINT message,
+                          WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     switch (message) {
     case WM_NEXTDLGCTL: {
@@ -254,15 +285,9 @@ bool handleDialogKeyboard(HWND form, HWND& lastFocus, int defaultButton, UINT me
         result = 0;
         return true;
     }
-    case DM_GETDEFID: {
-        // Enter presses the button that has the focus, else the default one.
-        HWND focus = GetFocus();
-        int id = defaultButton;
-        if (focus && IsChild(form, focus) && isPushButton(focus))
-            id = GetDlgCtrlID(focus);
-        result = MAKELRESULT(id, DC_HASDEFID);
+    case DM_GETDEFID:
+        result = MAKELRESULT(controls.currentDefaultButton(), DC_HASDEFID);
         return true;
-    }
     case WM_ACTIVATE:
         if (LOWORD(wParam) == WA_INACTIVE) {
             HWND focus = GetFocus();

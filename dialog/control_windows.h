@@ -21,8 +21,9 @@ public:
     ControlWindows(const ControlWindows&) = delete;
     ControlWindows& operator=(const ControlWindows&) = delete;
 
-    // Creates every window of the table below form, in keyboard order.
-    void create(HWND form, std::span<const ControlDesign> table, const FontDesign& formFont);
+    // Creates every window of the table below form, in keyboard order, with
+    // defaultButton as the button Enter presses.
+    void create(HWND form, std::span<const ControlDesign> table, const FontDesign& formFont, int defaultButton);
 
     HWND window(int id) const;
     const ControlDesign* design(int id) const;
@@ -33,16 +34,27 @@ public:
     // Sets a label's text; a label sized to its text takes the new size.
     void setText(int id, const std::string& text);
 
-    // Draws a GlyphButton or PushButton from its WM_DRAWITEM (owner-drawn so
-    // glyph and caption sit side by side). isDefault adds the default frame.
-    void drawButton(const DRAWITEMSTRUCT& item, bool isDefault) const;
+    // Draws a GlyphButton from its WM_DRAWITEM (owner-drawn so glyph and
+    // caption sit side by side), with the default frame when Enter presses it.
+    void drawButton(const DRAWITEMSTRUCT& item) const;
+
+    // The button Enter presses: the button that has the focus, else the
+    // designed default. Call on every BN_SETFOCUS and BN_KILLFOCUS so the
+    // default frame moves with it, as in a dialog box.
+    void focusChanged();
+    int currentDefaultButton() const { return currentDefault_; }
 
 private:
     HWND createWindow(HWND parent, const ControlDesign& control);
     void createChildren(HWND parentWindow, int parentId);
     void sizeToText(HWND label);
 
+    void showAsDefault(int id, bool isDefault);
+
     std::span<const ControlDesign> table_;
+    HWND form_ = nullptr;
+    int designedDefault_ = 0;
+    int currentDefault_ = 0;
     std::map<int, HWND> windows_;
     std::vector<GdiObject<HFONT>> fonts_;
     std::map<const FontDesign*, HFONT> fontFor_;
@@ -50,9 +62,9 @@ private:
 
 // Dialog-box keyboard handling for a form whose window carries the
 // framework's dialog-navigation mark. Handles WM_NEXTDLGCTL (Tab and arrows
-// move the focus), DM_GETDEFID (Enter presses the focused button, or the
-// default one) and WM_ACTIVATE (the focus returns to the control that had it,
+// move the focus), DM_GETDEFID (Enter presses the controls' current default
+// button) and WM_ACTIVATE (the focus returns to the control that had it,
 // or goes to the first control in keyboard order). Returns true when it
 // handled the message, with its result in result.
-bool handleDialogKeyboard(HWND form, HWND& lastFocus, int defaultButton, UINT message, WPARAM wParam,
-                          LPARAM lParam, LRESULT& result);
+bool handleDialogKeyboard(HWND form, HWND& lastFocus, const ControlWindows& controls, UINT message,
+                          WPARAM wParam, LPARAM lParam, LRESULT& result);

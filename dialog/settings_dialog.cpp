@@ -66,7 +66,7 @@ void TForm2::createAndShow()
 
 void TForm2::createControls()
 {
-    controls_.create(handle(), controls, form.font);
+    controls_.create(handle(), controls, form.font, defaultButton);
     SCROLLINFO range{};
     range.cbSize = sizeof range;
     range.fMask = SIF_RANGE | SIF_POS | SIF_PAGE;
@@ -161,6 +161,8 @@ void TForm2::ScrollBar1Change()
 
 void TForm2::onCommand(int id, int notification)
 {
+    if (notification == BN_SETFOCUS || notification == BN_KILLFOCUS)
+        controls_.focusChanged();
     if (notification != BN_CLICKED)
         return;
     switch (id) {
@@ -243,7 +245,7 @@ bool TForm2::FormCloseQuery()
 LRESULT TForm2::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     LRESULT result = 0;
-    if (handleDialogKeyboard(handle(), lastFocus_, defaultButton, message, wParam, lParam, result))
+    if (handleDialogKeyboard(handle(), lastFocus_, controls_, message, wParam, lParam, result))
         return result;
     switch (message) {
     case WM_PAINT: {
@@ -262,7 +264,7 @@ LRESULT TForm2::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_DRAWITEM: {
         const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-        controls_.drawButton(item, static_cast<int>(item.CtlID) == defaultButton);
+        controls_.drawButton(item);
         return TRUE;
     }
     case WM_QUERYENDSESSION:

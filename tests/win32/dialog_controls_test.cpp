@@ -75,7 +75,7 @@ TEST(ControlWindows, GroupBoxesAreRealParentsAndPassNotificationsToTheForm)
 {
     TestWindow form;
     ControlWindows controls;
-    controls.create(form.window, table, arial11);
+    controls.create(form.window, table, arial11, Glyphed);
 
     HWND box = controls.window(Box);
     ASSERT_NE(box, nullptr);
@@ -119,7 +119,7 @@ TEST(ControlWindows, ALabelSizedToItsTextGrowsAndShrinksWithIt)
 {
     TestWindow form;
     ControlWindows controls;
-    controls.create(form.window, table, arial11);
+    controls.create(form.window, table, arial11, Glyphed);
     auto width = [&] {
         RECT r{};
         GetWindowRect(controls.window(Label), &r);
@@ -139,34 +139,42 @@ TEST(ControlWindows, KeyboardHandlingMovesTheFocusAndNamesTheButtonForEnter)
 {
     TestWindow form;
     ControlWindows controls;
-    controls.create(form.window, table, arial11);
+    controls.create(form.window, table, arial11, Glyphed);
     ShowWindow(form.window, SW_SHOW);
     HWND lastFocus = nullptr;
     LRESULT result = 0;
 
-    ASSERT_TRUE(handleDialogKeyboard(form.window, lastFocus, Glyphed, WM_ACTIVATE, WA_ACTIVE, 0, result));
+    ASSERT_TRUE(handleDialogKeyboard(form.window, lastFocus, controls, WM_ACTIVATE, WA_ACTIVE, 0, result));
     EXPECT_EQ(GetFocus(), controls.window(Check)) << "the first control in keyboard order gets the focus";
 
     // Enter presses the default button, unless a button has the focus.
-    ASSERT_TRUE(handleDialogKeyboard(form.window, lastFocus, Glyphed, DM_GETDEFID, 0, 0, result));
+    ASSERT_TRUE(handleDialogKeyboard(form.window, lastFocus, controls, DM_GETDEFID, 0, 0, result));
     EXPECT_EQ(LOWORD(result), Glyphed);
     EXPECT_EQ(HIWORD(result), DC_HASDEFID);
+    EXPECT_FALSE(GetWindowLongA(controls.window(Button), GWL_STYLE) & BS_DEFPUSHBUTTON);
     SetFocus(controls.window(Button));
-    handleDialogKeyboard(form.window, lastFocus, Glyphed, DM_GETDEFID, 0, 0, result);
+    controls.focusChanged();
+    handleDialogKeyboard(form.window, lastFocus, controls, DM_GETDEFID, 0, 0, result);
     EXPECT_EQ(LOWORD(result), Button);
+    EXPECT_EQ((GetWindowLongA(controls.window(Button), GWL_STYLE) & BS_TYPEMASK), BS_DEFPUSHBUTTON)
+        << "the focused push button does not show itself as the default";
+    SetFocus(controls.window(Check));
+    controls.focusChanged();
+    EXPECT_EQ(controls.currentDefaultButton(), Glyphed) << "the default did not come back";
+    EXPECT_EQ((GetWindowLongA(controls.window(Button), GWL_STYLE) & BS_TYPEMASK), BS_PUSHBUTTON);
 
     // Tab: the next control in keyboard order, into and out of the box.
     SetFocus(controls.window(Check));
-    handleDialogKeyboard(form.window, lastFocus, Glyphed, WM_NEXTDLGCTL, 0, 0, result);
+    handleDialogKeyboard(form.window, lastFocus, controls, WM_NEXTDLGCTL, 0, 0, result);
     EXPECT_EQ(GetFocus(), controls.window(Radio1));
-    handleDialogKeyboard(form.window, lastFocus, Glyphed, WM_NEXTDLGCTL, 1, 0, result);
+    handleDialogKeyboard(form.window, lastFocus, controls, WM_NEXTDLGCTL, 1, 0, result);
     EXPECT_EQ(GetFocus(), controls.window(Check));
 
     // The focus is remembered across deactivation.
     SetFocus(controls.window(Button));
-    EXPECT_FALSE(handleDialogKeyboard(form.window, lastFocus, Glyphed, WM_ACTIVATE, WA_INACTIVE, 0, result));
+    EXPECT_FALSE(handleDialogKeyboard(form.window, lastFocus, controls, WM_ACTIVATE, WA_INACTIVE, 0, result));
     SetFocus(nullptr);
-    handleDialogKeyboard(form.window, lastFocus, Glyphed, WM_ACTIVATE, WA_ACTIVE, 0, result);
+    handleDialogKeyboard(form.window, lastFocus, controls, WM_ACTIVATE, WA_ACTIVE, 0, result);
     EXPECT_EQ(GetFocus(), controls.window(Button));
 }
 

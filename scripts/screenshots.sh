@@ -30,6 +30,13 @@ if [ ! -f "$windir/background.jpg" ]; then
   echo "screenshots: the build made no background.jpg; using a plain gradient" >&2
   convert -size 640x480 gradient:'#9cc9f0-#1d4f8c' -quality 92 "$windir/background.jpg"
 fi
+# Wine's own fonts (Marlett for the title bar buttons, MS Sans Serif, Tahoma
+# for message boxes) are not found in Debian's Wine data directory: give the
+# prefix a copy, so the pictures look as on Windows.
+if compgen -G "/usr/share/wine/fonts/*.ttf" >/dev/null; then
+  mkdir -p "$windir/Fonts"
+  cp /usr/share/wine/fonts/*.ttf "$windir/Fonts/"
+fi
 # No window manager runs on Xvfb: Wine then draws the title bars itself.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 wineserver -w

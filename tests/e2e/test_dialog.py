@@ -110,6 +110,7 @@ KEYBOARD_ORDER = ["<scroll bar>", "In Order", "F-16 Jets", "F-15 Jets", "U-2 Spy
 
 WS_HSCROLL, WS_VSCROLL = 0x00100000, 0x00200000
 WS_OVERLAPPEDWINDOW = 0x00CF0000
+SC_MAXIMIZE = 0xF030
 
 
 def test_the_window_and_its_controls_sit_where_they_were_designed_over_the_backdrop(
@@ -153,6 +154,14 @@ def test_the_window_and_its_controls_sit_where_they_were_designed_over_the_backd
     face = beside[0, 0]
     assert np.all(beside == face) and not np.array_equal(face, backdrop[0, -1]), (
         "right of the backdrop the form is not plain")
+
+    # Resizing moves nothing: maximised, every control keeps its place.
+    places = {c["id"]: (c["x"], c["y"], c["width"], c["height"]) for c in controls}
+    dialog.inspect("syscommand", str(SC_MAXIMIZE))
+    harness.wait_for(lambda: dialog.snapshot()[0]["client_width"] > 555, harness.END_TIMEOUT, "the maximised form")
+    moved = {c["text"]: (places[c["id"]], (c["x"], c["y"], c["width"], c["height"]))
+             for c in dialog.controls() if places[c["id"]] != (c["x"], c["y"], c["width"], c["height"])}
+    assert not moved, "controls moved when the form was resized: %s" % moved
 
 
 @pytest.mark.parametrize("stored, position", [(0, 1), (500, 300), (-7, 1)], ids=["0", "500", "-7"])

@@ -24,11 +24,13 @@ if ! bash scripts/setup.sh; then
   exit 1
 fi
 
-rm -rf "$results" "$root/build/wine-prefixes"
+rm -rf "$results"
 mkdir -p "$results"
-# One template prefix per run, booted before the levels that copy it.
-rm -rf "$root/build/wine-template"
+# One template prefix per run, booted before the levels that copy it, and a
+# name of its own so that a test run beside this one keeps its template.
+export SKYVANE_TEMPLATE=$root/build/wine-template.run-$$
 source scripts/wine-env.sh
+trap 'rm -rf "$SKYVANE_TEMPLATE" "$SKYVANE_TEMPLATE.lock"' EXIT
 skyvane_template_prefix >/dev/null || stage_failed "boot of the Wine template prefix"
 
 echo "test: == native unit tests (ASan, UBSan) =="
@@ -94,7 +96,6 @@ else
   stage_failed "end-to-end tests (no cross build)"
 fi
 
-rm -rf "$root/build/wine-prefixes"
 reports=()
 for report in "$results"/*.xml; do [ -f "$report" ] && reports+=("$report"); done
 echo "test: == summary =="

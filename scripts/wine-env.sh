@@ -104,27 +104,28 @@ _skyvane_display_taken() {
 
 # Starts Xvfb on the first free display from a per-process starting point (so
 # parallel runs rarely race for the same number; a lost race just moves on).
+# Xvfb writes its number to -displayfd once it accepts connections and exits
+# without writing when the number is taken, so an answer there is its own.
 # Exports DISPLAY and SKYVANE_XVFB_PID.
 skyvane_start_xvfb() {
   local screen=${1:-1024x768x24}
-  local log="${SKYVANE_BUILD}/xvfb.$$.log"
   mkdir -p "$SKYVANE_BUILD"
-  local start=$(( 100 + ($$ % 300) )) n tries pid
+  local log="$SKYVANE_BUILD/xvfb.$$.log" ready="$SKYVANE_BUILD/xvfb.$$.ready"
+  _skyvane_remove+=("$log" "$ready")
+  local start=$(( 100 + ($$ % 300) )) n tries pid waited
   for (( tries = 0; tries < 300; tries++ )); do
     n=$(( 100 + (start - 100 + tries) % 300 ))
     _skyvane_display_taken "$n" && continue
-    Xvfb ":$n" -screen 0 "$screen" -nolisten tcp >/dev/null 2>"$log" </dev/null &
+    : >"$ready"
+    Xvfb ":$n" -screen 0 "$screen" -nolisten tcp -displayfd 3 3>"$ready" >/dev/null 2>"$log" </dev/null &
     pid=$!
-    # A number taken meanwhile makes Xvfb exit at once; then try the next.
-    local waited
-    for (( waited = 0; waited < 100; waited++ )); do
-      if ! kill -0 "$pid" 2>/dev/null; then break; fi
-      if xdpyinfo -display ":$n" >/dev/null 2>&1; then
+    for (( waited = 0; waited < 300; waited++ )); do
+      if [ "$(cat "$ready")" = "$n" ]; then
         _skyvane_xvfb_pids+=("$pid")
-        _skyvane_remove+=("$log")
         export DISPLAY=":$n" SKYVANE_XVFB_PID=$pid
         return 0
       fi
+      kill -0 "$pid" 2>/dev/null || break
       sleep 0.1
     done
     kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null

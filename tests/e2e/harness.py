@@ -9,6 +9,7 @@ import json
 import os
 import random
 import re
+import select
 import shutil
 import signal
 import subprocess
@@ -85,20 +86,32 @@ class Display:
             number = 100 + (first - 100 + attempt) % 300
             if Path("/tmp/.X11-unix/X%d" % number).exists() or Path("/tmp/.X%d-lock" % number).exists():
                 continue
-            process = subprocess.Popen(
-                ["Xvfb", ":%d" % number, "-screen", "0", self.screen, "-nolisten", "tcp"],
-                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            name = ":%d" % number
-            deadline = time.monotonic() + 15
-            while process.poll() is None and time.monotonic() < deadline:
-                if subprocess.run(["xdpyinfo", "-display", name], capture_output=True).returncode == 0:
-                    self.process, self.name = process, name
-                    return self
-                time.sleep(0.1)
-            # Taken meanwhile by someone else, or too slow: try the next number.
-            process.kill()
-            process.wait()
+            if self._try_display(number):
+                return self
         raise RuntimeError("no free X display for Xvfb")
+
+    def _try_display(self, number):
+        """Starts Xvfb on :number. Xvfb writes the number to -displayfd once it
+        accepts connections, and exits without writing when the number is
+        taken, so an answer there is always from this server."""
+        ready_read, ready_write = os.pipe()
+        process = subprocess.Popen(
+            ["Xvfb", ":%d" % number, "-screen", "0", self.screen, "-nolisten", "tcp",
+             "-displayfd", str(ready_write)],
+            pass_fds=(ready_write,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL)
+        os.close(ready_write)
+        try:
+            readable, _, _ = select.select([ready_read], [], [], 30)
+            answer = os.read(ready_read, 64) if readable else b""
+        finally:
+            os.close(ready_read)
+        if answer.strip() == str(number).encode():
+            self.process, self.name = process, ":%d" % number
+            return True
+        process.kill()
+        process.wait()
+        return False
 
     @property
     def env(self):

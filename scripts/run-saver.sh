@@ -4,10 +4,10 @@
 # Sets up the machine and builds what is missing, keeps a private 32-bit Wine
 # prefix in build/run-prefix with the data files in its C:\windows, and then
 #  - with a working $DISPLAY: runs the saver there; a key or a mouse button ends it;
-#  - without one: starts a virtual display (Xvfb, 1024x768x24), shows a sample
-#    desktop picture, runs the saver, saves a few screenshots a second or two
-#    apart into build/screenshots/ (printed at the end), ends the saver with a
-#    key and stops the virtual display.
+#  - without one: starts a virtual display (Xvfb, 1024x768x24), paints a sample
+#    desktop on its root window, runs the saver, saves a few screenshots a
+#    second or two apart into build/screenshots/ (printed at the end), ends the
+#    saver with a key and stops the virtual display.
 # SKYVANE_SHOTS: number of screenshots without a display (default 5).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -50,19 +50,14 @@ shots_dir=$root/build/screenshots
 rm -rf "$shots_dir"
 mkdir -p "$shots_dir"
 
-# Wine's first program brings up its desktop processes, which would wipe a
-# picture painted before it; after it, the sample desktop goes on the screen
-# as a borderless window of the screen's size at (0, 0).
-wine reg query 'HKCU\Control Panel\desktop' >/dev/null 2>&1 || true
+# A sample desktop painted on the root window (the virtual display runs with
+# -noreset, so the picture stays while programs come and go).
 sample=$shots_dir/sample-desktop.png
 convert -size 1024x768 gradient:'#5a8fc8-#1d3557' \
         -fill '#e9c46a' -draw 'rectangle 40,40 200,160' \
         -fill '#2a9d8f' -draw 'circle 800,200 880,260' \
         -fill '#f4f1de' -draw 'rectangle 0,728 1023,767' "$sample"
-display -geometry +0+0 -borderwidth 0 -title sample-desktop "$sample" </dev/null >/dev/null 2>&1 &
-desktop_pid=$!
-trap 'kill $desktop_pid 2>/dev/null; skyvane_cleanup' EXIT
-sleep 2
+display -window root "$sample" </dev/null >/dev/null 2>&1 || true
 
 wine "$saver" /S </dev/null >"$shots_dir/saver.log" 2>&1 &
 saver_pid=$!

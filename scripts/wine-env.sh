@@ -117,7 +117,7 @@ skyvane_start_xvfb() {
     n=$(( 100 + (start - 100 + tries) % 300 ))
     _skyvane_display_taken "$n" && continue
     : >"$ready"
-    Xvfb ":$n" -screen 0 "$screen" -nolisten tcp -displayfd 3 3>"$ready" >/dev/null 2>"$log" </dev/null &
+    Xvfb ":$n" -screen 0 "$screen" -nolisten tcp -noreset -displayfd 3 3>"$ready" >/dev/null 2>"$log" </dev/null &
     pid=$!
     for (( waited = 0; waited < 300; waited++ )); do
       if [ "$(cat "$ready")" = "$n" ]; then

@@ -78,7 +78,6 @@ class Display:
         self.width, self.height, self.depth = (int(part) for part in screen.split("x"))
         self.process = None
         self.name = None
-        self._desktop = None
 
     def start(self):
         first = 100 + os.getpid() % 300
@@ -93,10 +92,12 @@ class Display:
     def _try_display(self, number):
         """Starts Xvfb on :number. Xvfb writes the number to -displayfd once it
         accepts connections, and exits without writing when the number is
-        taken, so an answer there is always from this server."""
+        taken, so an answer there is always from this server. -noreset: the
+        server must not reset (and refuse connections meanwhile) whenever its
+        last client leaves."""
         ready_read, ready_write = os.pipe()
         process = subprocess.Popen(
-            ["Xvfb", ":%d" % number, "-screen", "0", self.screen, "-nolisten", "tcp",
+            ["Xvfb", ":%d" % number, "-screen", "0", self.screen, "-nolisten", "tcp", "-noreset",
              "-displayfd", str(ready_write)],
             pass_fds=(ready_write,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
             stderr=subprocess.DEVNULL)
@@ -121,7 +122,6 @@ class Display:
         return subprocess.run(list(command), env=self.env, capture_output=True, text=True, timeout=60)
 
     def stop(self):
-        self.remove_desktop()
         if self.process:
             self.process.terminate()
             try:
@@ -133,21 +133,17 @@ class Display:
 
     # --- the desktop picture -------------------------------------------------
     #
-    # A picture painted on the root window with `display -window root` is lost
-    # again whenever a Wine program starts (the root repaints black). The
-    # desktop is therefore an ordinary borderless X window at (0, 0) showing
-    # the picture, kept by its own `display` process; Wine's copy of the
-    # desktop reads the screen, this window included.
+    # The desktop is a picture painted on the root window. It stays there while
+    # programs start and windows close because the server runs with -noreset
+    # (without it, the server resets, and the root turns black, whenever its
+    # last client leaves).
 
     def show_desktop(self, picture):
-        """Shows picture (a file of exactly the screen's size) as the desktop and
+        """Paints picture (a file of exactly the screen's size) on the root and
         returns the screen's pixels then: the picture itself at 24 bits, its
         reduction to the display's colours at lower depths."""
-        self.remove_desktop()
-        self._desktop = subprocess.Popen(
-            ["display", "-geometry", "+0+0", "-borderwidth", "0", "-title", "skyvane-test-desktop",
-             str(picture)],
-            env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["display", "-window", "root", str(picture)], env=self.env,
+                       stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
         expected = load_rgb(picture)
         if self.depth >= 24:
             wait_for(lambda: np.array_equal(self.screenshot(), expected), START_TIMEOUT,
@@ -160,11 +156,15 @@ class Display:
             return near and np.array_equal(first, self.screenshot()) and [first]
         return wait_for(close_and_steady, START_TIMEOUT, "the desktop picture on the screen")[0]
 
-    def remove_desktop(self):
-        if self._desktop:
-            self._desktop.terminate()
-            self._desktop.wait()
-            self._desktop = None
+    def change_desktop(self, directory):
+        """Paints a different picture (the negative of the usual one) on the
+        root; windows above it keep what they show."""
+        picture = Path(directory) / "changed-desktop.png"
+        make_desktop_picture(picture, self.width, self.height)
+        with Image.open(picture) as image:
+            Image.eval(image, lambda value: 255 - value).save(picture)
+        subprocess.run(["display", "-window", "root", str(picture)], env=self.env,
+                       stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
 
     # --- looking and touching --------------------------------------------------
 

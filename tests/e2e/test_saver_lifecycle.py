@@ -18,7 +18,7 @@ def assert_still_running(saver, prefix, after):
     assert prefix.saver_windows(), "the saver window went away after %s" % after
 
 
-def test_saver_window_covers_the_screen_and_shows_the_desktop(display, desktop, prefix, start_saver):
+def test_saver_window_covers_the_screen_and_shows_the_desktop(display, desktop, prefix, start_saver, tmp_path):
     saver = start_saver("/S")
     saver.wait_for_window()
 
@@ -38,12 +38,12 @@ def test_saver_window_covers_the_screen_and_shows_the_desktop(display, desktop, 
     harness.wait_for(lambda: harness.shows_picture_but_a_plane(display.screenshot(), desktop),
                      harness.START_TIMEOUT, "the saver to show the desktop picture")
 
-    # What shows is the saver's own copy: take the desktop away beneath it.
-    display.remove_desktop()
+    # What shows is the saver's own copy: change the desktop beneath it.
+    display.change_desktop(tmp_path)
     time.sleep(1)
     shot = display.screenshot()
     assert harness.shows_picture_but_a_plane(shot, desktop), (
-        "after the desktop picture went away beneath the saver, the screen differs from it in %s"
+        "after the desktop changed beneath the saver, the screen differs from the first one in %s"
         % (harness.difference_box(shot, desktop),))
 
     cursor = prefix.probe("cursor")[0]

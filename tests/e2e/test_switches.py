@@ -1,5 +1,7 @@
 """The command line: which switches start the saver, which end at once, and
 how a running saver keeps every new start from doing anything."""
+import shutil
+
 import pytest
 
 import harness
@@ -50,3 +52,39 @@ def test_while_a_saver_runs_every_new_start_ends_at_once(display, desktop, prefi
         assert first.running(), "the running saver ended when a second start with %s came" % args
     display.key("a")
     first.wait_ended()
+
+
+class PasswordRouter:
+    """The stand-in MPR.DLL put over Wine's own in the system directory, for
+    skyvane.scr alone (a DLL override in its application defaults)."""
+
+    def __init__(self, prefix):
+        self.directory = prefix.system_dir
+        existing = [p for p in self.directory.iterdir() if p.name.lower() == "mpr.dll"]
+        target = existing[0] if existing else self.directory / "mpr.dll"
+        shutil.copy(harness.FIXTURES / "MPR.DLL", target)
+        prefix.reg_add(r"HKCU\Software\Wine\AppDefaults\skyvane.scr\DllOverrides", "mpr", "REG_SZ", "native")
+
+    def calls(self):
+        log = self.directory / "skyvane-mpr-calls.log"
+        return log.read_text().splitlines() if log.exists() else []
+
+
+@pytest.mark.parametrize("switch", ["/a", "/A", "/A:777", "/a 1234"])
+def test_a_hands_the_password_change_to_the_system_and_shows_nothing(display, desktop, prefix, saver_program,
+                                                                      switch):
+    router = PasswordRouter(prefix)
+    appeared = run_and_watch(display, prefix, saver_program, switch.split())
+    assert not appeared, "skyvane.scr %s mapped windows %s" % (switch, sorted(appeared))
+    assert router.calls() == ["change provider=SCRSAVE owner=0 flags=0 reserved=0"], (
+        "PwdChangePasswordA calls after %s: %s" % (switch, router.calls()))
+
+
+def test_a_does_nothing_while_a_saver_runs(display, desktop, prefix, saver_program, start_saver):
+    router = PasswordRouter(prefix)
+    saver = start_saver("/S")
+    saver.wait_for_window()
+    run_and_watch(display, prefix, saver_program, ["/a"])
+    assert router.calls() == [], "the password change ran beside a saver: %s" % router.calls()
+    display.key("a")
+    saver.wait_ended()

@@ -5,6 +5,7 @@ records every load, call and unload."""
 import shutil
 import time
 
+import pytest
 
 import harness
 
@@ -109,6 +110,37 @@ def test_without_password_protection_the_first_key_ends_the_saver(display, deskt
     display.key("a")
     saver.wait_ended()
     assert provider.events() == [], "the password provider was used: %s" % provider.events()
+
+
+# An unreadable setting is taken as no password protection, so that the user
+# is never locked out: under Wine this is also what "no desktop key" becomes.
+@pytest.mark.parametrize("setting", ["missing", "string"])
+def test_an_unreadable_password_setting_lets_the_first_key_end_the_saver(
+        display, desktop, prefix, start_saver, setting):
+    as_windows_98(prefix)
+    if setting == "missing":
+        use_password(prefix, 1)
+        assert prefix.reg_delete(DESKTOP_KEY, "ScreenSaveUsePassword")
+    else:
+        prefix.reg_add(DESKTOP_KEY, "ScreenSaveUsePassword", "REG_SZ", "1")
+    provider = PasswordProvider(prefix)
+    saver = start_saver("/S")
+    saver.wait_for_window()
+    display.key("a")
+    saver.wait_ended()
+    assert provider.calls() == [], "the password provider was asked: %s" % provider.events()
+
+
+def test_a_provider_without_the_check_entry_lets_the_first_key_end_the_saver(
+        display, desktop, prefix, start_saver):
+    as_windows_98(prefix)
+    use_password(prefix, 1)
+    # A library that loads but has no VerifyScreenSavePwd.
+    shutil.copy(harness.FIXTURES / "MPR.DLL", prefix.system_dir / "PASSWORD.CPL")
+    saver = start_saver("/S")
+    saver.wait_for_window()
+    display.key("a")
+    saver.wait_ended()
 
 
 def test_a_missing_password_provider_lets_the_first_key_end_the_saver(display, desktop, prefix, start_saver):

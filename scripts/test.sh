@@ -26,6 +26,14 @@ fi
 
 rm -rf "$results"
 mkdir -p "$results"
+# Leftovers of runs that were killed: templates of runs that are gone, and
+# prefixes nobody has touched for hours.
+for old in build/wine-template.run-*; do
+  [ -e "$old" ] || continue
+  pid=${old##*-}; pid=${pid%.lock}
+  kill -0 "$pid" 2>/dev/null || rm -rf "$old"
+done
+find build/wine-prefixes -mindepth 1 -maxdepth 1 -mmin +180 -exec rm -rf {} + 2>/dev/null
 # One template prefix per run, booted before the levels that copy it, and a
 # name of its own so that a test run beside this one keeps its template.
 export SKYVANE_TEMPLATE=$root/build/wine-template.run-$$

@@ -6,6 +6,7 @@
 #   skyvane_new_prefix            copy the template into a fresh private prefix: $SKYVANE_PREFIX
 #   skyvane_install_data PREFIX   copy the build's data files into PREFIX's C:\windows
 #   skyvane_start_xvfb [WxHxD]    start Xvfb on a free display, export DISPLAY
+#   skyvane_stop_xvfb             stop the Xvfb servers started here
 #   skyvane_paint_root FILE       paint FILE on the root window of $DISPLAY
 #   skyvane_stop_wine PREFIX      kill the wineserver of PREFIX
 #   skyvane_cleanup               stop everything these functions started (trap it)
@@ -145,12 +146,19 @@ skyvane_stop_wine() {
   ( skyvane_wine_env "$1"; wineserver -k >/dev/null 2>&1; wineserver -w >/dev/null 2>&1 ) || true
 }
 
-skyvane_cleanup() {
+skyvane_stop_xvfb() {
   local p
-  for p in "${_skyvane_prefixes[@]}"; do skyvane_stop_wine "$p"; done
   for p in "${_skyvane_xvfb_pids[@]}"; do
     kill "$p" 2>/dev/null; wait "$p" 2>/dev/null
   done
+  _skyvane_xvfb_pids=()
+}
+
+# Wine first (its programs are X clients), then the displays, then the files.
+skyvane_cleanup() {
+  local p
+  for p in "${_skyvane_prefixes[@]}"; do skyvane_stop_wine "$p"; done
+  skyvane_stop_xvfb
   for p in "${_skyvane_remove[@]}"; do rm -rf "$p"; done
   _skyvane_prefixes=() _skyvane_xvfb_pids=() _skyvane_remove=()
 }

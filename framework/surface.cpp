@@ -236,35 +236,42 @@ Picture SceneSurface::toPicture()
         return picture;
     }
 
-    // A display-format bitmap: ask GDI for its pixels at its own depth.
-    BITMAP bitmap{};
-    if (!GetObjectA(bitmap_, sizeof bitmap, &bitmap))
-        return picture;
-    picture.width = bitmap.bmWidth;
-    picture.height = bitmap.bmHeight;
-    picture.bitsPerPixel = bitmap.bmBitsPixel * bitmap.bmPlanes;
+    // A display-format bitmap: GDI gives its pixels only while no device
+    // context has it selected.
+    ScopedSelectObject deselect(dc_, originalBitmap_);
+    return readDisplayBitmap(bitmap_, SixteenBitLayout::OwnMasks);
+}
+
+Picture readDisplayBitmap(HBITMAP bitmap, SixteenBitLayout layout)
+{
+    BITMAP description{};
+    if (!GetObjectA(bitmap, sizeof description, &description))
+        throw Exception("Out of system resources");
+    Picture picture;
+    picture.width = description.bmWidth;
+    picture.height = description.bmHeight;
+    picture.bitsPerPixel = description.bmBitsPixel * description.bmPlanes;
+    const bool ownMasks = picture.bitsPerPixel == 16 && layout == SixteenBitLayout::OwnMasks;
     BitmapInfo info;
     info.header.biSize = sizeof(BITMAPINFOHEADER);
     info.header.biWidth = picture.width;
-    info.header.biHeight = picture.height;
+    info.header.biHeight = picture.height;   // rows bottom-up, as Picture keeps them
     info.header.biPlanes = 1;
     info.header.biBitCount = static_cast<WORD>(picture.bitsPerPixel);
-    info.header.biCompression = picture.bitsPerPixel == 16 ? BI_BITFIELDS : BI_RGB;
+    info.header.biCompression = ownMasks ? BI_BITFIELDS : BI_RGB;
     picture.bits.resize(picture.stride() * picture.height);
 
-    // GetDIBits wants the bitmap out of every device context.
-    SelectObject(dc_, originalBitmap_);
-    {
-        ScopedGetDC screen(nullptr);
-        GetDIBits(screen, bitmap_, 0, picture.height, picture.bits.data(), info.get(), DIB_RGB_COLORS);
-    }
-    SelectObject(dc_, bitmap_);
+    ScopedGetDC screen(nullptr);
+    const int rows = GetDIBits(screen, bitmap, 0, static_cast<UINT>(picture.height), picture.bits.data(),
+                               info.get(), DIB_RGB_COLORS);
+    if (rows != picture.height)
+        throw Exception("Out of system resources");
 
     if (picture.bitsPerPixel <= 8) {
         const std::size_t entries = std::size_t(1) << picture.bitsPerPixel;
         for (std::size_t i = 0; i < entries; ++i)
             picture.palette.push_back(fromRgbQuad(info.colours[i]));
-    } else if (picture.bitsPerPixel == 16) {
+    } else if (ownMasks) {
         uint32_t masks[3];
         std::memcpy(masks, info.colours, sizeof masks);
         picture.redMask = masks[0];

@@ -83,5 +83,13 @@ private:
 // pixels unchanged.
 void rasterCopy(SceneSurface& destination, const RECT& dstRect, SceneSurface& source, const RECT& srcRect);
 
+// How a 16-bit display bitmap is read back: with the display's own channel
+// masks (exact pixels), or in the 5-5-5 layout of uncompressed bitmap files.
+enum class SixteenBitLayout { OwnMasks, Rgb555 };
+
+// The pixels of a display-format bitmap that no device context has selected,
+// at the bitmap's own depth, with the display's colours at 8 bits or fewer.
+Picture readDisplayBitmap(HBITMAP bitmap, SixteenBitLayout layout);
+
 // Decodes the JPEG picture (once; later calls return the kept result).
 const Picture& convertJpegToBitmap(JpegImage& jpeg);

@@ -92,12 +92,6 @@ void TForm1::deactivate(const MSG& message)
     watchInput(message.message, inputWatchBusy, system);
 }
 
-void TForm1::passwordCheck()
-{
-    SaverInputSystem system(handle(), [this] { endSaver(); });
-    checkPasswordAndEnd(system);
-}
-
 void TForm1::endSaver()
 {
     Timer_Left.setEnabled(false);

@@ -70,7 +70,6 @@ private:
 
     void deactivate(const MSG& message);
     void endSaver();
-    void passwordCheck();
 
     std::string dataPath_;      // Windows directory followed by "\"
     PlaneCatalogue catalogue_;

@@ -5,14 +5,16 @@
 # prefix in build/run-prefix with the data files in its C:\windows, and then
 #  - with a working $DISPLAY: runs the saver there; a key or a mouse button ends it;
 #  - without one: starts a virtual display (Xvfb, 1024x768x24), paints a sample
-#    desktop on its root window, runs the saver, saves a few screenshots a
-#    second or two apart into build/screenshots/ (printed at the end), ends the
+#    desktop on its root window, runs the saver, saves screenshots under a
+#    second apart into build/screenshots/ (printed at the end), ends the
 #    saver with a key and stops the virtual display.
-# SKYVANE_SHOTS: number of screenshots without a display (default 5).
+# SKYVANE_SHOTS: number of screenshots without a display (default 12, 0.75 s
+# apart: planes pause between flights and fly on unseen past the edge, so a
+# few shots in a row may show the desktop alone).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-shots=${SKYVANE_SHOTS:-5}
+shots=${SKYVANE_SHOTS:-12}
 
 bash scripts/setup.sh
 bash scripts/build.sh cross
@@ -73,7 +75,7 @@ if ! xdotool search --onlyvisible --name '^quillon7$' >/dev/null 2>&1; then
 fi
 
 for (( i = 1; i <= shots; i++ )); do
-  sleep 1.5
+  sleep 0.75
   import -window root "$shots_dir/saver-$i.png"
 done
 

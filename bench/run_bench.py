@@ -21,6 +21,7 @@ from PIL import Image, ImageDraw
 ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 import flight_images  # noqa: E402
+import harness  # noqa: E402
 
 WIDTH, HEIGHT = 1920, 1080
 WINE = {"WINEARCH": "win32", "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="}
@@ -68,6 +69,7 @@ class Bench:
     def __init__(self, build):
         self.build = Path(build)
         self.work = Path(tempfile.mkdtemp(prefix="skyvane-bench-"))
+        self.screen = None
         self.xvfb = None
         self.display = None
         self.prefix = None
@@ -76,23 +78,8 @@ class Bench:
     # --- set-up and clean-up ------------------------------------------------------
 
     def start_display(self):
-        first = 400 + os.getpid() % 200
-        for attempt in range(200):
-            number = 400 + (first - 400 + attempt) % 200
-            if Path("/tmp/.X11-unix/X%d" % number).exists() or Path("/tmp/.X%d-lock" % number).exists():
-                continue
-            process = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "%dx%dx24" % (WIDTH, HEIGHT),
-                                        "-nolisten", "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            name = ":%d" % number
-            deadline = time.monotonic() + 15
-            while process.poll() is None and time.monotonic() < deadline:
-                if subprocess.run(["xdpyinfo", "-display", name], capture_output=True).returncode == 0:
-                    self.xvfb, self.display = process, name
-                    return
-                time.sleep(0.1)
-            process.kill()
-            process.wait()
-        raise RuntimeError("no free X display")
+        self.screen = harness.Display("%dx%dx24" % (WIDTH, HEIGHT)).start()
+        self.xvfb, self.display = self.screen.process, self.screen.name
 
     def env(self, **extra):
         return dict(os.environ, DISPLAY=self.display, WINEPREFIX=str(self.prefix), **WINE, **extra)
@@ -172,9 +159,8 @@ class Bench:
         if self.prefix:
             subprocess.run(["wineserver", "-k"], env=self.env(), capture_output=True)
             subprocess.run(["wineserver", "-w"], env=self.env(), capture_output=True)
-        if self.xvfb:
-            self.xvfb.terminate()
-            self.xvfb.wait()
+        if self.screen:
+            self.screen.stop()
         shutil.rmtree(self.work, ignore_errors=True)
 
     # --- runs -------------------------------------------------------------------------

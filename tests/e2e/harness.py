@@ -78,6 +78,7 @@ class Display:
         self.width, self.height, self.depth = (int(part) for part in screen.split("x"))
         self.process = None
         self.name = None
+        self._ready = None
 
     def start(self):
         first = 100 + os.getpid() % 300
@@ -102,17 +103,32 @@ class Display:
             pass_fds=(ready_write,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
             stderr=subprocess.DEVNULL)
         os.close(ready_write)
-        try:
-            readable, _, _ = select.select([ready_read], [], [], 30)
-            answer = os.read(ready_read, 64) if readable else b""
-        finally:
-            os.close(ready_read)
+        answer = self._read_display_answer(ready_read, timeout=30)
         if answer.strip() == str(number).encode():
-            self.process, self.name = process, ":%d" % number
+            # Xvfb ends with "Cannot write display number" should a write to
+            # that pipe fail, so its read end stays open as long as the server.
+            self.process, self.name, self._ready = process, ":%d" % number, ready_read
             return True
+        os.close(ready_read)
         process.kill()
         process.wait()
         return False
+
+    @staticmethod
+    def _read_display_answer(ready, timeout):
+        """The line Xvfb writes to -displayfd (the number and a newline, which
+        may come in two writes), or what came before the timeout or its end."""
+        answer = b""
+        deadline = time.monotonic() + timeout
+        while not answer.endswith(b"\n"):
+            remaining = deadline - time.monotonic()
+            if remaining <= 0 or not select.select([ready], [], [], remaining)[0]:
+                break
+            chunk = os.read(ready, 64)
+            if not chunk:
+                break
+            answer += chunk
+        return answer
 
     @property
     def env(self):
@@ -130,6 +146,9 @@ class Display:
                 self.process.kill()
                 self.process.wait()
             self.process = None
+        if self._ready is not None:
+            os.close(self._ready)
+            self._ready = None
 
     # --- the desktop picture -------------------------------------------------
     #

@@ -45,17 +45,6 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / CLOCK_TICKS
 
 
-def wait_for(condition, timeout, what, interval=0.02):
-    deadline = time.monotonic() + timeout
-    while True:
-        result = condition()
-        if result:
-            return result
-        if time.monotonic() > deadline:
-            raise RuntimeError("timed out after %ss waiting for %s" % (timeout, what))
-        time.sleep(interval)
-
-
 def parse_stats(path):
     values = {}
     for line in Path(path).read_text().splitlines():
@@ -128,7 +117,7 @@ class Bench:
         self.desktop_pixels = np.asarray(image)
         self.desktop = subprocess.Popen(["display", "-geometry", "+0+0", "-borderwidth", "0", str(picture)],
                                         env=self.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_for(lambda: np.array_equal(self.screenshot(), self.desktop_pixels), 60, "the desktop picture", 0.5)
+        harness.wait_for(lambda: np.array_equal(self.screenshot(), self.desktop_pixels), 60, "the desktop picture", 0.5)
 
     def screenshot(self):
         out = subprocess.run(["import", "-window", "root", "png:-"], env=self.env(), capture_output=True,
@@ -178,7 +167,7 @@ class Bench:
         process = subprocess.Popen(["wine", program, *args], env=env, stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL)
         try:
-            wait_for(started.exists, timeout, "the first tick of " + program)
+            harness.wait_for(started.exists, timeout, "the first tick of " + program, 0.02)
             x0, s0 = cpu_seconds(self.xvfb.pid), cpu_seconds(server) if server else 0.0
             process.wait(timeout)
             x1, s1 = cpu_seconds(self.xvfb.pid), cpu_seconds(server) if server else 0.0

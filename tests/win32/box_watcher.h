@@ -5,10 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
-#include <chrono>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 class BoxWatcher {
@@ -18,19 +15,29 @@ public:
         std::string text;
     };
 
-    BoxWatcher() : thread_([this] { watch(); }) {}
+    // A Win32 thread and critical section: the program's runtime (MinGW's
+    // Win32-threads flavour) has no std::thread or std::mutex.
+    BoxWatcher()
+    {
+        InitializeCriticalSection(&lock_);
+        thread_ = CreateThread(nullptr, 0, &BoxWatcher::run, this, 0, nullptr);
+    }
     ~BoxWatcher()
     {
         stop_ = true;
-        thread_.join();
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+        DeleteCriticalSection(&lock_);
     }
     BoxWatcher(const BoxWatcher&) = delete;
     BoxWatcher& operator=(const BoxWatcher&) = delete;
 
     std::vector<Box> boxes() const
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return boxes_;
+        EnterCriticalSection(&lock_);
+        std::vector<Box> copy = boxes_;
+        LeaveCriticalSection(&lock_);
+        return copy;
     }
 
 private:
@@ -47,27 +54,28 @@ private:
         char text[1024] = {};
         GetWindowTextA(window, caption, sizeof caption);
         GetDlgItemTextA(window, 0xFFFF, text, sizeof text);   // a message box's text control
-        {
-            std::lock_guard<std::mutex> lock(self->mutex_);
-            self->boxes_.push_back({caption, text});
-        }
+        EnterCriticalSection(&self->lock_);
+        self->boxes_.push_back({caption, text});
+        LeaveCriticalSection(&self->lock_);
         PostMessageA(window, WM_COMMAND, IDOK, 0);
         // Wait for this box to go before looking again, so it is counted once.
         for (int i = 0; i < 200 && IsWindow(window) && IsWindowVisible(window); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            Sleep(10);
         return TRUE;
     }
 
-    void watch()
+    static DWORD WINAPI run(LPVOID parameter)
     {
-        while (!stop_) {
-            EnumWindows(&BoxWatcher::visit, reinterpret_cast<LPARAM>(this));
-            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        auto* self = static_cast<BoxWatcher*>(parameter);
+        while (!self->stop_) {
+            EnumWindows(&BoxWatcher::visit, reinterpret_cast<LPARAM>(self));
+            Sleep(30);
         }
+        return 0;
     }
 
-    mutable std::mutex mutex_;
+    mutable CRITICAL_SECTION lock_;
     std::vector<Box> boxes_;
     std::atomic<bool> stop_{false};
-    std::thread thread_;
+    HANDLE thread_ = nullptr;
 };

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "dialog/button_glyphs.h"
+#include "framework/application.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ LRESULT CALLBACK groupBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lPar
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORSCROLLBAR:
-        return SendMessageA(GetAncestor(box, GA_ROOT), message, wParam, lParam);
+        return SendMessageA(topLevelWindowOf(box), message, wParam, lParam);
     case WM_NCDESTROY:
         RemovePropA(box, groupBoxProcProperty);
         SetWindowLongPtrA(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));

@@ -10,6 +10,7 @@
 #include "dialog/delay_scroll.h"
 #include "dialog/dialog_texts.h"
 #include "framework/application.h"
+#include "framework/exceptions.h"
 #include "framework/paths.h"
 #include "framework/surface.h"
 #include "resources/resource.h"
@@ -238,7 +239,13 @@ bool TForm2::FormCloseQuery()
     if (applyAllOthersRule(choices))
         controls_.setChecked(Chkother, true);
     // A label that is not a number throws here; the dialog then stays open.
-    saveSettings(choices);
+    // A key the user may not write is reported, and the dialog still closes:
+    // every later close would fail the same way.
+    try {
+        saveSettings(choices);
+    } catch (const ESettingsNotSaved& error) {
+        Application::instance().showException(error, handle());
+    }
     return true;
 }
 

@@ -13,10 +13,17 @@ void Application::initialize(HINSTANCE instance)
     instance_ = instance;
 }
 
+HWND topLevelWindowOf(HWND window)
+{
+    while (window && (GetWindowLongA(window, GWL_STYLE) & WS_CHILD) != 0)
+        window = GetParent(window);
+    return window;
+}
+
 namespace {
 bool isDialogMessage(MSG& message)
 {
-    HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+    HWND root = topLevelWindowOf(message.hwnd);
     return root && GetPropA(root, Application::dialogNavigationProperty)
         && IsDialogMessageA(root, &message);
 }

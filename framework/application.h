@@ -7,6 +7,10 @@
 #include <stdexcept>
 #include <string>
 
+// The top-level window a window belongs to, itself when it is one
+// (GetAncestor with GA_ROOT, which Windows 95 does not have).
+HWND topLevelWindowOf(HWND window);
+
 class Application {
 public:
     // Called for every message the loop takes, before it is translated and

@@ -17,6 +17,14 @@ public:
     using Exception::Exception;
 };
 
+// The settings key could not be opened to save the dialog's choices:
+// "Cannot save the settings to HKEY_LOCAL_MACHINE\<key path>". Nothing was
+// written, so the stored settings are as they were.
+class ESettingsNotSaved : public ERegistryException {
+public:
+    using ERegistryException::ERegistryException;
+};
+
 // "'%s' is not a valid integer value".
 class EConvertError : public Exception {
 public:

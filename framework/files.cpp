@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "framework/exceptions.h"
+#include "framework/file_replacement.h"
 #include "framework/paths.h"
 
 namespace {
@@ -39,6 +40,45 @@ bool writeAll(HANDLE file, std::span<const uint8_t> bytes)
     }
     return true;
 }
+
+// The file system's plain renames, for replacing a file where MoveFileExA
+// cannot.
+class Win32FileMoves : public FileMoves {
+public:
+    bool exists(const std::string& path) override
+    {
+        return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+    bool move(const std::string& from, const std::string& to) override
+    {
+        return MoveFileA(from.c_str(), to.c_str()) != 0;
+    }
+    bool remove(const std::string& path) override { return DeleteFileA(path.c_str()) != 0; }
+    std::string spareName(const std::string& target) override
+    {
+        const std::string directory = directoryOf(target);
+        char spare[MAX_PATH + 1] = {};
+        // GetTempFileNameA makes the file to reserve its name; the move needs
+        // the name free.
+        if (!GetTempFileNameA(directory.empty() ? "." : directory.c_str(), "sko", 0, spare))
+            return {};
+        DeleteFileA(spare);
+        return spare;
+    }
+};
+
+bool replaceFile(const char* temporary, const std::string& path, FileReplacement how)
+{
+    if (how == FileReplacement::Automatic) {
+        if (MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        // Windows 95, 98 and ME: the function is there but does nothing.
+        if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED)
+            return false;
+    }
+    Win32FileMoves moves;
+    return replaceFileByMoves(moves, temporary, path);
+}
 }
 
 std::vector<uint8_t> readWholeFile(const std::string& path)
@@ -47,10 +87,11 @@ std::vector<uint8_t> readWholeFile(const std::string& path)
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid())
         throw EFOpenError(path);
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFFF)
+    DWORD sizeHigh = 0;
+    const DWORD size = GetFileSize(file.get(), &sizeHigh);
+    if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || sizeHigh != 0 || size > 0x7FFFFFFF)
         throw EFOpenError(path);
-    std::vector<uint8_t> bytes(static_cast<std::size_t>(size.QuadPart));
+    std::vector<uint8_t> bytes(size);
     std::size_t done = 0;
     while (done < bytes.size()) {
         DWORD got = 0;
@@ -62,7 +103,7 @@ std::vector<uint8_t> readWholeFile(const std::string& path)
     return bytes;
 }
 
-void writeFileSafely(const std::string& path, std::span<const uint8_t> bytes)
+void writeFileSafely(const std::string& path, std::span<const uint8_t> bytes, FileReplacement how)
 {
     // The temporary file must be in the target's own directory, so the final
     // rename stays on one volume and is a single step.
@@ -86,7 +127,7 @@ void writeFileSafely(const std::string& path, std::span<const uint8_t> bytes)
             && file.close();
     }
     if (complete)
-        complete = MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        complete = replaceFile(temporary, path, how);
     if (!complete) {
         DeleteFileA(temporary);
         throw EFCreateError(path);

@@ -11,11 +11,18 @@
 // part-way throws EReadError.
 std::vector<uint8_t> readWholeFile(const std::string& path);
 
+// How the finished temporary file takes the old file's place: MoveFileExA in
+// one step, or, where that is not implemented (Windows 95, 98, ME), plain
+// renames that put the old file back when the new one cannot go in. Tests
+// force the renames with Moves.
+enum class FileReplacement { Automatic, Moves };
+
 // Writes the bytes as the file's new contents. They go to a temporary file in
-// the same directory first, which then replaces the file in one step, so a
-// failure never leaves a half-written file or destroys the existing one.
+// the same directory first, which then replaces the file, so a failure never
+// leaves a half-written file or destroys the existing one.
 // Any failure throws EFCreateError ("Cannot create file <path>").
-void writeFileSafely(const std::string& path, std::span<const uint8_t> bytes);
+void writeFileSafely(const std::string& path, std::span<const uint8_t> bytes,
+                     FileReplacement how = FileReplacement::Automatic);
 
 // The system directory as the operating system reports it (a buffer of 260
 // characters); empty when the call fails.

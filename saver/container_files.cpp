@@ -93,10 +93,9 @@ private:
 
 void decodeImageContainer(const std::string& containerPath)
 {
-    // Opened with write access as well, so a read-only container is refused;
-    // it is only ever read.
-    refuseReadOnly(containerPath);
-    ContainerFile container(CreateFileA(containerPath.c_str(), GENERIC_READ | GENERIC_WRITE, shareReadWrite,
+    // Only read: a read-only container (as copied from a CD) or a Windows
+    // directory the user may not write to still decodes.
+    ContainerFile container(CreateFileA(containerPath.c_str(), GENERIC_READ, FILE_SHARE_READ,
                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 
     const std::string imagePath = decodedImagePath(containerPath);

@@ -27,7 +27,7 @@ public:
     bool openDesktopKey() override
     {
         desktopKey_ = std::make_unique<RegistryKey>(HKEY_CURRENT_USER);
-        return desktopKey_->openKey("Control Panel\\desktop", false);
+        return desktopKey_->openKeyForReading("Control Panel\\desktop") == KeyReading::Opened;
     }
     int32_t readUsePassword() override { return desktopKey_->readInteger("ScreenSaveUsePassword"); }
     void closeDesktopKey() override { desktopKey_.reset(); }

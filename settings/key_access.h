@@ -5,17 +5,22 @@
 #include <cstdint>
 #include <string>
 
+// What an open for reading found.
+enum class KeyReading { Opened, Missing, Refused };
+
 class KeyAccess {
 public:
     virtual ~KeyAccess() = default;
 
-    // True when the key at path (relative to the root) can be opened with full
-    // access; a key that exists but refuses that access counts as missing.
+    // True when the key at path (relative to the root) exists and can be read.
     virtual bool keyExists(const std::string& path) = 0;
-    // Opens the key at path, creating it and any missing key above it when
-    // canCreate is set. False, with no message, when that fails. The operations
-    // below act on the key opened last.
+    // Opens the key at path for reading and writing, creating it and any
+    // missing key above it when canCreate is set. False, with no message, when
+    // that fails. The operations below act on the key opened last.
     virtual bool openKey(const std::string& path, bool canCreate) = 0;
+    // Opens the key at path for reading only, so a user who may not change it
+    // still reads it. Creates nothing.
+    virtual KeyReading openKeyForReading(const std::string& path) = 0;
     // True when the open key holds a value of that name, whatever its type.
     virtual bool valueExists(const std::string& name) = 0;
     // A 32-bit value. Throws ERegistryException "Failed to get data for '%s'"

@@ -19,10 +19,23 @@ RegistryKey::~RegistryKey()
 bool RegistryKey::keyExists(const std::string& path)
 {
     HKEY probe = nullptr;
-    if (RegOpenKeyExA(root_, path.c_str(), 0, KEY_ALL_ACCESS, &probe) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root_, path.c_str(), 0, KEY_READ, &probe) != ERROR_SUCCESS)
         return false;
     RegCloseKey(probe);
     return true;
+}
+
+KeyReading RegistryKey::openKeyForReading(const std::string& path)
+{
+    closeKey();
+    HKEY opened = nullptr;
+    const LONG result = RegOpenKeyExA(root_, path.c_str(), 0, KEY_READ, &opened);
+    if (result == ERROR_FILE_NOT_FOUND)
+        return KeyReading::Missing;
+    if (result != ERROR_SUCCESS)
+        return KeyReading::Refused;
+    current_ = opened;
+    return KeyReading::Opened;
 }
 
 bool RegistryKey::openKey(const std::string& path, bool canCreate)

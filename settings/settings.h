@@ -1,10 +1,12 @@
 // The settings store: the saver's and the dialog's choices in the registry key
 // HKEY_LOCAL_MACHINE\Software\Brelmor\Skyvane (14 REG_DWORD values), loaded
 // into saverSettings and saved from the dialog's controls. Every operation
-// opens the key, creating it when missing, and closes it again before it
-// returns. A key that cannot be opened is no error: nothing is read or written.
-// A value that cannot be read or written throws ERegistryException and the
-// operation stops at that value. Pure header: no <windows.h>.
+// opens the key and closes it again before it returns: loading for reading
+// only, so a standard user's saver and dialog work; the first-run values and
+// saving for writing, creating the key when missing. A key that cannot be
+// read is no error: nothing is read. A value that cannot be read or written
+// throws ERegistryException and the operation stops at that value.
+// Pure header: no <windows.h>.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -80,5 +82,6 @@ void loadSettings(bool saverVariant, DelayDisplay* display = nullptr);
 // Writes all 14 values from the dialog's controls (the dialog applies
 // applyAllOthersRule first). Delay is label1Text read as an integer; a text
 // that is not one throws EConvertError "'%s' is not a valid integer value"
-// after the 11 type values have been written.
+// after the 11 type values have been written. A key that cannot be opened for
+// writing throws ESettingsNotSaved before anything is written.
 void saveSettings(const DialogChoices& choices);

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "framework/exceptions.h"
 #include "settings/integer_text.h"
 
 SaverSettings saverSettings;
@@ -45,11 +46,6 @@ std::array<bool, 11> checkedTypes(const DialogChoices& c)
     return {c.F16, c.F15, c.Awac, c.U2, c.B52, c.SR71, c.Wing, c.F117, c.B2, c.F22, c.Other};
 }
 
-bool readBoolOr(KeyAccess& key, const char* name, bool missing)
-{
-    return key.valueExists(name) ? key.readBool(name) : missing;
-}
-
 }
 
 bool applyAllOthersRule(DialogChoices& choices)
@@ -83,26 +79,34 @@ void loadSettings(KeyAccess& key, SaverSettings& settings, bool saverVariant, De
     settings.Random = false;
     settings.Fake = false;
 
-    if (!key.openKey(settingsKeyPath, true))
+    // Read access is enough, and all a standard user may have. A missing key
+    // reads like an empty one: every value takes its assumed reading.
+    const KeyReading reading = key.openKeyForReading(settingsKeyPath);
+    if (reading == KeyReading::Refused)
         return;
+    const bool opened = reading == KeyReading::Opened;
+    auto stored = [&](const char* name) { return opened && key.valueExists(name); };
+
     for (const TypeValue& type : typeReadOrder)
-        settings.*type.flag = readBoolOr(key, type.name, true);
-    settings.Delay = key.valueExists("Delay") ? key.readInteger("Delay") : missingDelay;
+        settings.*type.flag = stored(type.name) ? key.readBool(type.name) : true;
+    settings.Delay = stored("Delay") ? key.readInteger("Delay") : missingDelay;
     if (!saverVariant && display) {
         // The label is set last so it shows the stored number even where the
         // scroll bar had to limit its position.
         display->setScrollPosition(settings.Delay);
         display->setLabelText(std::to_string(settings.Delay));
     }
-    settings.Random = readBoolOr(key, "Random", false);
-    settings.Fake = readBoolOr(key, "Fake", false);
-    key.closeKey();
+    settings.Random = stored("Random") && key.readBool("Random");
+    settings.Fake = stored("Fake") && key.readBool("Fake");
+    if (opened)
+        key.closeKey();
 }
 
 void saveSettings(KeyAccess& key, const DialogChoices& choices)
 {
+    // Dropping the user's choices without a word would look like a save.
     if (!key.openKey(settingsKeyPath, true))
-        return;
+        throw ESettingsNotSaved(std::string("Cannot save the settings to HKEY_LOCAL_MACHINE\\") + settingsKeyPath);
     const std::array<bool, 11> checked = checkedTypes(choices);
     for (std::size_t i = 0; i < typeWriteOrder.size(); ++i)
         key.writeBool(typeWriteOrder[i].name, checked[i]);

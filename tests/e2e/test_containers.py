@@ -170,3 +170,24 @@ def test_no_type_switched_on_flies_every_type_in_catalogue_order(
     display.key("space")
     saver.wait_ended()
     assert decoded_images(own_containers) == []
+
+
+def test_a_standard_user_with_read_only_containers_and_settings_sees_planes_fly(
+        prefix, own_containers, start_saver, display, desktop):
+    # Containers as copied from a CD, and a settings key the user may only read.
+    set_types(prefix, {"B52"}, random_order=True)
+    locked = prefix.run(harness.FIXTURES / "registry_lock.exe", SETTINGS_KEY.split("\\", 1)[1])
+    assert locked.returncode == 0, "could not make the settings key read-only"
+    before = {p.name: p.read_bytes() for p in containers(own_containers)}
+    for container in containers(own_containers):
+        container.chmod(0o444)
+
+    saver = start_saver("/S")
+    saver.wait_for_window()
+    assert watch_planes(display, desktop, saver, 1) == [11]
+    display.key("space")
+    saver.wait_ended()
+
+    assert {p.name: p.read_bytes() for p in containers(own_containers)} == before
+    assert all(p.stat().st_mode & 0o222 == 0 for p in containers(own_containers))
+    assert decoded_images(own_containers) == []

@@ -66,8 +66,8 @@ def test_first_run_shows_every_type_four_seconds_in_order_on_the_live_desktop(pr
               for text in ("In Order", "Random Order", "Use Your Desktop", "Use Fake Desktop")}
     assert radios == {"In Order": True, "Random Order": False, "Use Your Desktop": True,
                       "Use Fake Desktop": False}, radios
-    # The load created the key but wrote nothing: the dialog's first close does.
-    expect_stored(prefix, {})
+    # The load only read: the dialog's first close creates the key and writes it.
+    assert stored_values(prefix) is None
 
     dialog.click("OK")
     dialog.wait_ended()
@@ -239,6 +239,34 @@ def test_with_no_box_checked_all_others_is_saved_as_the_only_type(prefix, open_d
     dialog.click("OK")
     dialog.wait_ended()
     expect_stored(prefix, dict(all_types(False), Other=1, Delay=4, Random=0, Fake=0))
+
+
+def lock_settings_key(prefix):
+    """Everybody may read the settings key and nobody change it, as for a
+    standard user of Windows NT."""
+    locked = prefix.run(harness.FIXTURES / "registry_lock.exe", SETTINGS_KEY.split("\\", 1)[1])
+    assert locked.returncode == 0, "could not make the settings key read-only"
+
+
+def test_a_key_the_user_may_only_read_is_shown_and_a_failed_save_is_reported(prefix, open_dialog):
+    stored = dict(all_types(True), F16=0, Delay=12, Random=1, Fake=0)
+    set_values(prefix, **stored)
+    lock_settings_key(prefix)
+
+    dialog = open_dialog()
+    controls = dialog.controls()
+    assert dialog.label1(controls)["text"] == "12"
+    assert not dialog.checked(TYPE_BOXES["F16"], controls)
+    assert dialog.checked("Random Order", controls)
+
+    dialog.click(TYPE_BOXES["F16"])
+    dialog.click("OK")
+    texts = dialog.wait_message_box("Skyvane!")
+    assert texts == ["Cannot save the settings to HKEY_LOCAL_MACHINE\\Software\\Brelmor\\Skyvane."], texts
+    dialog.dismiss("Skyvane!")
+    # Told once, the user is not kept in a dialog that can never save.
+    dialog.wait_ended()
+    expect_stored(prefix, stored)
 
 
 # --------------------------------------------------------------------- closing

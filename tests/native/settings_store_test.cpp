@@ -24,20 +24,34 @@ public:
     using Values = std::map<std::string, Value>;
 
     std::map<std::string, Values> keys;
-    bool refuseOpen = false;              // e.g. no right to full access
+    bool refuseOpen = false;              // e.g. no right to read the key
+    bool refuseWrite = false;             // a standard user: reading only
     std::optional<std::string> failWriteOf;
     std::vector<std::string> writes;      // names in the order written
+    std::vector<std::string> opens;       // "read" or "write", in order
     bool isOpen = false;
     int closes = 0;
 
     bool keyExists(const std::string& path) override { return !refuseOpen && keys.count(path); }
     bool openKey(const std::string& path, bool canCreate) override
     {
-        if (refuseOpen || (!canCreate && !keys.count(path)))
+        opens.push_back("write");
+        if (refuseOpen || refuseWrite || (!canCreate && !keys.count(path)))
             return false;
         open_ = &keys[path];
         isOpen = true;
         return true;
+    }
+    KeyReading openKeyForReading(const std::string& path) override
+    {
+        opens.push_back("read");
+        if (refuseOpen)
+            return KeyReading::Refused;
+        if (!keys.count(path))
+            return KeyReading::Missing;
+        open_ = &keys[path];
+        isOpen = true;
+        return KeyReading::Opened;
     }
     bool valueExists(const std::string& name) override { return open_->count(name) != 0; }
     int32_t readInteger(const std::string& name) override
@@ -175,14 +189,14 @@ TEST(FirstRun, AnExistingKeyIsLeftAloneEvenWithoutValues)
     EXPECT_FALSE(settings.Fake);
 }
 
-TEST(FirstRun, DialogFirstCreatesTheKeyEmptyAndItsCloseWritesAllFourteen)
+TEST(FirstRun, DialogFirstReadsTheMissingKeyAsEmptyAndItsCloseWritesAllFourteen)
 {
     MemoryKey key;
     SaverSettings settings;
     RecordingDisplay display;
     loadSettings(key, settings, false, &display);
-    EXPECT_TRUE(key.keys.count(settingsKeyPath));
-    EXPECT_TRUE(key.settingsKey().empty());
+    EXPECT_FALSE(key.keys.count(settingsKeyPath)) << "reading creates nothing";
+    EXPECT_EQ(typeFlags(settings), allTypes);
     EXPECT_EQ(display.calls, (std::vector<std::string>{"scroll 4", "label 4"}));
 
     saveSettings(key, choicesShowing(settings, "4"));
@@ -218,8 +232,51 @@ TEST(KeyCannotBeOpened, NothingIsWrittenReadOrReported)
 
     DialogChoices choices;
     choices.label1Text = "Label1";   // would not convert, but nothing is written at all
-    EXPECT_NO_THROW(saveSettings(key, choices));
+    EXPECT_EQ(messageOf<ESettingsNotSaved>([&] { saveSettings(key, choices); }),
+              "Cannot save the settings to HKEY_LOCAL_MACHINE\\Software\\Brelmor\\Skyvane");
     EXPECT_TRUE(key.writes.empty());
+    EXPECT_TRUE(key.keys.empty());
+}
+
+// A standard user on the NT family may read the machine-wide key but not
+// change it: the saver and the dialog still read every value, the first-run
+// values are simply not written, and a save says it failed.
+TEST(StandardUser, LoadingAsksForReadAccessOnlyAndAFailedSaveIsReported)
+{
+    MemoryKey key;
+    key.settingsKey()["F16"] = MemoryKey::dword(0);
+    key.settingsKey()["Delay"] = MemoryKey::dword(12);
+    key.settingsKey()["Random"] = MemoryKey::dword(1);
+    key.refuseWrite = true;
+
+    SaverSettings settings;
+    loadSettings(key, settings, true, nullptr);
+    EXPECT_EQ(key.opens, std::vector<std::string>{"read"});
+    EXPECT_FALSE(settings.F16);
+    EXPECT_TRUE(settings.SR71);
+    EXPECT_EQ(settings.Delay, 12);
+    EXPECT_TRUE(settings.Random);
+    EXPECT_FALSE(key.isOpen);
+
+    key.opens.clear();
+    ensureDefaultSettings(key);
+    EXPECT_TRUE(key.opens.empty()) << "an existing key is only looked at";
+
+    DialogChoices choices = choicesShowing(settings, "30");
+    EXPECT_THROW(saveSettings(key, choices), ESettingsNotSaved);
+    EXPECT_TRUE(key.writes.empty());
+    EXPECT_EQ(key.stored("Delay"), 12) << "the earlier values stay";
+}
+
+TEST(StandardUser, WithoutTheKeyTheSaverRunsOnTheAssumedValues)
+{
+    MemoryKey key;
+    key.refuseWrite = true;
+    EXPECT_NO_THROW(ensureDefaultSettings(key));
+    SaverSettings settings;
+    loadSettings(key, settings, true, nullptr);
+    EXPECT_EQ(typeFlags(settings), allTypes);
+    EXPECT_EQ(settings.Delay, 4);
     EXPECT_TRUE(key.keys.empty());
 }
 

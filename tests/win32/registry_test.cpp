@@ -101,6 +101,25 @@ TEST_F(RegistryKeyTest, OpenWithCreateMakesTheKeyAndTheKeysAboveIt)
     ASSERT_TRUE(key.openKey(deep, false)) << "an existing key opens without create";
 }
 
+TEST_F(RegistryKeyTest, AnOpenForReadingCreatesNothingReadsAndCannotWrite)
+{
+    RegistryKey key(HKEY_CURRENT_USER);
+    EXPECT_EQ(key.openKeyForReading(path + "\\Missing"), KeyReading::Missing);
+    EXPECT_FALSE(key.keyExists(path + "\\Missing"));
+    EXPECT_EQ(key.currentKey(), nullptr);
+
+    ASSERT_TRUE(key.openKey(path, true));
+    key.writeInteger("Delay", 9);
+    key.closeKey();
+
+    ASSERT_EQ(key.openKeyForReading(path), KeyReading::Opened);
+    EXPECT_EQ(key.readInteger("Delay"), 9);
+    EXPECT_THROW(key.writeInteger("Delay", 10), ERegistryException) << "opened with read access only";
+    key.closeKey();
+    ASSERT_TRUE(key.openKey(path, false));
+    EXPECT_EQ(key.readInteger("Delay"), 9);
+}
+
 TEST_F(RegistryKeyTest, IntegersAreStoredAsLittleEndianDwords)
 {
     RegistryKey key(HKEY_CURRENT_USER);

@@ -500,4 +500,30 @@ TEST_F(SurfaceFiles, AFailedSaveKeepsTheOldFileAndLeavesNoTemporary)
     }
 }
 
+// Windows 9x has no working MoveFileExA: the file is replaced by renames.
+TEST_F(SurfaceFiles, WithoutMoveFileExAGoodFileSurvivesAFailedReplacementAndYieldsToAGoodOne)
+{
+    const std::string good = std::string("BM") + std::string(60, '\x01');
+    writeBytes(at("screen.bmp"), good);
+    const std::vector<uint8_t> newer = {'B', 'M', 2, 2, 2};
+
+    // Another program holds the file open without allowing it to be renamed
+    // or deleted: the old file cannot move aside, so nothing changes.
+    HANDLE reader = CreateFileA(at("screen.bmp").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    EXPECT_THROW(writeFileSafely(at("screen.bmp"), newer, FileReplacement::Moves), EFCreateError);
+    CloseHandle(reader);
+    std::vector<uint8_t> kept = readWholeFile(at("screen.bmp"));
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), good);
+    EXPECT_EQ(listing(directory), std::vector<std::string>{"screen.bmp"});
+
+    writeFileSafely(at("screen.bmp"), newer, FileReplacement::Moves);
+    EXPECT_EQ(readWholeFile(at("screen.bmp")), newer);
+    EXPECT_EQ(listing(directory), std::vector<std::string>{"screen.bmp"});
+
+    writeFileSafely(at("fresh.bmp"), newer, FileReplacement::Moves);
+    EXPECT_EQ(readWholeFile(at("fresh.bmp")), newer);
+}
+
 } // namespace

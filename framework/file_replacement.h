@@ -1,0 +1,23 @@
+// Replacing a file by a finished temporary file without MoveFileExA, which
+// Windows 95, 98 and ME export only as a stub that fails: the old file is moved
+// aside, the new one moved in, and the old one moved back should that fail, so
+// a good file is never lost. Pure: the moves are behind an interface.
+#pragma once
+#include <string>
+
+class FileMoves {
+public:
+    virtual ~FileMoves() = default;
+    virtual bool exists(const std::string& path) = 0;
+    // Renames a file; fails when the destination exists (MoveFileA).
+    virtual bool move(const std::string& from, const std::string& to) = 0;
+    virtual bool remove(const std::string& path) = 0;
+    // A name in the target's directory that no file has yet, for the old file
+    // while the new one is moved in; empty when none can be found.
+    virtual std::string spareName(const std::string& target) = 0;
+};
+
+// Puts the file at replacement in place of target. True when target now holds
+// the replacement's contents. On false, target holds what it held before (or
+// is still missing) and the replacement is left for the caller to delete.
+bool replaceFileByMoves(FileMoves& files, const std::string& replacement, const std::string& target);

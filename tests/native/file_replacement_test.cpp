@@ -1,0 +1,89 @@
+// Replacing a file by moves, as on Windows 9x: whatever move fails, the old
+// file's contents are never lost.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+
+#include "framework/file_replacement.h"
+
+namespace {
+
+// Files as name -> contents; any move or removal can be made to fail.
+class MemoryFiles : public FileMoves {
+public:
+    std::map<std::string, std::string> files;
+    std::set<std::pair<std::string, std::string>> failingMoves;
+    bool noSpareName = false;
+
+    bool exists(const std::string& path) override { return files.count(path) != 0; }
+    bool move(const std::string& from, const std::string& to) override
+    {
+        if (failingMoves.count({from, to}) || !files.count(from) || files.count(to))
+            return false;
+        files[to] = files[from];
+        files.erase(from);
+        return true;
+    }
+    bool remove(const std::string& path) override { return files.erase(path) != 0; }
+    std::string spareName(const std::string& target) override
+    {
+        return noSpareName ? std::string() : target + ".old";
+    }
+};
+
+constexpr const char* target = "c:\\windows\\screen.bmp";
+constexpr const char* replacement = "c:\\windows\\sky1.tmp";
+constexpr const char* aside = "c:\\windows\\screen.bmp.old";
+
+TEST(ReplaceFileByMoves, ReplacesAnExistingFileAndLeavesNothingBehind)
+{
+    MemoryFiles fs;
+    fs.files = {{target, "old"}, {replacement, "new"}};
+    EXPECT_TRUE(replaceFileByMoves(fs, replacement, target));
+    EXPECT_EQ(fs.files, (std::map<std::string, std::string>{{target, "new"}}));
+}
+
+TEST(ReplaceFileByMoves, MovesInAFileThatDidNotExist)
+{
+    MemoryFiles fs;
+    fs.files = {{replacement, "new"}};
+    EXPECT_TRUE(replaceFileByMoves(fs, replacement, target));
+    EXPECT_EQ(fs.files, (std::map<std::string, std::string>{{target, "new"}}));
+}
+
+TEST(ReplaceFileByMoves, TheOldFileSurvivesEveryFailingStep)
+{
+    struct Case {
+        const char* what;
+        std::pair<std::string, std::string> failing;
+        bool noSpare;
+    };
+    const Case cases[] = {
+        {"no spare name", {}, true},
+        {"moving the old file aside", {target, aside}, false},
+        {"moving the new file in", {replacement, target}, false},
+    };
+    for (const Case& c : cases) {
+        MemoryFiles fs;
+        fs.files = {{target, "old"}, {replacement, "new"}};
+        fs.noSpareName = c.noSpare;
+        if (!c.failing.first.empty())
+            fs.failingMoves.insert(c.failing);
+        EXPECT_FALSE(replaceFileByMoves(fs, replacement, target)) << c.what;
+        EXPECT_EQ(fs.files[target], "old") << c.what;
+        EXPECT_EQ(fs.files.count(aside), 0u) << c.what;
+    }
+}
+
+TEST(ReplaceFileByMoves, AnOldFileThatCannotBeMovedBackStaysUnderItsSpareName)
+{
+    MemoryFiles fs;
+    fs.files = {{target, "old"}, {replacement, "new"}};
+    fs.failingMoves = {{replacement, target}, {aside, target}};
+    EXPECT_FALSE(replaceFileByMoves(fs, replacement, target));
+    EXPECT_EQ(fs.files[aside], "old");
+}
+
+}

@@ -37,9 +37,8 @@ void runSettingsDialog(HINSTANCE instance)
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
-    // A running saver window carries exactly this class name and title;
-    // while it is on the screen every new start ends at once.
-    HWND runningSaver = FindWindowA("TForm1", "quillon7");
+    // While a saver window is on the screen every new start ends at once.
+    HWND runningSaver = FindWindowA(saverWindowClass, saverWindowTitle);
     if (runningSaver)
         return 0;
 

@@ -50,8 +50,8 @@ TForm1::~TForm1()
 void TForm1::createAndShow()
 {
     Design design;
-    design.className = "TForm1";
-    design.caption = "quillon7";   // with the class name, the key of the single-instance probe
+    design.className = saverWindowClass;
+    design.caption = saverWindowTitle;
     design.style = WS_POPUP | WS_MAXIMIZE;
     design.left = 0;
     design.top = 0;

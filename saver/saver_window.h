@@ -16,6 +16,11 @@
 #include "saver/catalogue.h"
 #include "saver/flight.h"
 
+// The saver window's class name and title: together the key by which a new
+// start of the program finds a running saver.
+inline constexpr const char* saverWindowClass = "TForm1";
+inline constexpr const char* saverWindowTitle = "quillon7";
+
 // True exactly while deactivate handles an ending message.
 extern bool inputWatchBusy;
 

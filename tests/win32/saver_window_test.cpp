@@ -133,14 +133,14 @@ TEST_F(SaverWindow, AFailureBeforeTheInputWatchStillLetsAKeyEndTheSaver)
 
     // Shown anyway: top-most, covering the screen, found by the single-instance probe.
     EXPECT_TRUE(IsWindowVisible(saver.handle()));
-    EXPECT_EQ(FindWindowA("TForm1", "quillon7"), saver.handle());
+    EXPECT_EQ(FindWindowA(saverWindowClass, saverWindowTitle), saver.handle());
     EXPECT_NE(GetWindowLongA(saver.handle(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
     EXPECT_EQ(cursorCount(), -1);
 
     LoopScript script(saver);
     const bool ended = script.run([](LoopScript& s) { PostMessageA(s.window(), WM_KEYDOWN, 'A', 0); });
     EXPECT_TRUE(ended) << "the key did not end the saver";
-    EXPECT_FALSE(IsWindow(FindWindowA("TForm1", "quillon7")));
+    EXPECT_FALSE(IsWindow(FindWindowA(saverWindowClass, saverWindowTitle)));
     EXPECT_EQ(cursorCount(), 0);
     EXPECT_FALSE(screenSaverRunning());
 }

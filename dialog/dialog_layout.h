@@ -105,17 +105,17 @@ inline constexpr std::array<ControlDesign, 28> controls{{
     {Radorder, "Radorder", ControlKind::RadioButton, GroupBox2, "In Order", {6, 13, 83, 17}, 0},
     {Radrandom, "Radrandom", ControlKind::RadioButton, GroupBox2, "Random Order", {6, 29, 91, 17}, 1},
     {GroupBox3, "GroupBox3", ControlKind::GroupBox, formParent, "Show Following Planes:", {5, 205, 156, 193}, 2},
-    {Chkf16, "Chkf16", ControlKind::CheckBox, GroupBox3, "F-16 Jets", {5, 13, 97, 17}, 0},
-    {Chksr71, "Chksr71", ControlKind::CheckBox, GroupBox3, "SR-71 Blackbird", {5, 29, 97, 17}, 10},
-    {Chkawac, "Chkawac", ControlKind::CheckBox, GroupBox3, "AWAC Air Reconnaisance", {5, 45, 147, 17}, 3},
-    {Chku2, "Chku2", ControlKind::CheckBox, GroupBox3, "U-2 Spy Plane", {5, 61, 97, 17}, 2},
-    {Chkb52, "Chkb52", ControlKind::CheckBox, GroupBox3, "B-52 Bomber", {5, 77, 97, 17}, 4},
-    {Chkwing, "Chkwing", ControlKind::CheckBox, GroupBox3, "The Flying Wing", {5, 93, 97, 17}, 5},
-    {Chkf117, "Chkf117", ControlKind::CheckBox, GroupBox3, "F-117 Stealth Nighthawk", {5, 109, 146, 17}, 7},
-    {Chkb2, "Chkb2", ControlKind::CheckBox, GroupBox3, "B-2 Stealth Bomber", {5, 125, 149, 17}, 6},
-    {Chkf22, "Chkf22", ControlKind::CheckBox, GroupBox3, "F-22 Raptor", {5, 141, 138, 17}, 8},
-    {chkf15, "chkf15", ControlKind::CheckBox, GroupBox3, "F-15 Jets", {5, 157, 97, 17}, 1},
-    {Chkother, "Chkother", ControlKind::CheckBox, GroupBox3, "All Others", {5, 173, 97, 17}, 9},
+    {Chkf16, "Chkf16", ControlKind::CheckBox, GroupBox3, planeTypeRow(PlaneType::F16).caption, {5, 13, 97, 17}, 0},
+    {Chksr71, "Chksr71", ControlKind::CheckBox, GroupBox3, planeTypeRow(PlaneType::SR71).caption, {5, 29, 97, 17}, 10},
+    {Chkawac, "Chkawac", ControlKind::CheckBox, GroupBox3, planeTypeRow(PlaneType::Awac).caption, {5, 45, 147, 17}, 3},
+    {Chku2, "Chku2", ControlKind::CheckBox, GroupBox3, planeTypeRow(PlaneType::U2).caption, {5, 61, 97, 17}, 2},
+    {Chkb52, "Chkb52", ControlKind::CheckBox, GroupBox3, planeTypeRow(PlaneType::B52).caption, {5, 77, 97, 17}, 4},
+    {Chkwing, "Chkwing", ControlKind::CheckBox, GroupBox3, planeTypeRow(PlaneType::Wing).caption, {5, 93, 97, 17}, 5},
+    {Chkf117, "Chkf117", ControlKind::CheckBox, GroupBox3, planeTypeRow(PlaneType::F117).caption, {5, 109, 146, 17}, 7},
+    {Chkb2, "Chkb2", ControlKind::CheckBox, GroupBox3, planeTypeRow(PlaneType::B2).caption, {5, 125, 149, 17}, 6},
+    {Chkf22, "Chkf22", ControlKind::CheckBox, GroupBox3, planeTypeRow(PlaneType::F22).caption, {5, 141, 138, 17}, 8},
+    {chkf15, "chkf15", ControlKind::CheckBox, GroupBox3, planeTypeRow(PlaneType::F15).caption, {5, 157, 97, 17}, 1},
+    {Chkother, "Chkother", ControlKind::CheckBox, GroupBox3, planeTypeRow(PlaneType::Other).caption, {5, 173, 97, 17}, 9},
     {BitBtn3, "BitBtn3", ControlKind::GlyphButton, formParent, "More Software", {431, 326, 109, 22}, 5,
      nullptr, GlyphKind::ArrowRight},
     {BitBtn1, "BitBtn1", ControlKind::PushButton, formParent, "About", {431, 352, 109, 22}, 3},
@@ -126,27 +126,17 @@ inline constexpr std::array<ControlDesign, 28> controls{{
 // The default button: Enter presses it unless the focus is on another button.
 inline constexpr int defaultButton = BitBtn2;
 
-// One plane-type check box: which setting it shows and which choice it saves.
+// One plane-type check box and its type.
 struct TypeBox {
     int control;
-    const char* setting;                 // the registry value's name
-    bool SaverSettings::*shown;
-    bool DialogChoices::*saved;
+    PlaneType type;
 };
 
 // In the order FormCreate checks them.
-inline constexpr std::array<TypeBox, 11> typeBoxes{{
-    {Chkf16, "F16", &SaverSettings::F16, &DialogChoices::F16},
-    {Chksr71, "SR71", &SaverSettings::SR71, &DialogChoices::SR71},
-    {chkf15, "F15", &SaverSettings::F15, &DialogChoices::F15},
-    {Chku2, "U2", &SaverSettings::U2, &DialogChoices::U2},
-    {Chkawac, "Awac", &SaverSettings::Awac, &DialogChoices::Awac},
-    {Chkf22, "F22", &SaverSettings::F22, &DialogChoices::F22},
-    {Chkf117, "F117", &SaverSettings::F117, &DialogChoices::F117},
-    {Chkb2, "B2", &SaverSettings::B2, &DialogChoices::B2},
-    {Chkb52, "B52", &SaverSettings::B52, &DialogChoices::B52},
-    {Chkwing, "Wing", &SaverSettings::Wing, &DialogChoices::Wing},
-    {Chkother, "Other", &SaverSettings::Other, &DialogChoices::Other},
+inline constexpr std::array<TypeBox, planeTypeCount> typeBoxes{{
+    {Chkf16, PlaneType::F16}, {Chksr71, PlaneType::SR71}, {chkf15, PlaneType::F15}, {Chku2, PlaneType::U2},
+    {Chkawac, PlaneType::Awac}, {Chkf22, PlaneType::F22}, {Chkf117, PlaneType::F117}, {Chkb2, PlaneType::B2},
+    {Chkb52, PlaneType::B52}, {Chkwing, PlaneType::Wing}, {Chkother, PlaneType::Other},
 }};
 
 }

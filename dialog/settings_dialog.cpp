@@ -111,7 +111,7 @@ void TForm2::paintBackdrop(HDC dc)
 void TForm2::showSettingsInControls()
 {
     for (const TypeBox& box : typeBoxes)
-        if (saverSettings.*box.shown)
+        if (saverSettings.*planeTypeRow(box.type).flag)
             controls_.setChecked(box.control, true);
     controls_.setChecked(saverSettings.Random ? Radrandom : Radorder, true);
     // Checking "Use Fake Desktop" counts as a click on it (RadfakeClick).
@@ -225,7 +225,7 @@ DialogChoices TForm2::choicesFromControls() const
 {
     DialogChoices choices;
     for (const TypeBox& box : typeBoxes)
-        choices.*box.saved = controls_.isChecked(box.control);
+        choices.types.set(box.type, controls_.isChecked(box.control));
     choices.label1Text = controls_.text(Label1);
     choices.radorderChecked = controls_.isChecked(Radorder);
     choices.raddesktopChecked = controls_.isChecked(Raddesktop);

@@ -2,29 +2,7 @@
 
 #include <stdexcept>
 
-#include "settings/settings.h"
-
 namespace {
-
-struct TypeText {
-    const char* name;
-    const char* caption;
-};
-
-// Indexed by PlaneType.
-constexpr std::array<TypeText, planeTypeCount> typeTexts{{
-    {"F16", "F-16 Jets"},
-    {"SR71", "SR-71 Blackbird"},
-    {"F15", "F-15 Jets"},
-    {"Awac", "AWAC Air Reconnaisance"},
-    {"U2", "U-2 Spy Plane"},
-    {"B52", "B-52 Bomber"},
-    {"Wing", "The Flying Wing"},
-    {"F117", "F-117 Stealth Nighthawk"},
-    {"B2", "B-2 Stealth Bomber"},
-    {"F22", "F-22 Raptor"},
-    {"Other", "All Others"},
-}};
 
 int16_t incrementWrapping(int16_t value)
 {
@@ -33,50 +11,6 @@ int16_t incrementWrapping(int16_t value)
 }
 
 } // namespace
-
-std::string_view planeTypeName(PlaneType type) { return typeTexts.at(static_cast<int>(type)).name; }
-
-std::string_view planeTypeCaption(PlaneType type) { return typeTexts.at(static_cast<int>(type)).caption; }
-
-bool PlaneTypeFlags::any() const
-{
-    for (bool flag : flags_)
-        if (flag)
-            return true;
-    return false;
-}
-
-PlaneTypeFlags PlaneTypeFlags::all()
-{
-    PlaneTypeFlags flags;
-    for (PlaneType type : allPlaneTypes)
-        flags.set(type, true);
-    return flags;
-}
-
-PlaneTypeFlags PlaneTypeFlags::only(PlaneType type)
-{
-    PlaneTypeFlags flags;
-    flags.set(type, true);
-    return flags;
-}
-
-PlaneTypeFlags enabledPlaneTypes(const SaverSettings& settings)
-{
-    PlaneTypeFlags flags;
-    flags.set(PlaneType::F16, settings.F16);
-    flags.set(PlaneType::SR71, settings.SR71);
-    flags.set(PlaneType::F15, settings.F15);
-    flags.set(PlaneType::Awac, settings.Awac);
-    flags.set(PlaneType::U2, settings.U2);
-    flags.set(PlaneType::B52, settings.B52);
-    flags.set(PlaneType::Wing, settings.Wing);
-    flags.set(PlaneType::F117, settings.F117);
-    flags.set(PlaneType::B2, settings.B2);
-    flags.set(PlaneType::F22, settings.F22);
-    flags.set(PlaneType::Other, settings.Other);
-    return flags;
-}
 
 const std::array<PlaneSlotEntry, slotCount> catalogueTable{{
     {"In1.jpg", "In2.jpg", enterLeft, 22, -1, PlaneType::F16},

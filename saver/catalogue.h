@@ -1,5 +1,5 @@
-// The plane catalogue: the 20 flights the saver can show, grouped into the 11
-// aircraft types the user switches on and off, and the choice of the next
+// The plane catalogue: the 20 flights the saver can show, each of one of the
+// 11 aircraft types the user switches on and off (settings.h), and the choice of the next
 // flight (in catalogue order or at random) among the switched-on ones.
 // Pure: no <windows.h>.
 #pragma once
@@ -7,37 +7,8 @@
 #include <cstdint>
 #include <random>
 #include <string>
-#include <string_view>
 
-struct SaverSettings;
-
-// The aircraft types, named like their registry values.
-enum class PlaneType { F16, SR71, F15, Awac, U2, B52, Wing, F117, B2, F22, Other };
-
-inline constexpr int planeTypeCount = 11;
-inline constexpr std::array<PlaneType, planeTypeCount> allPlaneTypes{
-    PlaneType::F16, PlaneType::SR71, PlaneType::F15, PlaneType::Awac, PlaneType::U2, PlaneType::B52,
-    PlaneType::Wing, PlaneType::F117, PlaneType::B2, PlaneType::F22, PlaneType::Other};
-
-// The registry value's name ("F16", "Awac", ...).
-std::string_view planeTypeName(PlaneType type);
-// The settings dialog's check box caption ("F-16 Jets", "All Others", ...).
-std::string_view planeTypeCaption(PlaneType type);
-
-// Which types may fly, indexed by PlaneType.
-class PlaneTypeFlags {
-public:
-    bool operator[](PlaneType type) const { return flags_[static_cast<int>(type)]; }
-    void set(PlaneType type, bool enabled) { flags_[static_cast<int>(type)] = enabled; }
-    bool any() const;
-    static PlaneTypeFlags all();
-    static PlaneTypeFlags only(PlaneType type);
-private:
-    std::array<bool, planeTypeCount> flags_{};
-};
-
-// The 11 type flags of the loaded settings.
-PlaneTypeFlags enabledPlaneTypes(const SaverSettings& settings);
+#include "settings/settings.h"
 
 // Flight directions.
 inline constexpr int enterLeft = 1;   // enters at the left edge, flies to the right

@@ -8,6 +8,7 @@
 // throws ERegistryException and the operation stops at that value.
 // Pure header: no <windows.h>.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -43,20 +44,58 @@ struct DelayDisplay {
     virtual void setLabelText(const std::string& text) = 0;
 };
 
-// The dialog's controls as saveSettings reads them on close. The type flags
-// are in the order they are written.
+// The aircraft types, named like their registry values, in the order
+// loadSettings reads them.
+enum class PlaneType { F16, SR71, F15, Awac, U2, B52, Wing, F117, B2, F22, Other };
+inline constexpr int planeTypeCount = 11;
+
+// The one table of the types: registry value, the settings dialog's check box
+// caption and the loaded record's field. Indexed by PlaneType.
+struct PlaneTypeRow {
+    PlaneType type;
+    const char* valueName;
+    const char* caption;
+    bool SaverSettings::*flag;
+};
+inline constexpr std::array<PlaneTypeRow, planeTypeCount> planeTypes{{
+    {PlaneType::F16, "F16", "F-16 Jets", &SaverSettings::F16},
+    {PlaneType::SR71, "SR71", "SR-71 Blackbird", &SaverSettings::SR71},
+    {PlaneType::F15, "F15", "F-15 Jets", &SaverSettings::F15},
+    {PlaneType::Awac, "Awac", "AWAC Air Reconnaisance", &SaverSettings::Awac},
+    {PlaneType::U2, "U2", "U-2 Spy Plane", &SaverSettings::U2},
+    {PlaneType::B52, "B52", "B-52 Bomber", &SaverSettings::B52},
+    {PlaneType::Wing, "Wing", "The Flying Wing", &SaverSettings::Wing},
+    {PlaneType::F117, "F117", "F-117 Stealth Nighthawk", &SaverSettings::F117},
+    {PlaneType::B2, "B2", "B-2 Stealth Bomber", &SaverSettings::B2},
+    {PlaneType::F22, "F22", "F-22 Raptor", &SaverSettings::F22},
+    {PlaneType::Other, "Other", "All Others", &SaverSettings::Other},
+}};
+constexpr const PlaneTypeRow& planeTypeRow(PlaneType type) { return planeTypes[static_cast<int>(type)]; }
+
+// The orders over the table. loadSettings reads in table order; both writers
+// write in this one.
+inline constexpr std::array<PlaneType, planeTypeCount> typeWriteOrder{
+    PlaneType::F16, PlaneType::F15, PlaneType::Awac, PlaneType::U2, PlaneType::B52, PlaneType::SR71,
+    PlaneType::Wing, PlaneType::F117, PlaneType::B2, PlaneType::F22, PlaneType::Other};
+
+// Which types may fly (or are checked), indexed by PlaneType.
+class PlaneTypeFlags {
+public:
+    bool operator[](PlaneType type) const { return flags_[static_cast<int>(type)]; }
+    void set(PlaneType type, bool enabled) { flags_[static_cast<int>(type)] = enabled; }
+    bool any() const;
+    static PlaneTypeFlags all();
+    static PlaneTypeFlags only(PlaneType type);
+private:
+    std::array<bool, planeTypeCount> flags_{};
+};
+
+// The 11 type flags of the loaded settings.
+PlaneTypeFlags enabledPlaneTypes(const SaverSettings& settings);
+
+// The dialog's controls as saveSettings reads them on close.
 struct DialogChoices {
-    bool F16 = false;      // Chkf16
-    bool F15 = false;      // chkf15
-    bool Awac = false;     // Chkawac
-    bool U2 = false;       // Chku2
-    bool B52 = false;      // Chkb52
-    bool SR71 = false;     // Chksr71
-    bool Wing = false;     // Chkwing
-    bool F117 = false;     // Chkf117
-    bool B2 = false;       // Chkb2
-    bool F22 = false;      // Chkf22
-    bool Other = false;    // Chkother ("All Others")
+    PlaneTypeFlags types;          // the type check boxes (Chkf16 ... Chkother)
     std::string label1Text;        // Label1: the delay as the dialog shows it
     bool radorderChecked = false;  // "In Order": Random is saved as false
     bool raddesktopChecked = false;// "Use Your Desktop": Fake is saved as false

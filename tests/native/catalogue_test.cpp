@@ -110,22 +110,15 @@ TEST(CatalogueTable, EveryTypeHasItsSlots)
     EXPECT_EQ(actual, slotsByType);
 }
 
-TEST(PlaneTypes, EachSettingsFlagEnablesTheTypeOfTheSameName)
+TEST(PlaneTypes, EachSettingsFlagEnablesItsOwnTypeOnly)
 {
-    // The settings store's own table of value names and record fields.
-    for (const TypeValue& value : typeReadOrder) {
-        SCOPED_TRACE(value.name);
+    for (const PlaneTypeRow& row : planeTypes) {
+        SCOPED_TRACE(row.valueName);
         SaverSettings settings;
-        settings.*value.flag = true;
+        settings.*row.flag = true;
         const PlaneTypeFlags flags = enabledPlaneTypes(settings);
-        int enabled = 0;
-        for (PlaneType type : allPlaneTypes) {
-            if (flags[type]) {
-                ++enabled;
-                EXPECT_EQ(planeTypeName(type), value.name);
-            }
-        }
-        EXPECT_EQ(enabled, 1);
+        for (const PlaneTypeRow& other : planeTypes)
+            EXPECT_EQ(flags[other.type], other.type == row.type) << other.valueName;
     }
 }
 

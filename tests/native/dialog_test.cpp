@@ -100,41 +100,28 @@ TEST(DialogLayout, KeyboardGroupsSeparateTheRadioPairsTheCheckBoxesAndEachButton
     EXPECT_FALSE(takesFocus(ControlKind::LinkLabel));
 }
 
-TEST(DialogLayout, TypeBoxesMatchTheSettingsStoreOneToOne)
+TEST(DialogLayout, EveryTypeHasOneCheckBoxShowingItsCaption)
 {
-    // Distinct flags: pointers to members have no order, so count matches.
-    std::vector<bool SaverSettings::*> shown;
-    std::vector<bool DialogChoices::*> saved;
+    std::set<int> controlsSeen;
+    PlaneTypeFlags typesSeen;
     for (const Unit2::TypeBox& box : Unit2::typeBoxes) {
         const ControlDesign* control = findControl(Unit2::controls, box.control);
         ASSERT_NE(control, nullptr);
         EXPECT_EQ(control->kind, ControlKind::CheckBox) << control->name;
         EXPECT_EQ(control->parent, Unit2::GroupBox3) << control->name;
-        for (auto earlier : shown)
-            EXPECT_NE(earlier, box.shown) << box.setting << " shares its flag";
-        for (auto earlier : saved)
-            EXPECT_NE(earlier, box.saved) << box.setting << " shares its saved choice";
-        shown.push_back(box.shown);
-        saved.push_back(box.saved);
-        bool named = false;
-        for (const TypeValue& value : typeWriteOrder) {
-            if (std::string(value.name) == box.setting) {
-                named = true;
-                EXPECT_EQ(value.flag, box.shown) << control->name << " shows another type than " << box.setting;
-            }
-        }
-        EXPECT_TRUE(named) << box.setting << " is no registry value";
+        EXPECT_STREQ(control->caption, planeTypeRow(box.type).caption) << control->name;
+        EXPECT_TRUE(controlsSeen.insert(box.control).second) << control->name << " twice";
+        EXPECT_FALSE(typesSeen[box.type]) << planeTypeRow(box.type).valueName << " has two boxes";
+        typesSeen.set(box.type, true);
     }
-    EXPECT_EQ(shown.size(), 11u);
-    EXPECT_EQ(saved.size(), 11u);
+    for (const PlaneTypeRow& row : planeTypes)
+        EXPECT_TRUE(typesSeen[row.type]) << row.valueName << " has no box";
 
-    // "All Others" is the box the store's rule counts as Other.
-    for (const Unit2::TypeBox& box : Unit2::typeBoxes) {
-        DialogChoices choices;
-        choices.*box.saved = true;
-        EXPECT_FALSE(applyAllOthersRule(choices)) << box.setting << " is not seen as checked";
-        EXPECT_EQ(choices.Other, box.control == Unit2::Chkother) << box.setting;
-    }
+    // "All Others" is the box the store's rule checks when no box is.
+    DialogChoices none;
+    EXPECT_TRUE(applyAllOthersRule(none));
+    for (const Unit2::TypeBox& box : Unit2::typeBoxes)
+        EXPECT_EQ(none.types[box.type], box.control == Unit2::Chkother) << box.control;
 }
 
 TEST(DelayScroll, StepsClampAndJump)

@@ -143,8 +143,7 @@ std::string messageOf(Action action)
 DialogChoices choicesShowing(const SaverSettings& s, const std::string& label)
 {
     DialogChoices c;
-    c.F16 = s.F16; c.F15 = s.F15; c.Awac = s.Awac; c.U2 = s.U2; c.B52 = s.B52; c.SR71 = s.SR71;
-    c.Wing = s.Wing; c.F117 = s.F117; c.B2 = s.B2; c.F22 = s.F22; c.Other = s.Other;
+    c.types = enabledPlaneTypes(s);
     c.label1Text = label;
     c.radorderChecked = !s.Random;
     c.raddesktopChecked = !s.Fake;
@@ -427,7 +426,8 @@ TEST(Save, WritesTheDialogsControlsInOrder)
 {
     MemoryKey key;
     DialogChoices choices;
-    choices.F15 = choices.B52 = choices.Other = true;
+    for (PlaneType type : {PlaneType::F15, PlaneType::B52, PlaneType::Other})
+        choices.types.set(type, true);
     choices.label1Text = "42";
     choices.radorderChecked = false;    // random order
     choices.raddesktopChecked = true;   // live desktop
@@ -454,7 +454,7 @@ TEST(Save, ALabelThatIsNoNumberFailsAfterTheTypesAreWritten)
 {
     MemoryKey key;
     DialogChoices choices;
-    choices.SR71 = true;
+    choices.types.set(PlaneType::SR71, true);
     choices.label1Text = "Label1";
     EXPECT_EQ(messageOf<EConvertError>([&] { saveSettings(key, choices); }),
               "'Label1' is not a valid integer value");
@@ -489,8 +489,8 @@ TEST(AllOthersRule, NoTypeCheckedChecksAllOthers)
 {
     DialogChoices choices;
     EXPECT_TRUE(applyAllOthersRule(choices));
-    EXPECT_TRUE(choices.Other);
-    EXPECT_FALSE(choices.F16);
+    EXPECT_TRUE(choices.types[PlaneType::Other]);
+    EXPECT_FALSE(choices.types[PlaneType::F16]);
 
     MemoryKey key;
     choices.label1Text = "4";
@@ -501,27 +501,23 @@ TEST(AllOthersRule, NoTypeCheckedChecksAllOthers)
 
 TEST(AllOthersRule, AnyCheckedTypeLeavesTheBoxesAsTheyAre)
 {
-    for (const TypeValue& type : typeWriteOrder) {
+    for (const PlaneTypeRow& type : planeTypes) {
         // Build the choices with exactly this one type checked.
         SaverSettings only;
         only.*type.flag = true;
         DialogChoices choices = choicesShowing(only, "4");
-        const DialogChoices before = choices;
-        EXPECT_FALSE(applyAllOthersRule(choices)) << type.name;
-        EXPECT_EQ(choices.Other, before.Other) << type.name;
+        EXPECT_FALSE(applyAllOthersRule(choices)) << type.valueName;
+        EXPECT_EQ(choices.types[PlaneType::Other], type.type == PlaneType::Other) << type.valueName;
     }
 }
 
-TEST(Schema, ReadAndWriteOrdersNameEveryTypeOnceAndMatchTheRecord)
+TEST(Schema, TheWriteOrderNamesEveryTypeOnce)
 {
-    // The two tables must cover the same 11 record fields under the same names.
-    std::map<std::string, bool SaverSettings::*> written, read;
-    for (const TypeValue& t : typeWriteOrder)
-        written[t.name] = t.flag;
-    for (const TypeValue& t : typeReadOrder)
-        read[t.name] = t.flag;
-    EXPECT_EQ(written.size(), 11u);
-    EXPECT_EQ(written, read);
-    for (std::size_t i = 0; i < typeWriteOrder.size(); ++i)
-        EXPECT_EQ(typeWriteOrder[i].name, typeNames[i]);
+    PlaneTypeFlags seen;
+    for (PlaneType type : typeWriteOrder) {
+        EXPECT_FALSE(seen[type]) << planeTypeRow(type).valueName;
+        seen.set(type, true);
+    }
+    for (const PlaneTypeRow& row : planeTypes)
+        EXPECT_TRUE(seen[row.type]) << row.valueName;
 }

@@ -197,7 +197,8 @@ TEST_F(SettingsStoreTest, TheDialogFirstReadsTheMissingKeyAsEmptyAndItsCloseWrit
     EXPECT_EQ(display.label, "4");
 
     DialogChoices choices;
-    choices.F16 = choices.Other = true;
+    choices.types.set(PlaneType::F16, true);
+    choices.types.set(PlaneType::Other, true);
     choices.label1Text = display.label;
     choices.radorderChecked = true;
     choices.raddesktopChecked = false;
@@ -219,7 +220,7 @@ TEST_F(SettingsStoreTest, F16StoredAsFiveIsOnAndSavedBackAsOne)
     EXPECT_TRUE(saverSettings.F16);
 
     DialogChoices choices;
-    choices.F16 = saverSettings.F16;
+    choices.types.set(PlaneType::F16, saverSettings.F16);
     choices.label1Text = "4";
     saveSettings(choices);
     EXPECT_EQ(stored("F16"), "1");
@@ -255,7 +256,7 @@ TEST_F(SettingsStoreTest, DelaysOutsideTheScrollBarsRangeSurviveLoadAndSave)
         EXPECT_EQ(display.label, std::to_string(delay));
 
         DialogChoices choices;
-        choices.Wing = true;
+        choices.types.set(PlaneType::Wing, true);
         choices.label1Text = display.label;
         saveSettings(choices);
         EXPECT_EQ(stored("Delay"), std::to_string(delay));
@@ -279,7 +280,7 @@ TEST_F(SettingsStoreTest, ALabelThatIsNoNumberFailsAfterTheElevenTypes)
 {
     setDword("Delay", 9);
     DialogChoices choices;
-    choices.B2 = true;
+    choices.types.set(PlaneType::B2, true);
     choices.label1Text = "Label1";
     EXPECT_EQ(messageOf<EConvertError>([&] { saveSettings(choices); }), "'Label1' is not a valid integer value");
     EXPECT_EQ(stored("B2"), "1");

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -11,6 +12,7 @@
 #include "dialog/dialog_texts.h"
 #include "framework/application.h"
 #include "framework/exceptions.h"
+#include "framework/files.h"
 #include "framework/paths.h"
 #include "framework/surface.h"
 #include "resources/resource.h"
@@ -88,9 +90,8 @@ void TForm2::FormCreate()
 
 void TForm2::loadDialogBackdrop()
 {
-    // The picture type follows the file name: a JPEG, decoded here so a
-    // damaged file is reported now and not at every repaint.
-    Image1.loadFromFile(joinPath(windowsDirectory(), "background.jpg"));
+    // Decoded here, so a damaged file is reported now and not at every repaint.
+    Image1.assignJpeg(std::make_unique<JpegImage>(readWholeFile(joinPath(windowsDirectory(), "background.jpg"))));
     Image1.assignBitmap(convertJpegToBitmap(*Image1.jpeg()));
     // Image1 covers the form from its top-left corner at the form's design
     // size; the picture is drawn there at its own size, under every control.

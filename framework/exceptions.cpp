@@ -16,7 +16,4 @@ std::string ioErrorText(int code)
 EInOutError::EInOutError(int code) : Exception(ioErrorText(code)), code_(code) {}
 EFOpenError::EFOpenError(const std::string& path) : Exception("Cannot open file " + path) {}
 EFCreateError::EFCreateError(const std::string& path) : Exception("Cannot create file " + path) {}
-EJpegError::EJpegError(int code) : Exception("JPEG error #" + std::to_string(code)), code_(code) {}
-EInvalidGraphic::EInvalidGraphic() : Exception("Bitmap image is not valid") {}
 EReadError::EReadError() : Exception("Stream read error") {}
-ERangeError::ERangeError() : Exception("Range check error") {}

@@ -52,29 +52,8 @@ public:
     explicit EFCreateError(const std::string& path);
 };
 
-// "JPEG error #%d" with libjpeg's message code.
-class EJpegError : public Exception {
-public:
-    explicit EJpegError(int code);
-    int messageCode() const { return code_; }
-private:
-    int code_;
-};
-
-// "Bitmap image is not valid".
-class EInvalidGraphic : public Exception {
-public:
-    EInvalidGraphic();
-};
-
-// "Stream read error": a bitmap file shorter than its 14-byte file header.
+// "Stream read error": a file that could not be read to its end.
 class EReadError : public Exception {
 public:
     EReadError();
-};
-
-// "Range check error": an arithmetic result outside the range it is stored in.
-class ERangeError : public Exception {
-public:
-    ERangeError();
 };

@@ -8,6 +8,7 @@
 #include "framework/exceptions.h"
 #include "framework/files.h"
 #include "framework/paths.h"
+#include "framework/raster_clip.h"
 #include "framework/scoped.h"
 #include "imaging/bitmap_file.h"
 
@@ -175,20 +176,11 @@ void SceneSurface::assignBitmap(const Picture& picture)
     changed();
 }
 
-void SceneSurface::loadFromFile(const std::string& path)
+void SceneSurface::assignJpeg(std::unique_ptr<JpegImage> jpeg)
 {
-    const std::string extension = lowerCaseExtension(path);
-    if (extension == ".bmp") {
-        const Picture picture = readBitmapFile(readWholeFile(path));
-        assignBitmap(picture);
-    } else if (extension == ".jpg") {
-        auto jpeg = std::make_unique<JpegImage>(readWholeFile(path));
-        dropPicture();
-        jpeg_ = std::move(jpeg);
-        changed();
-    } else {
-        throw Exception("Unknown picture file extension (" + extension + ")");
-    }
+    dropPicture();
+    jpeg_ = std::move(jpeg);
+    changed();
 }
 
 void SceneSurface::saveToFile(const std::string& path)
@@ -285,51 +277,19 @@ void rasterCopy(SceneSurface& destination, const RECT& dstRect, SceneSurface& so
 {
     HDC target = destination.canvas();
     HDC origin = source.canvas();
-    const DWORD rop = static_cast<DWORD>(destination.rasterMode());
-
-    // 64-bit arithmetic: rectangles far off the screen must not overflow.
-    const int64_t dstWidth = int64_t(dstRect.right) - dstRect.left;
-    const int64_t dstHeight = int64_t(dstRect.bottom) - dstRect.top;
-    const int64_t srcWidth = int64_t(srcRect.right) - srcRect.left;
-    const int64_t srcHeight = int64_t(srcRect.bottom) - srcRect.top;
-    if (dstWidth <= 0 || dstHeight <= 0 || srcWidth <= 0 || srcHeight <= 0)
+    const auto copy = clipRasterCopy({dstRect.left, dstRect.top, dstRect.right, dstRect.bottom},
+                                     {srcRect.left, srcRect.top, srcRect.right, srcRect.bottom},
+                                     destination.pictureWidth(), destination.pictureHeight(),
+                                     source.pictureWidth(), source.pictureHeight());
+    if (!copy)
         return;
-    const int64_t targetWidth = destination.pictureWidth(), targetHeight = destination.pictureHeight();
-    const int64_t originWidth = source.pictureWidth(), originHeight = source.pictureHeight();
-
-    if (dstWidth == srcWidth && dstHeight == srcHeight) {
-        // Written: destination pixels inside the destination's bitmap whose
-        // source pixel lies inside the source's bitmap; the rest stays as it was.
-        const int64_t offsetX = int64_t(srcRect.left) - dstRect.left;
-        const int64_t offsetY = int64_t(srcRect.top) - dstRect.top;
-        const int64_t left = std::max({int64_t(dstRect.left), int64_t(0), -offsetX});
-        const int64_t top = std::max({int64_t(dstRect.top), int64_t(0), -offsetY});
-        const int64_t right = std::min({int64_t(dstRect.right), targetWidth, originWidth - offsetX});
-        const int64_t bottom = std::min({int64_t(dstRect.bottom), targetHeight, originHeight - offsetY});
-        if (right <= left || bottom <= top)
-            return;
-        BitBlt(target, int(left), int(top), int(right - left), int(bottom - top), origin,
-               int(left + offsetX), int(top + offsetY), rop);
+    const DWORD rop = static_cast<DWORD>(destination.rasterMode());
+    if (!copy->scaled) {
+        BitBlt(target, copy->x, copy->y, copy->width, copy->height, origin, copy->sourceX, copy->sourceY, rop);
     } else {
-        // Scaled: only the part of the source inside its bitmap is drawn, onto
-        // the matching part of the destination rectangle; GDI clips the
-        // destination at its bitmap's edges.
-        const int64_t clipLeft = std::max<int64_t>(srcRect.left, 0);
-        const int64_t clipTop = std::max<int64_t>(srcRect.top, 0);
-        const int64_t clipRight = std::min<int64_t>(srcRect.right, originWidth);
-        const int64_t clipBottom = std::min<int64_t>(srcRect.bottom, originHeight);
-        if (clipRight <= clipLeft || clipBottom <= clipTop)
-            return;
-        const auto mapX = [&](int64_t x) { return dstRect.left + (x - srcRect.left) * dstWidth / srcWidth; };
-        const auto mapY = [&](int64_t y) { return dstRect.top + (y - srcRect.top) * dstHeight / srcHeight; };
-        const int64_t left = mapX(clipLeft), right = mapX(clipRight);
-        const int64_t top = mapY(clipTop), bottom = mapY(clipBottom);
-        if (right <= left || bottom <= top || right <= 0 || bottom <= 0 || left >= targetWidth
-            || top >= targetHeight)
-            return;
         SetStretchBltMode(target, COLORONCOLOR);
-        StretchBlt(target, int(left), int(top), int(right - left), int(bottom - top), origin,
-                   int(clipLeft), int(clipTop), int(clipRight - clipLeft), int(clipBottom - clipTop), rop);
+        StretchBlt(target, copy->x, copy->y, copy->width, copy->height, origin, copy->sourceX, copy->sourceY,
+                   copy->sourceWidth, copy->sourceHeight, rop);
     }
     destination.changed();
 }

@@ -45,9 +45,9 @@ public:
     // Stores a copy of the picture as the surface's bitmap, at its own size
     // and pixel format. An empty picture gives an empty bitmap.
     void assignBitmap(const Picture& picture);
-    // Loads by extension, compared without regard to case: ".bmp" a bitmap,
-    // ".jpg" a JPEG picture (header only). A failed load keeps the old picture.
-    void loadFromFile(const std::string& path);
+    // Makes a JPEG picture (its header read, decoded by convertJpegToBitmap)
+    // the surface's picture, in place of any bitmap.
+    void assignJpeg(std::unique_ptr<JpegImage> jpeg);
     // Writes the bitmap as a BMP file at its own depth. An existing file is
     // replaced only once the new one is complete.
     void saveToFile(const std::string& path);

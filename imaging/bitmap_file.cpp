@@ -9,7 +9,7 @@
 #include <bit>
 #include <cstring>
 
-#include "framework/exceptions.h"
+#include "imaging/image_errors.h"
 
 namespace {
 
@@ -329,7 +329,7 @@ Picture readBitmapFile(std::span<const uint8_t> bytes)
     if (bytes.empty())
         return Picture{};
     if (bytes.size() < fileHeaderSize)
-        throw EReadError();
+        throw EBitmapReadError();
 
     const Layout layout = readLayout(bytes);
     if (layout.width == 0 || layout.height == 0)

@@ -9,7 +9,7 @@
 // Reads a BMP file at its own size and pixel format: core, V3, V4 and V5
 // headers, bottom-up and top-down rows, 1/4/8-bit palettes, 16/32-bit
 // bitfields, RLE4 and RLE8 (expanded). A zero-byte file gives an empty picture;
-// fewer than 14 bytes throws EReadError; anything malformed EInvalidGraphic,
+// fewer than 14 bytes throws EBitmapReadError; anything malformed EInvalidGraphic,
 // as does a picture of more than maxPicturePixels.
 Picture readBitmapFile(std::span<const uint8_t> bytes);
 

@@ -16,7 +16,7 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "framework/exceptions.h"
+#include "imaging/image_errors.h"
 
 namespace {
 

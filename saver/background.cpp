@@ -3,11 +3,13 @@
 // made once from the stock picture "screen.jpg" when it is missing.
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
-#include "framework/exceptions.h"
+#include "framework/files.h"
 #include "framework/scoped.h"
 #include "framework/surface.h"
+#include "imaging/bitmap_file.h"
 #include "saver/saver_window.h"
 #include "settings/settings.h"
 
@@ -25,11 +27,9 @@ bool fileExists(const std::string& path)
 void makeFakeDesktopFromStock(SceneSurface& scene, SceneSurface& jpegHolder, const std::string& stockPath,
                               const std::string& picturePath)
 {
-    jpegHolder.loadFromFile(stockPath);   // "Cannot open file <stockPath>" when it is missing
-    JpegImage* stock = jpegHolder.jpeg();
-    if (!stock)
-        throw EInvalidGraphic();
-    scene.assignBitmap(convertJpegToBitmap(*stock));
+    // "Cannot open file <stockPath>" when it is missing.
+    jpegHolder.assignJpeg(std::make_unique<JpegImage>(readWholeFile(stockPath)));
+    scene.assignBitmap(convertJpegToBitmap(*jpegHolder.jpeg()));
     scene.saveToFile(picturePath);
 }
 
@@ -47,7 +47,7 @@ void TForm1::paintBackground()
     // Drawn at its own size from the top-left corner, never scaled: a larger
     // picture is cut at the screen's edges, a smaller one leaves the window's
     // background colour around it.
-    imdest.loadFromFile(picturePath);
+    imdest.assignBitmap(readBitmapFile(readWholeFile(picturePath)));
 }
 
 void TForm1::paintLiveDesktop()

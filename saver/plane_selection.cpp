@@ -2,7 +2,9 @@
 // images become the sprite bitmaps the flight draws.
 #include "saver/saver_window.h"
 
-#include "framework/exceptions.h"
+#include <memory>
+
+#include "framework/files.h"
 #include "settings/settings.h"
 
 namespace {
@@ -16,13 +18,10 @@ std::uint32_t clockSeed()
     return GetTickCount();
 }
 
-// The picture a ".jpg" load put into the holder.
-JpegImage& loadedJpeg(SceneSurface& holder, const std::string& path)
+// Reads a plane image into its holder (its header only).
+void loadPlaneImage(SceneSurface& holder, const std::string& path)
 {
-    JpegImage* jpeg = holder.jpeg();
-    if (jpeg == nullptr)
-        throw EFOpenError(path);
-    return *jpeg;
+    holder.assignJpeg(std::make_unique<JpegImage>(readWholeFile(path)));
 }
 
 } // namespace
@@ -38,8 +37,8 @@ void TForm1::selectNextPlane()
     const int number = selection_.chooseNext(enabledPlaneTypes(saverSettings), saverSettings.Random, random);
     const PlaneSlot& slot = catalogue_.slot(number);
 
-    Image_Read_Black.loadFromFile(slot.blackImage);
-    Image_Read_White.loadFromFile(slot.whiteImage);
-    View_Image_Black.assignBitmap(convertJpegToBitmap(loadedJpeg(Image_Read_Black, slot.blackImage)));
-    View_Image_White.assignBitmap(convertJpegToBitmap(loadedJpeg(Image_Read_White, slot.whiteImage)));
+    loadPlaneImage(Image_Read_Black, slot.blackImage);
+    loadPlaneImage(Image_Read_White, slot.whiteImage);
+    View_Image_Black.assignBitmap(convertJpegToBitmap(*Image_Read_Black.jpeg()));
+    View_Image_White.assignBitmap(convertJpegToBitmap(*Image_Read_White.jpeg()));
 }

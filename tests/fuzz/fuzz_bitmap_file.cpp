@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "framework/exceptions.h"
+#include "imaging/image_errors.h"
 #include "imaging/bitmap_file.h"
 
 namespace {
@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         picture = readBitmapFile({data, size});
     } catch (const EInvalidGraphic&) {
         return 0;
-    } catch (const EReadError&) {
+    } catch (const EBitmapReadError&) {
         require(size > 0 && size < 14);  // only a file shorter than its file header
         return 0;
     }

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "framework/exceptions.h"
+#include "imaging/image_errors.h"
 #include "imaging/jpeg_image.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <random>
 #include <string>
 
-#include "framework/exceptions.h"
+#include "imaging/image_errors.h"
 #include "imaging/bitmap_file.h"
 
 namespace {
@@ -510,7 +510,7 @@ TEST(BitmapReadHostile, EmptyAndShortFiles)
     EXPECT_TRUE(readBitmapFile({}).empty());
     const std::vector<uint8_t> valid = readFixture("info_24.bmp");
     for (std::size_t length = 1; length < 14; ++length)
-        expectError<EReadError>(std::vector<uint8_t>(valid.begin(), valid.begin() + length), "Stream read error",
+        expectError<EBitmapReadError>(std::vector<uint8_t>(valid.begin(), valid.begin() + length), "Stream read error",
                                 "length " + std::to_string(length));
     for (std::size_t length = 14; length < valid.size(); ++length)
         expectInvalid(std::vector<uint8_t>(valid.begin(), valid.begin() + length),

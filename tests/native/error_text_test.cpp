@@ -4,6 +4,7 @@
 
 #include "framework/error_text.h"
 #include "framework/exceptions.h"
+#include "imaging/image_errors.h"
 
 namespace {
 

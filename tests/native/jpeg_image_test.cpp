@@ -12,7 +12,7 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "framework/exceptions.h"
+#include "imaging/image_errors.h"
 #include "imaging/jpeg_image.h"
 
 namespace {

@@ -29,10 +29,3 @@ class EBitmapReadError : public ImageError {
 public:
     EBitmapReadError() : ImageError("Stream read error") {}
 };
-
-// A picture file of a kind the program does not read.
-class EUnknownPictureKind : public ImageError {
-public:
-    explicit EUnknownPictureKind(const std::string& extension)
-        : ImageError("Unknown picture file extension (" + extension + ")") {}
-};

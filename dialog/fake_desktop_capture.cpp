@@ -14,12 +14,6 @@ namespace {
 constexpr UINT waitBeforeHidingMs = 200;
 constexpr UINT hiddenMs = 7000;
 
-bool fileExists(const std::string& path)
-{
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 std::string fakeDesktopFile()
 {
     return joinPath(windowsDirectory(), "screen.bmp");

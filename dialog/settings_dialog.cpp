@@ -14,6 +14,7 @@
 #include "framework/exceptions.h"
 #include "framework/files.h"
 #include "framework/paths.h"
+#include "framework/scoped.h"
 #include "framework/surface.h"
 #include "resources/resource.h"
 #include "settings/windows_directory.h"
@@ -257,10 +258,8 @@ LRESULT TForm2::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return result;
     switch (message) {
     case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(handle(), &paint);
-        paintBackdrop(dc);
-        EndPaint(handle(), &paint);
+        ScopedPaint paint(handle());
+        paintBackdrop(paint.dc());
         return 0;
     }
     case WM_COMMAND:

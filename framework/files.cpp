@@ -7,28 +7,9 @@
 #include "framework/exceptions.h"
 #include "framework/file_replacement.h"
 #include "framework/paths.h"
+#include "framework/scoped.h"
 
 namespace {
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() { close(); }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-    bool close()
-    {
-        if (!valid())
-            return true;
-        const bool closed = CloseHandle(handle_) != 0;
-        handle_ = INVALID_HANDLE_VALUE;
-        return closed;
-    }
-private:
-    HANDLE handle_;
-};
-
 bool writeAll(HANDLE file, std::span<const uint8_t> bytes)
 {
     while (!bytes.empty()) {
@@ -83,7 +64,7 @@ bool replaceFile(const char* temporary, const std::string& path, FileReplacement
 
 std::vector<uint8_t> readWholeFile(const std::string& path)
 {
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    ScopedFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid())
         throw EFOpenError(path);
@@ -121,7 +102,7 @@ void writeFileSafely(const std::string& path, std::span<const uint8_t> bytes, Fi
 
     bool complete = false;
     {
-        FileHandle file(CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+        ScopedFile file(CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         complete = file.valid() && writeAll(file.get(), bytes) && FlushFileBuffers(file.get())
             && file.close();
@@ -132,6 +113,12 @@ void writeFileSafely(const std::string& path, std::span<const uint8_t> bytes, Fi
         DeleteFileA(temporary);
         throw EFCreateError(path);
     }
+}
+
+bool fileExists(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 std::string systemDirectory()

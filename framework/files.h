@@ -24,6 +24,9 @@ enum class FileReplacement { Automatic, Moves };
 void writeFileSafely(const std::string& path, std::span<const uint8_t> bytes,
                      FileReplacement how = FileReplacement::Automatic);
 
+// True when a file (not a directory) is at path.
+bool fileExists(const std::string& path);
+
 // The system directory as the operating system reports it (a buffer of 260
 // characters); empty when the call fails.
 std::string systemDirectory();

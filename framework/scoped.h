@@ -1,7 +1,9 @@
-// Small owners of GDI and window-system handles, so no handler pairs
-// GetDC/ReleaseDC or SelectObject by hand.
+// Small owners of GDI, window-system and file handles, so no handler pairs
+// GetDC/ReleaseDC, BeginPaint/EndPaint, SelectObject, CreateFile/CloseHandle
+// or FindFirstFile/FindClose by hand.
 #pragma once
 #include <windows.h>
+#include <string>
 #include <utility>
 
 class ScopedGetDC {
@@ -15,6 +17,19 @@ public:
 private:
     HWND window_;
     HDC dc_;
+};
+
+// The painting of one WM_PAINT.
+class ScopedPaint {
+public:
+    explicit ScopedPaint(HWND window) : window_(window) { BeginPaint(window_, &paint_); }
+    ~ScopedPaint() { EndPaint(window_, &paint_); }
+    ScopedPaint(const ScopedPaint&) = delete;
+    ScopedPaint& operator=(const ScopedPaint&) = delete;
+    HDC dc() const { return paint_.hdc; }
+private:
+    HWND window_;
+    PAINTSTRUCT paint_{};
 };
 
 class ScopedSelectObject {
@@ -73,4 +88,44 @@ public:
     FARPROC entry(const char* name) const { return module_ ? GetProcAddress(module_, name) : nullptr; }
 private:
     HMODULE module_;
+};
+
+// An open file, closed once: by close(), which reports whether the close
+// succeeded (a failing close can lose written data), or by the destructor.
+class ScopedFile {
+public:
+    explicit ScopedFile(HANDLE handle) : handle_(handle) {}
+    ~ScopedFile() { close(); }
+    ScopedFile(const ScopedFile&) = delete;
+    ScopedFile& operator=(const ScopedFile&) = delete;
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return handle_; }
+    bool close()
+    {
+        if (!valid())
+            return true;
+        const bool closed = CloseHandle(handle_) != 0;
+        handle_ = INVALID_HANDLE_VALUE;
+        return closed;
+    }
+private:
+    HANDLE handle_;
+};
+
+// A search of a directory with a wildcard pattern:
+//   WIN32_FIND_DATAA found;
+//   for (FileSearch search(pattern, found); search.matched(); search.next(found)) ...
+class FileSearch {
+public:
+    FileSearch(const std::string& pattern, WIN32_FIND_DATAA& found)
+        : handle_(FindFirstFileA(pattern.c_str(), &found)) {}
+    ~FileSearch() { if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_); }
+    FileSearch(const FileSearch&) = delete;
+    FileSearch& operator=(const FileSearch&) = delete;
+    // True while the last call found an entry.
+    bool matched() const { return handle_ != INVALID_HANDLE_VALUE && matched_; }
+    void next(WIN32_FIND_DATAA& found) { matched_ = FindNextFileA(handle_, &found) != FALSE; }
+private:
+    HANDLE handle_;
+    bool matched_ = true;
 };

@@ -45,20 +45,12 @@ BitmapInfo describe(const Picture& picture)
     header.biBitCount = static_cast<WORD>(picture.bitsPerPixel);
     header.biCompression = BI_RGB;
     if (picture.bitsPerPixel <= 8) {
-        const std::size_t entries = std::size_t(1) << picture.bitsPerPixel;
-        if (picture.palette.empty()) {
-            // No colour table given: a grey ramp keeps the pixels meaningful.
-            for (std::size_t i = 0; i < entries; ++i) {
-                const uint32_t level = uint32_t(i * 255 / (entries - 1));
-                info.colours[i] = toRgbQuad(level * 0x010101u);
-            }
-            header.biClrUsed = static_cast<DWORD>(entries);
-        } else {
-            const std::size_t count = std::min(picture.palette.size(), entries);
-            for (std::size_t i = 0; i < count; ++i)
-                info.colours[i] = toRgbQuad(picture.palette[i]);
-            header.biClrUsed = static_cast<DWORD>(count);
-        }
+        // Without a palette of its own, a grey ramp keeps the pixels meaningful.
+        const std::vector<uint32_t> table = colourTableOf(picture);
+        const std::size_t count = std::min(table.size(), std::size_t(1) << picture.bitsPerPixel);
+        for (std::size_t i = 0; i < count; ++i)
+            info.colours[i] = toRgbQuad(table[i]);
+        header.biClrUsed = static_cast<DWORD>(count);
     } else if ((picture.bitsPerPixel == 16 || picture.bitsPerPixel == 32)
                && (picture.redMask | picture.greenMask | picture.blueMask) != 0) {
         header.biCompression = BI_BITFIELDS;

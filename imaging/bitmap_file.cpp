@@ -277,21 +277,6 @@ void readRleRows(Bytes bytes, const Layout& layout, Picture& picture)
     }
 }
 
-// The colour table written for a picture: its palette, or for an indexed
-// picture without one the grey ramp the program displays such a picture with.
-std::vector<uint32_t> colourTableFor(const Picture& picture)
-{
-    if (picture.bitsPerPixel > 8)
-        return {};
-    if (!picture.palette.empty())
-        return picture.palette;
-    const uint32_t entries = 1u << picture.bitsPerPixel;
-    std::vector<uint32_t> ramp;
-    for (uint32_t i = 0; i < entries; ++i)
-        ramp.push_back(i * 255 / (entries - 1) * 0x010101u);
-    return ramp;
-}
-
 // Checks that a picture handed to the writer is self-consistent.
 void checkWritable(const Picture& picture)
 {
@@ -362,7 +347,7 @@ std::vector<uint8_t> writeBitmapFile(const Picture& picture)
     checkWritable(picture);
 
     const bool bitfields = picture.redMask || picture.greenMask || picture.blueMask;
-    const std::vector<uint32_t> colourTable = colourTableFor(picture);
+    const std::vector<uint32_t> colourTable = colourTableOf(picture);
     const uint32_t paletteCount = static_cast<uint32_t>(colourTable.size());
     const uint32_t fullPalette = picture.bitsPerPixel <= 8 ? 1u << picture.bitsPerPixel : 0;
     const uint32_t pixelOffset = static_cast<uint32_t>(fileHeaderSize + infoHeaderSize +

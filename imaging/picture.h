@@ -34,3 +34,19 @@ struct Picture {
         return bits.data() + static_cast<std::size_t>(height - 1 - y) * stride();
     }
 };
+
+// The colours a picture of 8 bits per pixel or fewer is shown and written
+// with: its palette, or for one without a palette a grey ramp over its
+// 2^bitsPerPixel levels. Empty above 8 bits per pixel.
+inline std::vector<uint32_t> colourTableOf(const Picture& picture)
+{
+    if (picture.bitsPerPixel > 8)
+        return {};
+    if (!picture.palette.empty())
+        return picture.palette;
+    const uint32_t entries = 1u << picture.bitsPerPixel;
+    std::vector<uint32_t> ramp;
+    for (uint32_t i = 0; i < entries; ++i)
+        ramp.push_back(i * 255 / (entries - 1) * 0x010101u);
+    return ramp;
+}

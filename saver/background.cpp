@@ -15,12 +15,6 @@
 
 namespace {
 
-bool fileExists(const std::string& path)
-{
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
 // Decodes the stock picture into the scene and stores it as the fake desktop
 // picture: at its own size, 24 bits per pixel (8 for a greyscale JPEG). The
 // scene keeps the stock picture even when the file cannot be written.

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "framework/exceptions.h"
+#include "framework/scoped.h"
 #include "saver/containers.h"
 
 namespace {
@@ -12,48 +13,37 @@ namespace {
     throw EInOutError(static_cast<int>(GetLastError()));
 }
 
-// An open file that is closed once: explicitly on the normal path, where a
-// failing close is an error, or quietly when an error is already on its way.
-class ContainerFile {
-public:
-    explicit ContainerFile(HANDLE handle) : handle_(handle)
-    {
-        if (handle_ == INVALID_HANDLE_VALUE)
-            throwLastError();
-    }
-    ~ContainerFile()
-    {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-    }
-    ContainerFile(const ContainerFile&) = delete;
-    ContainerFile& operator=(const ContainerFile&) = delete;
+// The file work of the transform; each failure throws with the system's code.
+ScopedFile openOrThrow(HANDLE handle)
+{
+    if (handle == INVALID_HANDLE_VALUE)
+        throwLastError();
+    return ScopedFile(handle);
+}
 
-    std::size_t read(std::span<char> buffer)
-    {
-        DWORD got = 0;
-        if (!ReadFile(handle_, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
-            throwLastError();
-        return got;
-    }
-    std::size_t write(std::span<const char> bytes)
-    {
-        DWORD written = 0;
-        if (!WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
-            throwLastError();
-        return written;
-    }
-    void close()
-    {
-        HANDLE handle = handle_;
-        handle_ = INVALID_HANDLE_VALUE;
-        if (!CloseHandle(handle))
-            throwLastError();
-    }
+std::size_t readSome(ScopedFile& file, std::span<char> buffer)
+{
+    DWORD got = 0;
+    if (!ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
+        throwLastError();
+    return got;
+}
 
-private:
-    HANDLE handle_;
-};
+std::size_t writeSome(ScopedFile& file, std::span<const char> bytes)
+{
+    DWORD written = 0;
+    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+        throwLastError();
+    return written;
+}
+
+// On the normal path a failing close is an error; when an error is already on
+// its way the destructor closes quietly.
+void closeOrThrow(ScopedFile& file)
+{
+    if (!file.close())
+        throwLastError();
+}
 
 // Windows refuses write access to a read-only file, but Wine run by root
 // does not: check the attribute first so the file is refused, and kept as it
@@ -71,31 +61,13 @@ constexpr DWORD shareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
 // Entries the decode pass leaves alone.
 constexpr DWORD skippedAttributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
-class FileSearch {
-public:
-    FileSearch(const std::string& pattern, WIN32_FIND_DATAA& found)
-        : handle_(FindFirstFileA(pattern.c_str(), &found)) {}
-    ~FileSearch()
-    {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            FindClose(handle_);
-    }
-    FileSearch(const FileSearch&) = delete;
-    FileSearch& operator=(const FileSearch&) = delete;
-    bool matched() const { return handle_ != INVALID_HANDLE_VALUE; }
-    bool next(WIN32_FIND_DATAA& found) { return FindNextFileA(handle_, &found) != FALSE; }
-
-private:
-    HANDLE handle_;
-};
-
 } // namespace
 
 void decodeImageContainer(const std::string& containerPath)
 {
     // Only read: a read-only container (as copied from a CD) or a Windows
     // directory the user may not write to still decodes.
-    ContainerFile container(CreateFileA(containerPath.c_str(), GENERIC_READ, FILE_SHARE_READ,
+    ScopedFile container = openOrThrow(CreateFileA(containerPath.c_str(), GENERIC_READ, FILE_SHARE_READ,
                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 
     const std::string imagePath = decodedImagePath(containerPath);
@@ -105,24 +77,20 @@ void decodeImageContainer(const std::string& containerPath)
         throw EInOutError(ERROR_ACCESS_DENIED);
 
     refuseReadOnly(imagePath);
-    ContainerFile image(CreateFileA(imagePath.c_str(), GENERIC_READ | GENERIC_WRITE, shareReadWrite, nullptr,
+    ScopedFile image = openOrThrow(CreateFileA(imagePath.c_str(), GENERIC_READ | GENERIC_WRITE, shareReadWrite, nullptr,
                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 
-    transformContainer([&](std::span<char> buffer) { return container.read(buffer); },
-                       [&](std::span<const char> bytes) { return image.write(bytes); });
+    transformContainer([&](std::span<char> buffer) { return readSome(container, buffer); },
+                       [&](std::span<const char> bytes) { return writeSome(image, bytes); });
 
-    container.close();
-    image.close();
+    closeOrThrow(container);
+    closeOrThrow(image);
 }
 
 void decodeImageContainers(const std::string& directory)
 {
     WIN32_FIND_DATAA found;
-    FileSearch search(directory + "\\" + containerPattern, found);
-    if (!search.matched())
-        return;
-    do {
+    for (FileSearch search(directory + "\\" + containerPattern, found); search.matched(); search.next(found))
         if ((found.dwFileAttributes & skippedAttributes) == 0)
             decodeImageContainer(directory + "\\" + found.cFileName);
-    } while (search.next(found));
 }

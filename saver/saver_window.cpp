@@ -20,18 +20,6 @@ int screenHeight()
 {
     return GetSystemMetrics(SM_CYSCREEN);
 }
-
-class ScopedPaint {
-public:
-    explicit ScopedPaint(HWND window) : window_(window) { BeginPaint(window_, &paint_); }
-    ~ScopedPaint() { EndPaint(window_, &paint_); }
-    ScopedPaint(const ScopedPaint&) = delete;
-    ScopedPaint& operator=(const ScopedPaint&) = delete;
-    HDC dc() const { return paint_.hdc; }
-private:
-    HWND window_;
-    PAINTSTRUCT paint_{};
-};
 }
 
 bool inputWatchBusy = false;

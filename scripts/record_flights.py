@@ -4,7 +4,7 @@ flights and PNG stills in which a plane is wholly on the screen.
 
     record_flights.py --display :N --desktop DESKTOP.png --out DIR
                       [--seconds N] [--flights 2] [--stills 3] [--fps 12.5]
-                      [--scale 1.0] [--limit 150]
+                      [--scale 1.0] [--limit 150] [--pid PID]
 
 DESKTOP.png is the screen as it was before the saver started. The saver copies
 that desktop and changes only the pixels of its plane, so every pixel of a
@@ -16,8 +16,10 @@ flights seen wholly on the screen, or until --limit seconds have passed; with
 --seconds it records exactly that long. It then writes DIR/flights.gif (the
 first --flights whole flights, scaled by --scale) and DIR/still-1.png ... at
 full size, prints their paths, and exits 1 when it got fewer than asked for.
+With --pid it also stops when that process (the saver) has ended.
 """
 import argparse
+import os
 import sys
 import time
 from pathlib import Path
@@ -39,6 +41,7 @@ SMALLEST_PLANE = 1500
 # only what the plane changed.
 BAYER = (np.array([[0, 8, 2, 10], [12, 4, 14, 6], [3, 11, 1, 9], [15, 7, 13, 5]]) + 0.5) / 16 - 0.5
 DITHER_STRENGTH = 12
+LARGEST_ANIMATION = 4_800_000   # bytes
 
 
 class Frame:
@@ -205,6 +208,14 @@ def write_gif(path, pictures, durations):
         gif.write(b";")
 
 
+def running(pid):
+    try:
+        os.kill(pid, 0)
+    except ProcessLookupError:
+        return False
+    return True
+
+
 def record(args, desktop):
     height, width, _ = desktop.shape
     flights = Flights(width, height)
@@ -212,7 +223,7 @@ def record(args, desktop):
     start = time.monotonic()
     deadline = start + (args.seconds if args.seconds else args.limit)
     next_shot = start
-    while time.monotonic() < deadline:
+    while time.monotonic() < deadline and (not args.pid or running(args.pid)):
         time.sleep(max(0.0, next_shot - time.monotonic()))
         when = time.monotonic()
         pixels = np.asarray(ImageGrab.grab(xdisplay=args.display).convert("RGB"))
@@ -237,6 +248,7 @@ def main():
     parser.add_argument("--fps", type=float, default=12.5)
     parser.add_argument("--scale", type=float, default=1.0)
     parser.add_argument("--limit", type=float, default=150)
+    parser.add_argument("--pid", type=int)
     args = parser.parse_args()
 
     desktop = np.asarray(Image.open(args.desktop).convert("RGB"))
@@ -251,11 +263,16 @@ def main():
         # From the empty sky before the first flight to the empty sky after the last.
         first, last = max(0, whole[0][0] - 1), min(len(frames) - 1, whole[-1][1] + 1)
         animation = args.out / "flights.gif"
-        write_animation(animation, desktop, frames[first:last + 1], args.scale)
+        scale = args.scale
+        write_animation(animation, desktop, frames[first:last + 1], scale)
+        while animation.stat().st_size > LARGEST_ANIMATION:
+            # Long flights of big planes: a smaller picture rather than a larger file.
+            scale *= 0.95 * (LARGEST_ANIMATION / animation.stat().st_size) ** 0.5
+            write_animation(animation, desktop, frames[first:last + 1], scale)
         span = frames[last].when - frames[first].when
-        print("record: %s: %d whole flight(s), %d frames in %.1f s (%.1f per second), %d KB"
-              % (animation, len(whole), last - first + 1, span, (last - first) / max(span, 1e-6),
-                 animation.stat().st_size // 1024))
+        print("record: %s: %d whole flight(s), %d frames in %.1f s (%.1f per second), %d KB, "
+              "scale %.2f" % (animation, len(whole), last - first + 1, span,
+                              (last - first) / max(span, 1e-6), animation.stat().st_size // 1024, scale))
 
     stills = flights.stills()
     if len(stills) < args.stills:

@@ -173,7 +173,7 @@ if ! wait_for_saver_window "$saver_pid"; then
   exit 1
 fi
 
-record=(--display "$DISPLAY" --desktop "$out/desktop.png" --out "$out")
+record=(--display "$DISPLAY" --desktop "$out/desktop.png" --out "$out" --pid "$saver_pid")
 [ -n "$seconds" ] && record+=(--seconds "$seconds")
 [ -n "${SKYVANE_RUN_SCALE:-}" ] && record+=(--scale "$SKYVANE_RUN_SCALE")
 recorded=0

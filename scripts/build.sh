@@ -5,17 +5,19 @@
 #   native  build/native  the pure code and its unit tests under ASan and UBSan
 #   fuzz    build/fuzz    the libFuzzer targets of tests/fuzz, built with clang
 # Usage: scripts/build.sh [cross] [native] [fuzz]   (default: cross native)
-# Parallel jobs: SKYVANE_JOBS (default 2).
+# Parallel jobs: SKYVANE_JOBS (default 2). Only some targets (for instance
+# "skyvane art", the program and its data files): SKYVANE_TARGETS (default all).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=${SKYVANE_JOBS:-2}
+read -r -a targets <<<"${SKYVANE_TARGETS:-}"
 builds=("$@")
 [ ${#builds[@]} -gt 0 ] || builds=(cross native)
 
 configure_and_build() {
   local dir=$1; shift
   cmake -S "$root" -B "$dir" -G Ninja -Wno-dev "$@" >/dev/null
-  ninja -C "$dir" -j "$jobs"
+  ninja -C "$dir" -j "$jobs" "${targets[@]}"
 }
 
 for build in "${builds[@]}"; do

@@ -1,23 +1,41 @@
 #!/usr/bin/env bash
 # Runs Skyvane's screen saver (skyvane.scr /S) under Wine.
 #
-# Sets up the machine and builds what is missing, keeps a private 32-bit Wine
-# prefix in build/run-prefix with the data files in its C:\windows, and then
-#  - with a working $DISPLAY: runs the saver there; a key or a mouse button ends it;
-#  - without one: starts a virtual display (Xvfb, 1024x768x24), paints a sample
-#    desktop on its root window, runs the saver, saves screenshots under a
-#    second apart into build/screenshots/ (printed at the end), ends the
-#    saver with a key and stops the virtual display.
-# SKYVANE_SHOTS: number of screenshots without a display (default 12, 0.75 s
-# apart: planes pause between flights and fly on unseen past the edge, so a
-# few shots in a row may show the desktop alone).
+#   scripts/run-saver.sh [--settings] [--seconds N] [--out DIR]
+#
+# Sets up the machine, builds the program and its data files (not the tests),
+# keeps a private 32-bit Wine prefix in build/run-prefix (SKYVANE_RUN_PREFIX)
+# with the data files in its C:\windows, and then
+#  - with a working $DISPLAY: runs the saver there until a key or a mouse
+#    button ends it, or for N seconds with --seconds N; --settings opens the
+#    settings dialog instead;
+#  - without one: starts a virtual display (Xvfb, 1024x768x24), shows the stock
+#    desktop picture (screen.jpg) on it, runs the saver with the settings of a
+#    first run but a 1-second pause, and records it into DIR (default
+#    build/screenshots): flights.gif, an animation of two whole flights, and
+#    still-1.png to still-3.png, each with a plane wholly on the screen. It then
+#    ends the saver with a key and prints where the pictures are. --seconds N
+#    runs the saver N seconds instead of until it has those; --settings saves a
+#    picture of the settings dialog (settings.png) instead. SKYVANE_RUN_SCALE
+#    (default 1) scales the animation, not the stills.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-shots=${SKYVANE_SHOTS:-12}
+
+usage() { echo "usage: scripts/run-saver.sh [--settings] [--seconds N] [--out DIR]" >&2; exit 2; }
+settings=no seconds="" out=$root/build/screenshots
+while [ $# -gt 0 ]; do
+  case $1 in
+    --settings) settings=yes ;;
+    --seconds) [ $# -ge 2 ] && [[ $2 =~ ^[0-9]+$ ]] && [ "$2" -gt 0 ] || usage; seconds=$2; shift ;;
+    --out) [ $# -ge 2 ] || usage; out=$2; shift ;;
+    *) usage ;;
+  esac
+  shift
+done
 
 bash scripts/setup.sh
-bash scripts/build.sh cross
+SKYVANE_TARGETS="skyvane art" bash scripts/build.sh cross
 
 source scripts/wine-env.sh
 trap skyvane_cleanup EXIT
@@ -30,62 +48,144 @@ if [ -z "$saver" ]; then
   exit 1
 fi
 
-prefix=$root/build/run-prefix
+prefix=${SKYVANE_RUN_PREFIX:-$root/build/run-prefix}
 if [ ! -f "$prefix/.skyvane-ready" ]; then
   template=$(skyvane_template_prefix)
   rm -rf "$prefix"
-  cp -a "$template" "$prefix"
+  mkdir -p "$prefix"
+  cp -a "$template/." "$prefix/"
 fi
 skyvane_install_data "$prefix"
 skyvane_wine_env "$prefix"
 _skyvane_prefixes+=("$prefix")   # its wineserver is stopped at the end; the prefix stays
 
+# saver_window: the saver's window is on the screen.
+saver_window() { xdotool search --onlyvisible --name '^quillon7$' >/dev/null 2>&1; }
+
+# wait_for_saver_window PID: waits (60 s at most) until the saver's window shows.
+wait_for_saver_window() {
+  local i
+  for (( i = 0; i < 600; i++ )); do
+    saver_window && return 0
+    kill -0 "$1" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+# end_saver PID: ends the saver as a user would, with a key; fails when it stays.
+end_saver() {
+  local i
+  saver_window && xdotool key space
+  for (( i = 0; i < 300; i++ )); do
+    kill -0 "$1" 2>/dev/null || return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# run_for SECONDS PID: waits until the program ends or SECONDS have passed.
+run_for() {
+  local i
+  for (( i = 0; i < $1 * 10; i++ )); do
+    kill -0 "$2" 2>/dev/null || return 0
+    sleep 0.1
+  done
+}
+
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-  echo "run-saver: running the saver on display $DISPLAY; press a key or a mouse button to end it"
-  wine "$saver" /S
+  if [ $settings = yes ]; then
+    echo "run-saver: opening the settings dialog on display $DISPLAY"
+    wine "$saver" /C
+    exit 0
+  fi
+  if [ -z "$seconds" ]; then
+    echo "run-saver: running the saver on display $DISPLAY; press a key or a mouse button to end it"
+    wine "$saver" /S
+    exit 0
+  fi
+  echo "run-saver: running the saver on display $DISPLAY for $seconds s once it shows (a key or a mouse button ends it sooner)"
+  wine "$saver" /S &
+  saver_pid=$!
+  wait_for_saver_window "$saver_pid" || true
+  run_for "$seconds" "$saver_pid"
+  if ! end_saver "$saver_pid"; then
+    echo "run-saver: the saver did not end on a key press; stopping Wine" >&2
+    exit 1
+  fi
   exit 0
 fi
 
 echo "run-saver: no display; using a virtual one"
 skyvane_start_xvfb 1024x768x24
-shots_dir=$root/build/screenshots
-rm -rf "$shots_dir"
-mkdir -p "$shots_dir"
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+rm -f "$out"/flights.gif "$out"/still-*.png "$out"/settings.png "$out"/desktop.png "$out"/saver.log
 
-# A sample desktop painted on the root window (the virtual display runs with
-# -noreset, so the picture stays while programs come and go).
-sample=$shots_dir/sample-desktop.png
-convert -size 1024x768 gradient:'#5a8fc8-#1d3557' \
-        -fill '#e9c46a' -draw 'rectangle 40,40 200,160' \
-        -fill '#2a9d8f' -draw 'circle 800,200 880,260' \
-        -fill '#f4f1de' -draw 'rectangle 0,728 1023,767' "$sample"
-display -window root "$sample" </dev/null >/dev/null 2>&1 || true
+# The settings of a first run, but a 1-second pause (the next plane follows at
+# once), written before the saver starts. This is also the prefix's first Wine
+# program, which has to run before the desktop is painted (see skyvane_paint_root).
+wineserver -p
+printf '%s\r\n' REGEDIT4 '' '[HKEY_LOCAL_MACHINE\Software\Brelmor\Skyvane]' \
+  '"F16"=dword:00000001' '"F15"=dword:00000001' '"Awac"=dword:00000001' \
+  '"U2"=dword:00000001' '"B52"=dword:00000001' '"SR71"=dword:00000001' \
+  '"Wing"=dword:00000001' '"F117"=dword:00000001' '"B2"=dword:00000001' \
+  '"F22"=dword:00000001' '"Other"=dword:00000001' '"Delay"=dword:00000001' \
+  '"Random"=dword:00000001' '"Fake"=dword:00000000' >"$prefix/run-settings.reg"
+wine reg import "Z:$(tr / '\\' <<<"$prefix/run-settings.reg")" >/dev/null 2>&1 || {
+  echo "run-saver: could not write the settings into $prefix" >&2
+  exit 1
+}
 
-wine "$saver" /S </dev/null >"$shots_dir/saver.log" 2>&1 &
-saver_pid=$!
-for (( i = 0; i < 600; i++ )); do
-  xdotool search --onlyvisible --name '^quillon7$' >/dev/null 2>&1 && break
-  kill -0 "$saver_pid" 2>/dev/null || break
-  sleep 0.1
+# The stock desktop picture on the root window; the screen as it then is is
+# what the saver copies, and what the recording compares its frames with.
+data=$(skyvane_data_dir)
+if [ -z "$data" ] || [ ! -f "$data/screen.jpg" ]; then
+  echo "run-saver: the build made no screen.jpg" >&2
+  exit 1
+fi
+skyvane_paint_root "$data/screen.jpg" </dev/null >/dev/null 2>&1 || true   # display exits 1 after painting
+for (( i = 0; i < 50; i++ )); do
+  import -window root "$out/desktop.png"
+  import -window root "$out/desktop-again.png"
+  cmp -s "$out/desktop.png" "$out/desktop-again.png" && break
+  sleep 0.2
 done
-if ! xdotool search --onlyvisible --name '^quillon7$' >/dev/null 2>&1; then
-  import -window root "$shots_dir/no-saver-window.png"
-  echo "run-saver: the saver window did not show (see $shots_dir)" >&2
+rm -f "$out/desktop-again.png"
+
+if [ $settings = yes ]; then
+  wine "$saver" /C </dev/null >"$out/saver.log" 2>&1 &
+  for (( i = 0; i < 600; i++ )); do
+    xdotool search --onlyvisible --name '^Skyvane$' >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  sleep 1   # let the dialog paint its backdrop
+  import -window root "$out/settings.png"
+  echo "run-saver: the settings dialog: $out/settings.png"
+  exit 0
+fi
+
+wine "$saver" /S </dev/null >"$out/saver.log" 2>&1 &
+saver_pid=$!
+if ! wait_for_saver_window "$saver_pid"; then
+  import -window root "$out/no-saver-window.png"
+  echo "run-saver: the saver window did not show (see $out)" >&2
   exit 1
 fi
 
-for (( i = 1; i <= shots; i++ )); do
-  sleep 0.75
-  import -window root "$shots_dir/saver-$i.png"
-done
+record=(--display "$DISPLAY" --desktop "$out/desktop.png" --out "$out" --pid "$saver_pid")
+[ -n "$seconds" ] && record+=(--seconds "$seconds")
+[ -n "${SKYVANE_RUN_SCALE:-}" ] && record+=(--scale "$SKYVANE_RUN_SCALE")
+recorded=0
+/usr/bin/python3 scripts/record_flights.py "${record[@]}" || recorded=$?
 
-xdotool key space
-for (( i = 0; i < 300; i++ )); do
-  kill -0 "$saver_pid" 2>/dev/null || break
-  sleep 0.1
-done
-if kill -0 "$saver_pid" 2>/dev/null; then
+if ! end_saver "$saver_pid"; then
   echo "run-saver: the saver did not end on a key press" >&2
   exit 1
 fi
-echo "run-saver: the saver ran and ended on a key press; screenshots in $shots_dir"
+if [ $recorded != 0 ]; then
+  echo "run-saver: the recording fell short (see above); what there is is in $out" >&2
+  # Asked for a short run, a short recording is what was asked for.
+  [ -n "$seconds" ] || exit 1
+fi
+echo "run-saver: the saver ran and ended on a key press; its flights are in $out/flights.gif, stills in $out/still-*.png"

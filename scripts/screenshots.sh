@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots of the settings dialog, the fake desktop
 # capture's two message boxes and the about box under Xvfb + Wine, into
-# docs/screenshots/. Uses the cross build (SKYVANE_CROSS_BUILD, default
-# build/cross) with its data files and test fixtures; run scripts/build.sh
-# cross first.
+# docs/screenshots/, and the saver's (saver.png and a small animation of two
+# flights, docs/flights.gif) from the run command's recording without a display.
+# Uses the cross build (SKYVANE_CROSS_BUILD, default build/cross) with its data
+# files and test fixtures; run scripts/build.sh cross first.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -109,3 +110,14 @@ wine "$probe" press Information OK
 
 wine "$inspector" click TForm2 Skyvane "$(control_id TForm2 Skyvane OK)"
 wineserver -w
+
+# The saver: the run command records it on a virtual display of its own.
+recording=$(mktemp -d)
+_skyvane_remove+=("$recording")
+( unset DISPLAY
+  SKYVANE_RUN_PREFIX=$recording/prefix SKYVANE_RUN_SCALE=0.5 \
+    bash scripts/run-saver.sh --out "$recording" >/dev/null )
+cp "$recording/still-1.png" "$out/saver.png"
+cp "$recording/flights.gif" "$root/docs/flights.gif"
+echo "screenshots: $out/saver.png"
+echo "screenshots: $root/docs/flights.gif"

@@ -1,8 +1,8 @@
-"""The saver over two monitors: a 1024 x 768 primary with an 800 x 600 monitor
-left of it, so the second monitor has negative screen coordinates in Windows.
-The window covers both, the live desktop shows on both, a fake desktop
-picture sits at the primary's top-left with the button face elsewhere, the
-planes fly across the primary, and a press on either monitor ends the saver."""
+"""The saver over two monitors (a second monitor left of, above, or right of
+the primary; left and above give it negative coordinates in Windows): the
+window covers both, the live desktop shows on both, a fake desktop picture
+sits at the primary's top-left with the button face elsewhere, the planes fly
+across the primary, and a press on the second monitor ends the saver."""
 import time
 
 import numpy as np
@@ -28,26 +28,45 @@ def flights_seen(display, expected, seconds):
     return boxes
 
 
-@pytest.mark.parametrize("button", [1])
-@TWO_MONITORS[0]
-@TWO_MONITORS[1]
-def test_the_live_desktop_covers_both_monitors_and_a_press_on_the_second_ends_it(
-        display, desktop, prefix, start_saver, button):
+def overlaps(box, area):
+    left, top, right, bottom = box
+    return left < area[2] and right > area[0] and top < area[3] and bottom > area[1]
+
+
+# (X screen, monitors with the primary first, the saver window's rectangle in
+# Windows coordinates, the primary in X coordinates, a point on the second monitor)
+def layout(screen, monitors, window_rect, primary, second_point, name):
+    return pytest.param(window_rect, primary, second_point, id=name,
+                        marks=[pytest.mark.screen(screen), pytest.mark.monitors(*monitors)])
+
+
+LAYOUTS = [
+    layout("1824x768x24", ("1024x768+800+0", "800x600+0+0"), (-800, 0, 1024, 768),
+           (800, 0, 1824, 768), (300, 300), "second-left"),
+    layout("1280x1792x24", ("1024x768+128+1024", "1280x1024+0+0"), (-128, -1024, 1152, 768),
+           (128, 1024, 1152, 1792), (600, 500), "second-above"),
+    layout("2304x1024x24", ("1024x768+0+0", "1280x1024+1024+0"), (0, 0, 2304, 1024),
+           (0, 0, 1024, 768), (1800, 900), "second-right-larger"),
+]
+
+
+@pytest.mark.parametrize("window_rect, primary, second_point", LAYOUTS)
+def test_the_live_desktop_covers_every_monitor_and_a_press_on_the_second_ends_it(
+        display, desktop, prefix, start_saver, window_rect, primary, second_point):
     saver = start_saver("/S")
     window = saver.wait_for_window()[0]
-    assert (window["left"], window["top"], window["right"], window["bottom"]) == (-800, 0, 1024, 768), window
+    assert (window["left"], window["top"], window["right"], window["bottom"]) == window_rect, window
     assert window["topmost"] and window["zoomed"], window
     harness.wait_for(lambda: harness.shows_picture_but_a_plane(display.screenshot(), desktop),
-                     harness.START_TIMEOUT, "the desktop on both monitors")
+                     harness.START_TIMEOUT, "the desktop on every monitor")
 
-    # The first plane flies in from the left across the primary's middle band:
-    # it comes from the second monitor's side (a live scene covers it too).
+    # The first plane flies across the primary monitor.
     boxes = flights_seen(display, desktop, 8)
     assert boxes, "no plane flew within 8 seconds"
-    assert any(right > PRIMARY_LEFT for _left, _top, right, _bottom in boxes), boxes
+    assert any(overlaps(box, primary) for box in boxes), "no plane over the primary %s: %s" % (primary, boxes)
 
-    display.move_mouse(300, 300)   # on the second monitor
-    display.click(button)
+    display.move_mouse(*second_point)
+    display.click(1)
     saver.wait_ended()
 
 

@@ -134,7 +134,7 @@ def test_the_dialog_grows_by_the_system_dpi(display, prefix, open_dialog, tmp_pa
     assert blends, "the backdrop's edge is not blended: %s" % edge.tolist()
 
 
-def test_the_about_box_grows_by_the_system_dpi(display, prefix, open_dialog):
+def test_the_about_box_grows_by_the_system_dpi(display, prefix, open_dialog, tmp_path):
     dpi = 144
     set_dpi(prefix, dpi)
     dialog = open_dialog()
@@ -147,6 +147,7 @@ def test_the_about_box_grows_by_the_system_dpi(display, prefix, open_dialog):
     assert (form["left"], form["top"]) == ((display.width - width) // 2, (display.height - height) // 2)
     button = [c for c in controls if c["text"] == "Return"][0]
     assert (button["x"], button["y"], button["width"], button["height"]) == scaled_bounds(468, 324, 75, 25, dpi)
+    display.screenshot(save_to=tmp_path / "about-144.png")
     disclaimer = [c for c in controls if c["text"] == "Disclaimer"][0]
     assert (disclaimer["left"], disclaimer["top"], disclaimer["width"], disclaimer["height"]) == scaled_bounds(
         20, 64, 501, 217, dpi)

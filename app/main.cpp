@@ -6,6 +6,7 @@
 #include "app/switches.h"
 #include "dialog/settings_dialog.h"
 #include "framework/application.h"
+#include "framework/dpi_awareness.h"
 #include "saver/saver_window.h"
 
 namespace {
@@ -20,6 +21,8 @@ void startApplication(HINSTANCE instance)
 
 void runSaver(HINSTANCE instance)
 {
+    // Before any window: the saver copies and covers every monitor pixel for pixel.
+    declareDpiAwareness(DpiAwareness::PerMonitor);
     startApplication(instance);
     TForm1 saver;
     saver.createAndShow();
@@ -28,6 +31,9 @@ void runSaver(HINSTANCE instance)
 
 void runSettingsDialog(HINSTANCE instance)
 {
+    // Before any window: the dialog scales itself by the system's DPI and
+    // captures the screen in physical pixels.
+    declareDpiAwareness(DpiAwareness::SystemDpi);
     startApplication(instance);
     TForm2 dialog;
     dialog.createAndShow();

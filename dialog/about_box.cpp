@@ -4,21 +4,25 @@
 
 #include <string>
 
+#include "dialog/dpi_scaling.h"
+#include "framework/dpi_awareness.h"
 #include "resources/resource.h"
 
 using namespace Uabout;
 
-TFrmabout::TFrmabout(HWND owner) : owner_(owner)
+TFrmabout::TFrmabout(HWND owner) : owner_(owner), dpi_(systemDpi())
 {
     Design design;
     design.className = "TFrmabout";
     // No border and no title bar, so it cannot be moved; centred on the screen.
     design.style = WS_POPUP | WS_CLIPCHILDREN;
     design.exStyle = WS_EX_CONTROLPARENT;
-    design.width = clientWidth;
-    design.height = clientHeight;
-    design.left = (GetSystemMetrics(SM_CXSCREEN) - clientWidth) / 2;
-    design.top = (GetSystemMetrics(SM_CYSCREEN) - clientHeight) / 2;
+    const WindowPlace place = centredOnScreen(scaledLength(clientWidth, dpi_), scaledLength(clientHeight, dpi_),
+                                              GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    design.width = place.width;
+    design.height = place.height;
+    design.left = place.left;
+    design.top = place.top;
     design.owner = owner;
     design.dialogNavigation = true;
     create(design);
@@ -26,7 +30,7 @@ TFrmabout::TFrmabout(HWND owner) : owner_(owner)
 
 void TFrmabout::createControls()
 {
-    controls_.create(handle(), controls, formFont, defaultButton);
+    controls_.create(handle(), controls, formFont, defaultButton, dpi_);
 }
 
 void TFrmabout::showModal()

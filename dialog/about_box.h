@@ -24,6 +24,7 @@ private:
     void Label5Click();
 
     HWND owner_;
+    int dpi_;   // the system's, by which the design is scaled
     ControlWindows controls_;
     HWND lastFocus_ = nullptr;
     bool closed_ = false;

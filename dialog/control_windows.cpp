@@ -5,6 +5,7 @@
 #include <string>
 
 #include "dialog/button_glyphs.h"
+#include "dialog/dpi_scaling.h"
 #include "framework/application.h"
 
 namespace {
@@ -65,11 +66,12 @@ WindowKind windowKind(ControlKind kind)
     return {"STATIC", 0};
 }
 
-void drawGlyph(HDC dc, int left, int top, const Glyph& glyph)
+// Draws the glyph size pixels square; each design pixel becomes a block.
+void drawGlyph(HDC dc, int left, int top, const Glyph& glyph, int size)
 {
-    for (int y = 0; y < glyphSize; ++y)
-        for (int x = 0; x < glyphSize; ++x)
-            if (auto colour = glyphColour(glyph.rows[y][x]))
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x)
+            if (auto colour = glyphColour(glyph.rows[glyphDesignPixel(y, size)][glyphDesignPixel(x, size)]))
                 SetPixelV(dc, left + x, top + y,
                           RGB((*colour >> 16) & 0xFF, (*colour >> 8) & 0xFF, *colour & 0xFF));
 }
@@ -92,16 +94,17 @@ HFONT createDesignFont(const FontDesign& font)
 }
 
 void ControlWindows::create(HWND form, std::span<const ControlDesign> table, const FontDesign& formFont,
-                            int defaultButton)
+                            int defaultButton, int dpi)
 {
     table_ = table;
     form_ = form;
+    dpi_ = dpi;
     designedDefault_ = currentDefault_ = defaultButton;
-    fonts_.emplace_back(createDesignFont(formFont));
+    fonts_.emplace_back(createDesignFont(scaledFont(formFont, dpi_)));
     fontFor_[nullptr] = fonts_.back().get();
     for (const ControlDesign& control : table) {
         if (control.font && !fontFor_.count(control.font)) {
-            fonts_.emplace_back(createDesignFont(*control.font));
+            fonts_.emplace_back(createDesignFont(scaledFont(*control.font, dpi_)));
             fontFor_[control.font] = fonts_.back().get();
         }
     }
@@ -129,7 +132,7 @@ HWND ControlWindows::createWindow(HWND parent, const ControlDesign& control)
         style |= WS_GROUP;
     // Tab and the arrow keys look inside a group box for its controls.
     const DWORD exStyle = control.kind == ControlKind::GroupBox ? WS_EX_CONTROLPARENT : 0;
-    const Bounds& b = control.bounds;
+    const Bounds b = scaledBounds(control.bounds, dpi_);
     HWND window = CreateWindowExA(exStyle, kind.className, control.caption, style, b.left, b.top,
                                   b.width, b.height, parent,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
@@ -253,14 +256,15 @@ void ControlWindows::drawButton(const DRAWITEMSTRUCT& item) const
     ScopedSelectObject font(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(item.hwndItem, WM_GETFONT, 0, 0)));
     SIZE textSize{0, 0};
     GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &textSize);
-    constexpr int spacing = 4;
-    const int contentWidth = (glyph ? glyphSize + spacing : 0) + textSize.cx;
+    const int drawnGlyphSize = scaledLength(glyphSize, dpi_);
+    const int spacing = scaledLength(4, dpi_);
+    const int contentWidth = (glyph ? drawnGlyphSize + spacing : 0) + textSize.cx;
     const int shift = pushed ? 1 : 0;
     int left = (item.rcItem.left + item.rcItem.right - contentWidth) / 2 + shift;
     const int middle = (item.rcItem.top + item.rcItem.bottom) / 2 + shift;
     if (glyph) {
-        drawGlyph(dc, left, middle - glyphSize / 2, *glyph);
-        left += glyphSize + spacing;
+        drawGlyph(dc, left, middle - drawnGlyphSize / 2, *glyph, drawnGlyphSize);
+        left += drawnGlyphSize + spacing;
     }
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(disabled ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
@@ -268,7 +272,8 @@ void ControlWindows::drawButton(const DRAWITEMSTRUCT& item) const
 
     if (item.itemState & ODS_FOCUS) {
         RECT focus = face;
-        InflateRect(&focus, -3, -3);
+        const int inset = scaledLength(3, dpi_);
+        InflateRect(&focus, -inset, -inset);
         DrawFocusRect(dc, &focus);
     }
 }

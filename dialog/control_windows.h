@@ -22,8 +22,10 @@ public:
     ControlWindows& operator=(const ControlWindows&) = delete;
 
     // Creates every window of the table below form, in keyboard order, with
-    // defaultButton as the button Enter presses.
-    void create(HWND form, std::span<const ControlDesign> table, const FontDesign& formFont, int defaultButton);
+    // defaultButton as the button Enter presses; bounds, fonts and glyphs
+    // scaled from 96 pixels per inch to dpi.
+    void create(HWND form, std::span<const ControlDesign> table, const FontDesign& formFont, int defaultButton,
+                int dpi);
 
     HWND window(int id) const;
     const ControlDesign* design(int id) const;
@@ -53,6 +55,7 @@ private:
 
     std::span<const ControlDesign> table_;
     HWND form_ = nullptr;
+    int dpi_ = 96;
     int designedDefault_ = 0;
     int currentDefault_ = 0;
     std::map<int, HWND> windows_;

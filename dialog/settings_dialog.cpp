@@ -10,12 +10,15 @@
 #include "dialog/about_box.h"
 #include "dialog/delay_scroll.h"
 #include "dialog/dialog_texts.h"
+#include "dialog/dpi_scaling.h"
 #include "framework/application.h"
+#include "framework/dpi_awareness.h"
 #include "framework/exceptions.h"
 #include "framework/files.h"
 #include "framework/paths.h"
 #include "framework/scoped.h"
 #include "framework/surface.h"
+#include "imaging/picture_scaling.h"
 #include "resources/resource.h"
 #include "settings/windows_directory.h"
 
@@ -57,10 +60,13 @@ void TForm2::createAndShow()
     // No WS_HSCROLL / WS_VSCROLL: the form shows no scroll bars.
     design.style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
     design.exStyle = WS_EX_CONTROLPARENT;
-    design.left = form.left;
-    design.top = form.top;
-    design.width = form.width;
-    design.height = form.height;
+    dpi_ = systemDpi();
+    const WindowPlace place =
+        scaledFormPlace(form, dpi_, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    design.left = place.left;
+    design.top = place.top;
+    design.width = place.width;
+    design.height = place.height;
     design.icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_SKYVANE));
     design.isMainForm = true;
     design.dialogNavigation = true;
@@ -70,7 +76,7 @@ void TForm2::createAndShow()
 
 void TForm2::createControls()
 {
-    controls_.create(handle(), controls, form.font, defaultButton);
+    controls_.create(handle(), controls, form.font, defaultButton, dpi_);
     SCROLLINFO range{};
     range.cbSize = sizeof range;
     range.fMask = SIF_RANGE | SIF_POS | SIF_PAGE;
@@ -93,11 +99,17 @@ void TForm2::loadDialogBackdrop()
 {
     // Decoded here, so a damaged file is reported now and not at every repaint.
     Image1.assignJpeg(std::make_unique<JpegImage>(readWholeFile(joinPath(windowsDirectory(), "background.jpg"))));
-    Image1.assignBitmap(convertJpegToBitmap(*Image1.jpeg()));
+    const Picture& backdrop = convertJpegToBitmap(*Image1.jpeg());
+    if (dpi_ == designDpi)
+        Image1.assignBitmap(backdrop);
+    else
+        Image1.assignBitmap(smoothlyScaled(backdrop, scaledLength(backdrop.width, dpi_),
+                                           scaledLength(backdrop.height, dpi_)));
     // Image1 covers the form from its top-left corner at the form's design
     // size; the picture is drawn there at its own size, under every control.
-    Image1.setWidth(backdropBounds.width);
-    Image1.setHeight(backdropBounds.height);
+    const Bounds bounds = scaledBounds(backdropBounds, dpi_);
+    Image1.setWidth(bounds.width);
+    Image1.setHeight(bounds.height);
     InvalidateRect(handle(), nullptr, TRUE);
 }
 
@@ -107,7 +119,8 @@ void TForm2::paintBackdrop(HDC dc)
         return;
     const int width = std::min(Image1.pictureWidth(), Image1.width());
     const int height = std::min(Image1.pictureHeight(), Image1.height());
-    BitBlt(dc, backdropBounds.left, backdropBounds.top, width, height, Image1.canvas(), 0, 0, SRCCOPY);
+    const Bounds bounds = scaledBounds(backdropBounds, dpi_);
+    BitBlt(dc, bounds.left, bounds.top, width, height, Image1.canvas(), 0, 0, SRCCOPY);
 }
 
 void TForm2::showSettingsInControls()

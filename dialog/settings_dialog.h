@@ -61,11 +61,13 @@ private:
     void captureFakeDesktop();
 
     ControlWindows controls_;
+    int dpi_ = 96;   // the system's, by which the design is scaled
     HWND lastFocus_ = nullptr;
     bool radfakeChecked_ = false;   // runs RadfakeClick only when it becomes checked
 
     // Image1: the backdrop picture, drawn at its own size at the top-left
-    // (design bounds 106 x 105 until FormCreate sizes it to the form).
+    // (design bounds 106 x 105 until FormCreate sizes it to the form); above
+    // 96 DPI the picture is smoothly enlarged with the form.
     SceneSurface Image1{106, 105};
     // ImFake: the capture surface.
     CaptureSurface ImFake;

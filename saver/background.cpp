@@ -38,18 +38,20 @@ void TForm1::paintBackground()
     const std::string picturePath = dataPath_ + "screen.bmp";
     if (!fileExists(picturePath))
         makeFakeDesktopFromStock(imdest, Image_Background_Jpeg, dataPath_ + "screen.jpg", picturePath);
-    // Drawn at its own size from the top-left corner, never scaled: a larger
-    // picture is cut at the screen's edges, a smaller one leaves the window's
-    // background colour around it.
+    // Drawn at its own size from the primary monitor's top-left corner, never
+    // scaled: a larger picture is cut at the window's edges, a smaller one
+    // leaves the window's background colour around it.
     imdest.assignBitmap(readBitmapFile(readWholeFile(picturePath)));
 }
 
 void TForm1::paintLiveDesktop()
 {
     // The scene has no picture yet: its first use gives it a white bitmap of
-    // the screen's size in the display's format, which the copy then fills.
+    // the window's size in the display's format, which the copy then fills.
+    // The desktop's device context spans every monitor in screen coordinates.
     ScopedGetDC screen(GetDesktopWindow());
     HDC scene = imdest.canvas();
-    BitBlt(scene, 0, 0, imdest.width(), imdest.height(), screen, 0, 0, SRCCOPY);
+    const ScreenPoint& source = placement_.desktopSource;
+    BitBlt(scene, 0, 0, imdest.width(), imdest.height(), screen, source.x, source.y, SRCCOPY);
     imdest.changed();
 }

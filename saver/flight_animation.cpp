@@ -12,9 +12,6 @@
 
 namespace {
 
-int32_t screenWidth() { return GetSystemMetrics(SM_CXSCREEN); }
-int32_t screenHeight() { return GetSystemMetrics(SM_CYSCREEN); }
-
 // A new seed from the clock for every start height.
 std::uint32_t clockSeed()
 {
@@ -24,14 +21,16 @@ std::uint32_t clockSeed()
     return GetTickCount();
 }
 
-int32_t startHeight(int16_t verticalStep)
+// The planes fly across the field (the primary monitor) as across a screen
+// of its size at (0, 0), moved to its place in the scene.
+int32_t startHeight(int16_t verticalStep, const ScreenArea& field)
 {
 #ifdef SKYVANE_BENCH
     if (UniformSource* frozen = flightBench().frozenRandom())
-        return randomStartY(verticalStep, screenHeight(), *frozen);
+        return field.top + randomStartY(verticalStep, field.height, *frozen);
 #endif
     SeededUniformSource random(clockSeed());
-    return randomStartY(verticalStep, screenHeight(), random);
+    return field.top + randomStartY(verticalStep, field.height, random);
 }
 
 // Whether the flights repaint only what they change (the old and the new
@@ -50,14 +49,12 @@ bool repaintChangedRectangles()
 // Marks the part of the window that shows the changed part of the scene for
 // the next repaint. Where the scene's picture does not cover the window, the
 // window's background colour is painted first, as for any other repaint.
-void repaintSceneRect(HWND window, SceneSurface& scene, const FlightRect& changed)
+void repaintSceneRect(HWND window, SceneSurface& scene, const SaverPlacement& placement, const FlightRect& changed)
 {
     if (changed.empty())
         return;
-    const RECT rect = toRect(changed);
-    RECT client{};
-    GetClientRect(window, &client);
-    const bool coversWindow = scene.pictureWidth() >= client.right && scene.pictureHeight() >= client.bottom;
+    const RECT rect = toRect(sceneToWindow(placement, changed));
+    const bool coversWindow = sceneCoversWindow(placement, scene.pictureWidth(), scene.pictureHeight());
     InvalidateRect(window, &rect, coversWindow ? FALSE : TRUE);
 }
 
@@ -81,7 +78,7 @@ void TForm1::flightTick(Timer& ticking, int direction)
     FlightSurfaces surfaces{imdest, imsave, View_Image_White, View_Image_Black};
     const FlightRect changed = moveAndRedrawPlane(surfaces, flight_);
     if (repaintChangedRectangles())
-        repaintSceneRect(handle(), imdest, changed);
+        repaintSceneRect(handle(), imdest, placement_, changed);
 
 #ifdef SKYVANE_BENCH
     if (flightBench().afterTick(handle(), imdest)) {
@@ -90,7 +87,8 @@ void TForm1::flightTick(Timer& ticking, int direction)
     }
 #endif
 
-    if (planeFinished(direction, flight_.x, screenWidth()))
+    const ScreenArea& field = placement_.flightField;
+    if (planeFinished(direction, flight_.x - field.left, field.width))
         startPlane(ticking);
 }
 
@@ -103,8 +101,9 @@ void TForm1::startPlane(Timer& finished)
     matchSpritesToScene(surfaces);
 
     const PlaneSlot& slot = catalogue_.slot(selection_.currentSlot());
-    const int32_t x = laterPlaneStartX(slot.direction, screenWidth());
-    placePlane(flight_, x, startHeight(slot.verticalStep), slot.horizontalStep, slot.verticalStep);
+    const ScreenArea& field = placement_.flightField;
+    const int32_t x = field.left + laterPlaneStartX(slot.direction, field.width);
+    placePlane(flight_, x, startHeight(slot.verticalStep, field), slot.horizontalStep, slot.verticalStep);
     drawSprite();
 
     Timer& next = slot.direction == enterLeft ? Timer_Left : Timer_Right;
@@ -124,8 +123,9 @@ void TForm1::startFirstPlane()
     matchSpritesToScene(surfaces);
 
     const PlaneSlot& slot = catalogue_.slot(selection_.currentSlot());
-    placePlane(flight_, firstPlaneStartX(slot.direction, screenWidth()),
-               firstPlaneStartY(slot.verticalStep, screenHeight()), slot.horizontalStep, slot.verticalStep);
+    const ScreenArea& field = placement_.flightField;
+    placePlane(flight_, field.left + firstPlaneStartX(slot.direction, field.width),
+               field.top + firstPlaneStartY(slot.verticalStep, field.height), slot.horizontalStep, slot.verticalStep);
     drawSprite();
 
     // The first plane flies at once, at the design interval of its timer.
@@ -140,5 +140,5 @@ void TForm1::drawSprite()
     FlightSurfaces surfaces{imdest, imsave, View_Image_White, View_Image_Black};
     drawPlane(surfaces, flight_);
     if (repaintChangedRectangles())
-        repaintSceneRect(handle(), imdest, flight_.drawn);
+        repaintSceneRect(handle(), imdest, placement_, flight_.drawn);
 }

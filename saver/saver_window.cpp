@@ -1,6 +1,8 @@
 // TForm1: the saver window's creation, its start-up sequence and its repaint.
 #include "saver/saver_window.h"
 
+#include <algorithm>
+
 #include "framework/application.h"
 #include "framework/scoped.h"
 #include "saver/containers.h"
@@ -11,14 +13,21 @@ namespace {
 constexpr UINT_PTR timerLeftId = 1;
 constexpr UINT_PTR timerRightId = 2;
 
-int screenWidth()
-{
-    return GetSystemMetrics(SM_CXSCREEN);
-}
+// The virtual screen's metrics, which the headers for Windows 95 do not name.
+// Windows 95 and NT 4.0 know them not and answer 0.
+constexpr int virtualScreenLeft = 76;     // SM_XVIRTUALSCREEN
+constexpr int virtualScreenTop = 77;      // SM_YVIRTUALSCREEN
+constexpr int virtualScreenWidth = 78;    // SM_CXVIRTUALSCREEN
+constexpr int virtualScreenHeight = 79;   // SM_CYVIRTUALSCREEN
 
-int screenHeight()
+DisplayMetrics currentDisplayMetrics()
 {
-    return GetSystemMetrics(SM_CYSCREEN);
+    DisplayMetrics metrics;
+    metrics.primaryWidth = GetSystemMetrics(SM_CXSCREEN);
+    metrics.primaryHeight = GetSystemMetrics(SM_CYSCREEN);
+    metrics.virtualScreen = {GetSystemMetrics(virtualScreenLeft), GetSystemMetrics(virtualScreenTop),
+                             GetSystemMetrics(virtualScreenWidth), GetSystemMetrics(virtualScreenHeight)};
+    return metrics;
 }
 }
 
@@ -41,10 +50,11 @@ void TForm1::createAndShow()
     design.className = saverWindowClass;
     design.caption = saverWindowTitle;
     design.style = WS_POPUP | WS_MAXIMIZE;
-    design.left = 0;
-    design.top = 0;
-    design.width = screenWidth();
-    design.height = screenHeight();
+    placeOnScreens(false);
+    design.left = placement_.window.left;
+    design.top = placement_.window.top;
+    design.width = placement_.window.width;
+    design.height = placement_.window.height;
     design.background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     design.isMainForm = true;
     create(design);
@@ -88,11 +98,14 @@ void TForm1::FormCreate()
         throw;
     }
 
-    // step 11: the window covers the screen
-    SetWindowPos(handle(), nullptr, 0, 0, screenWidth(), screenHeight(), SWP_NOZORDER | SWP_NOACTIVATE);
-    // step 12: the scene's fixed size is the screen's
-    imdest.setWidth(screenWidth());
-    imdest.setHeight(screenHeight());
+    // step 11: the window covers the screen, every monitor of it
+    placeOnScreens(saverSettings.Fake);
+    const ScreenArea& window = placement_.window;
+    SetWindowPos(handle(), nullptr, window.left, window.top, window.width, window.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    // step 12: the scene's fixed size is the window's
+    imdest.setWidth(window.width);
+    imdest.setHeight(window.height);
     paintBackground();   // step 13
     selectNextPlane();   // step 14
     startFirstPlane();   // step 15
@@ -103,9 +116,39 @@ void TForm1::installInputWatch()
     Application::instance().setMessageHook([this](const MSG& message) { deactivate(message); });
 }
 
+void TForm1::placeOnScreens(bool fakeDesktop)
+{
+    placement_ = saverPlacement(currentDisplayMetrics(), fakeDesktop);
+}
+
+void TForm1::keepCoveringScreens(WINDOWPOS& change) const
+{
+    // Maximising puts a window on one monitor; this one stays over all of them.
+    if ((change.flags & (SWP_NOMOVE | SWP_NOSIZE)) == (SWP_NOMOVE | SWP_NOSIZE))
+        return;
+    const ScreenArea& window = placement_.window;
+    change.x = window.left;
+    change.y = window.top;
+    change.cx = window.width;
+    change.cy = window.height;
+    change.flags &= ~(SWP_NOMOVE | SWP_NOSIZE);
+}
+
 LRESULT TForm1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
+    case WM_GETMINMAXINFO: {
+        auto& limits = *reinterpret_cast<MINMAXINFO*>(lParam);
+        const ScreenArea& window = placement_.window;
+        limits.ptMaxPosition = {window.left, window.top};
+        limits.ptMaxSize = {window.width, window.height};
+        limits.ptMaxTrackSize.x = std::max<LONG>(limits.ptMaxTrackSize.x, window.width);
+        limits.ptMaxTrackSize.y = std::max<LONG>(limits.ptMaxTrackSize.y, window.height);
+        return 0;
+    }
+    case WM_WINDOWPOSCHANGING:
+        keepCoveringScreens(*reinterpret_cast<WINDOWPOS*>(lParam));
+        break;
     case WM_PAINT:
         onPaint();
         return 0;
@@ -118,9 +161,7 @@ LRESULT TForm1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 bool TForm1::sceneCoversWindow() const
 {
-    RECT client{};
-    GetClientRect(handle(), &client);
-    return imdest.pictureWidth() >= client.right && imdest.pictureHeight() >= client.bottom;
+    return ::sceneCoversWindow(placement_, imdest.pictureWidth(), imdest.pictureHeight());
 }
 
 void TForm1::sceneChanged()
@@ -137,7 +178,8 @@ void TForm1::onPaint()
     // Without a picture (a start-up cut short) only the background shows.
     if (!imdest.hasBitmap() || imdest.pictureWidth() <= 0 || imdest.pictureHeight() <= 0)
         return;
-    BitBlt(paint.dc(), 0, 0, imdest.pictureWidth(), imdest.pictureHeight(), imdest.canvas(), 0, 0, SRCCOPY);
+    const ScreenPoint& at = placement_.sceneInWindow;
+    BitBlt(paint.dc(), at.x, at.y, imdest.pictureWidth(), imdest.pictureHeight(), imdest.canvas(), 0, 0, SRCCOPY);
 }
 
 void TForm1::eraseBackground(HDC dc)
@@ -145,8 +187,9 @@ void TForm1::eraseBackground(HDC dc)
     RECT client{};
     GetClientRect(handle(), &client);
     const int saved = SaveDC(dc);
+    const ScreenPoint& at = placement_.sceneInWindow;
     if (imdest.hasBitmap())
-        ExcludeClipRect(dc, 0, 0, imdest.pictureWidth(), imdest.pictureHeight());
+        ExcludeClipRect(dc, at.x, at.y, at.x + imdest.pictureWidth(), at.y + imdest.pictureHeight());
     FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
     RestoreDC(dc, saved);
 }

@@ -1,5 +1,5 @@
-// TForm1, the saver window: a borderless, top-most, screen-sized window that
-// shows the scene (imdest) and flies the planes across it. Its member
+// TForm1, the saver window: a borderless, top-most window over every monitor
+// that shows the scene (imdest) and flies the planes across the primary one. Its member
 // functions are defined by role:
 //   saver_window.cpp     creation, FormCreate (the start-up), repaint
 //   background.cpp       paintBackground (live desktop or fake desktop)
@@ -15,6 +15,7 @@
 #include "framework/timer.h"
 #include "saver/catalogue.h"
 #include "saver/flight.h"
+#include "saver/screen_layout.h"
 
 // The saver window's class name and title: together the key by which a new
 // start of the program finds a running saver.
@@ -55,6 +56,8 @@ protected:
 
 private:
     void installInputWatch();
+    void placeOnScreens(bool fakeDesktop);
+    void keepCoveringScreens(WINDOWPOS& change) const;
     void sceneChanged();
     bool sceneCoversWindow() const;
     void onPaint();
@@ -77,6 +80,7 @@ private:
     void endSaver();
 
     std::string dataPath_;      // Windows directory followed by "\"
+    SaverPlacement placement_;  // the window, the scene and the flights on the monitors
     PlaneCatalogue catalogue_;
     PlaneSelection selection_;
     FlightState flight_;

@@ -10,7 +10,8 @@ packages=(wine wine32 wine64 xvfb xdotool imagemagick x11-utils x11-apps
           g++-mingw-w64-i686 cmake ninja-build nasm dpkg-dev
           googletest libgtest-dev clang libclang-rt-14-dev libjpeg62-turbo-dev
           librsvg2-bin libjpeg-turbo-progs python3 python3-pytest python3-pil python3-numpy python3-pefile nsis file
-          fonts-liberation fonts-wine fonts-dejavu-core)
+          fonts-liberation fonts-wine fonts-dejavu-core
+          x11-xserver-utils libxinerama1:i386)
 
 need_root() { if [ "$(id -u)" != 0 ]; then echo "setup: run as root to install: $*" >&2; exit 1; fi; }
 

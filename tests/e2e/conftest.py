@@ -3,7 +3,8 @@ per test an Xvfb display, a copy of the prefix with the data files in its
 C:\\windows and its own wineserver, and the saver runs started in it. All of
 them are stopped and removed at the end of the test.
 
-A test asks for another screen with @pytest.mark.screen("800x600x24").
+A test asks for another screen with @pytest.mark.screen("800x600x24"), and for
+more than one monitor with @pytest.mark.monitors("1024x768+800+0", "800x600+0+0").
 """
 import shutil
 
@@ -14,6 +15,8 @@ import harness
 
 def pytest_configure(config):
     config.addinivalue_line("markers", "screen(geometry): Xvfb screen as WIDTHxHEIGHTxDEPTH")
+    config.addinivalue_line("markers", "monitors(*geometries): the screen split into monitors, "
+                            "each WIDTHxHEIGHT+X+Y, the first the primary")
 
 
 @pytest.fixture(scope="session")
@@ -39,6 +42,9 @@ def fixture_programs():
 def display(request):
     marker = request.node.get_closest_marker("screen")
     screen = harness.Display(marker.args[0] if marker else "1024x768x24").start()
+    monitors = request.node.get_closest_marker("monitors")
+    if monitors:
+        screen.set_monitors(*monitors.args)
     yield screen
     screen.stop()
 

@@ -134,6 +134,19 @@ class Display:
     def env(self):
         return dict(os.environ, DISPLAY=self.name)
 
+    def set_monitors(self, *geometries):
+        """Splits the screen into monitors ("WIDTHxHEIGHT+X+Y" each, the first
+        the primary) through RandR 1.5, whose pseudo-Xinerama Wine's 32-bit
+        X11 driver reads (it has no 32-bit XRandR to ask) before its first
+        program starts."""
+        for index, geometry in enumerate(geometries):
+            width, height, x, y = (int(part) for part in re.match(r"(\d+)x(\d+)\+(\d+)\+(\d+)$", geometry).groups())
+            # The first takes the screen's only output, so Xvfb's own whole-screen monitor goes.
+            self.x("xrandr", "--setmonitor", "SKYVANE%d" % index, "%d/%dx%d/%d+%d+%d" % (
+                width, width * 254 // 960, height, height * 254 // 960, x, y), "screen" if index == 0 else "none")
+        listed = self.x("xrandr", "--listmonitors").stdout
+        assert listed.startswith("Monitors: %d" % len(geometries)), listed
+
     def x(self, *command):
         return subprocess.run(list(command), env=self.env, capture_output=True, text=True, timeout=60)
 

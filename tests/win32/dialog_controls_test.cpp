@@ -11,6 +11,7 @@
 
 #include "dialog/capture_surface.h"
 #include "dialog/control_windows.h"
+#include "dialog/dpi_scaling.h"
 #include "framework/scoped.h"
 
 namespace {
@@ -75,7 +76,7 @@ TEST(ControlWindows, GroupBoxesAreRealParentsAndPassNotificationsToTheForm)
 {
     TestWindow form;
     ControlWindows controls;
-    controls.create(form.window, table, arial11, Glyphed);
+    controls.create(form.window, table, arial11, Glyphed, designDpi);
 
     HWND box = controls.window(Box);
     ASSERT_NE(box, nullptr);
@@ -119,7 +120,7 @@ TEST(ControlWindows, ALabelSizedToItsTextGrowsAndShrinksWithIt)
 {
     TestWindow form;
     ControlWindows controls;
-    controls.create(form.window, table, arial11, Glyphed);
+    controls.create(form.window, table, arial11, Glyphed, designDpi);
     auto width = [&] {
         RECT r{};
         GetWindowRect(controls.window(Label), &r);
@@ -135,11 +136,49 @@ TEST(ControlWindows, ALabelSizedToItsTextGrowsAndShrinksWithIt)
     EXPECT_EQ(controls.text(Label), "x");
 }
 
+TEST(ControlWindows, AtAHigherDpiBoundsAndFontsGrowByDpiOver96)
+{
+    TestWindow form;
+    ControlWindows normal;
+    normal.create(form.window, table, arial11, Glyphed, designDpi);
+    TestWindow larger;
+    ControlWindows scaled;
+    scaled.create(larger.window, table, arial11, Glyphed, 144);
+
+    auto placeIn = [](HWND control) {
+        RECT r{};
+        GetWindowRect(control, &r);
+        MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+        return std::array{r.left, r.top, r.right - r.left, r.bottom - r.top};
+    };
+    // Check {5, 15, 100, 17} in the box {10, 10, 200, 120}; Button {10, 140, 80, 22}.
+    EXPECT_EQ(placeIn(scaled.window(Box)), (std::array<LONG, 4>{15, 15, 300, 180}));
+    EXPECT_EQ(placeIn(scaled.window(Check)), (std::array<LONG, 4>{8, 23, 150, 25}));
+    EXPECT_EQ(placeIn(scaled.window(Button)), (std::array<LONG, 4>{15, 210, 120, 33}));
+    EXPECT_EQ(placeIn(normal.window(Check)), (std::array<LONG, 4>{5, 15, 100, 17}));
+
+    auto fontHeight = [](HWND control) {
+        LOGFONTA font{};
+        GetObjectA(reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)), sizeof font, &font);
+        return font.lfHeight;
+    };
+    EXPECT_EQ(fontHeight(normal.window(Check)), -11);
+    EXPECT_EQ(fontHeight(scaled.window(Check)), -17);
+
+    // A label sized to its text is as large as the larger font makes it.
+    normal.setText(Label, "Planes Appear Every");
+    scaled.setText(Label, "Planes Appear Every");
+    const auto small = placeIn(normal.window(Label));
+    const auto large = placeIn(scaled.window(Label));
+    EXPECT_GT(large[2], small[2] * 5 / 4);
+    EXPECT_GT(large[3], small[3]);
+}
+
 TEST(ControlWindows, KeyboardHandlingMovesTheFocusAndNamesTheButtonForEnter)
 {
     TestWindow form;
     ControlWindows controls;
-    controls.create(form.window, table, arial11, Glyphed);
+    controls.create(form.window, table, arial11, Glyphed, designDpi);
     ShowWindow(form.window, SW_SHOW);
     HWND lastFocus = nullptr;
     LRESULT result = 0;

@@ -1,0 +1,67 @@
+#include "framework/dpi_awareness.h"
+
+#include <windows.h>
+
+#include "framework/scoped.h"
+
+namespace {
+
+// DPI_AWARENESS_CONTEXT values (Windows 10); the headers for Windows 95 know none.
+HANDLE const systemAwareContext = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-2));
+HANDLE const perMonitorAwareContext = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3));
+HANDLE const perMonitorAwareV2Context = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4));
+// PROCESS_DPI_AWARENESS values (Windows 8.1).
+constexpr int processSystemDpiAware = 1;
+constexpr int processPerMonitorDpiAware = 2;
+constexpr HRESULT accessDenied = static_cast<HRESULT>(0x80070005L);   // already declared
+
+using SetContextFunction = BOOL(WINAPI*)(HANDLE);
+using SetAwarenessFunction = HRESULT(WINAPI*)(int);
+using SetAwareFunction = BOOL(WINAPI*)();
+
+template <typename Function>
+Function lookUp(HMODULE module, const char* name)
+{
+    return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+}
+
+bool setAwarenessContext(HMODULE user32, DpiAwareness awareness)
+{
+    auto set = lookUp<SetContextFunction>(user32, "SetProcessDpiAwarenessContext");
+    if (!set)
+        return false;
+    if (awareness == DpiAwareness::SystemDpi)
+        return set(systemAwareContext) != FALSE;
+    // Version 2 also scales the system's own parts (menus, message boxes); the
+    // first Windows 10 releases know only version 1.
+    return set(perMonitorAwareV2Context) != FALSE || set(perMonitorAwareContext) != FALSE;
+}
+
+bool setProcessAwareness(DpiAwareness awareness)
+{
+    ScopedLibrary shcore("shcore.dll");
+    auto set = reinterpret_cast<SetAwarenessFunction>(reinterpret_cast<void*>(shcore.entry("SetProcessDpiAwareness")));
+    if (!set)
+        return false;
+    const HRESULT result = set(awareness == DpiAwareness::PerMonitor ? processPerMonitorDpiAware
+                                                                     : processSystemDpiAware);
+    return result == S_OK || result == accessDenied;
+}
+
+}
+
+bool declareDpiAwareness(DpiAwareness awareness)
+{
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    if (setAwarenessContext(user32, awareness) || setProcessAwareness(awareness))
+        return true;
+    auto setAware = lookUp<SetAwareFunction>(user32, "SetProcessDPIAware");
+    return setAware && setAware() != FALSE;
+}
+
+int systemDpi()
+{
+    ScopedGetDC screen(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    return dpi > 0 ? dpi : 96;
+}

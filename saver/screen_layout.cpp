@@ -1,0 +1,51 @@
+#include "saver/screen_layout.h"
+
+namespace {
+
+bool holdsPrimary(const ScreenArea& area, int32_t primaryWidth, int32_t primaryHeight)
+{
+    const int64_t right = static_cast<int64_t>(area.left) + area.width;
+    const int64_t bottom = static_cast<int64_t>(area.top) + area.height;
+    return area.left <= 0 && area.top <= 0 && right >= primaryWidth && bottom >= primaryHeight;
+}
+
+}
+
+ScreenArea coveredScreen(const DisplayMetrics& metrics)
+{
+    const ScreenArea primary{0, 0, metrics.primaryWidth, metrics.primaryHeight};
+    const ScreenArea& all = metrics.virtualScreen;
+    if (all.width <= 0 || all.height <= 0 || !holdsPrimary(all, metrics.primaryWidth, metrics.primaryHeight))
+        return primary;
+    return all;
+}
+
+SaverPlacement saverPlacement(const DisplayMetrics& metrics, bool fakeDesktop)
+{
+    SaverPlacement placement;
+    placement.window = coveredScreen(metrics);
+    placement.desktopSource = {placement.window.left, placement.window.top};
+    // The primary monitor's top-left in the window's client area.
+    const ScreenPoint primaryInWindow{-placement.window.left, -placement.window.top};
+    if (fakeDesktop) {
+        placement.sceneInWindow = primaryInWindow;
+        placement.flightField = {0, 0, metrics.primaryWidth, metrics.primaryHeight};
+    } else {
+        placement.sceneInWindow = {0, 0};
+        placement.flightField = {primaryInWindow.x, primaryInWindow.y, metrics.primaryWidth, metrics.primaryHeight};
+    }
+    return placement;
+}
+
+FlightRect sceneToWindow(const SaverPlacement& placement, const FlightRect& scene)
+{
+    const ScreenPoint& at = placement.sceneInWindow;
+    return {scene.left + at.x, scene.top + at.y, scene.right + at.x, scene.bottom + at.y};
+}
+
+bool sceneCoversWindow(const SaverPlacement& placement, int32_t pictureWidth, int32_t pictureHeight)
+{
+    const ScreenPoint& at = placement.sceneInWindow;
+    return at.x <= 0 && at.y <= 0 && static_cast<int64_t>(at.x) + pictureWidth >= placement.window.width
+        && static_cast<int64_t>(at.y) + pictureHeight >= placement.window.height;
+}

@@ -1,0 +1,56 @@
+// Where the saver's window, scene and flights go on the screens the system
+// reports: the window covers the virtual screen (every monitor), the live
+// desktop is copied from all of it, a fake desktop picture sits at the primary
+// monitor's top-left, and the planes fly across the primary monitor. With one
+// monitor all of this is the screen at (0, 0). Pure: no <windows.h>.
+#pragma once
+#include <cstdint>
+
+#include "saver/flight.h"
+
+struct ScreenPoint {
+    int32_t x = 0, y = 0;
+    friend bool operator==(const ScreenPoint&, const ScreenPoint&) = default;
+};
+
+// A rectangle by its top-left corner and size.
+struct ScreenArea {
+    int32_t left = 0, top = 0, width = 0, height = 0;
+    friend bool operator==(const ScreenArea&, const ScreenArea&) = default;
+};
+
+// What the system says about its screens, in physical pixels. The primary
+// monitor's top-left is (0, 0) in screen coordinates; the virtual screen is
+// the bounding box of all monitors (its origin is negative when a monitor
+// stands left of or above the primary). Systems before the multi-monitor
+// ones report 0 for the virtual screen's metrics.
+struct DisplayMetrics {
+    int32_t primaryWidth = 0, primaryHeight = 0;
+    ScreenArea virtualScreen;
+};
+
+// The virtual screen, or the primary screen at (0, 0) where the system knows
+// no virtual screen or reports one that does not hold the primary monitor.
+ScreenArea coveredScreen(const DisplayMetrics& metrics);
+
+// Where the saver puts things, in three coordinate systems: the screen's
+// (window), the window's client area (scene) and the scene's pixels (flights).
+struct SaverPlacement {
+    ScreenArea window;             // screen coordinates: the whole covered screen
+    ScreenPoint desktopSource;     // where in the desktop's device context the window's top-left lies
+    ScreenPoint sceneInWindow;     // where the scene's pixel (0, 0) is drawn in the window
+    ScreenArea flightField;        // the primary monitor in scene pixels: where the planes fly
+};
+
+// The live desktop scene is a copy of the whole covered screen and is drawn at
+// the window's top-left, so the primary monitor lies inside it at its offset.
+// A fake desktop picture is drawn at the primary monitor's top-left, so the
+// primary monitor is the picture's own top-left part.
+SaverPlacement saverPlacement(const DisplayMetrics& metrics, bool fakeDesktop);
+
+// A rectangle of scene pixels in window coordinates.
+FlightRect sceneToWindow(const SaverPlacement& placement, const FlightRect& scene);
+
+// Whether a scene picture of this size, drawn at its place, covers the whole
+// window (then a repaint need not paint the window's background first).
+bool sceneCoversWindow(const SaverPlacement& placement, int32_t pictureWidth, int32_t pictureHeight);

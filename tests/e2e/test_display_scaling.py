@@ -1,0 +1,178 @@
+"""The program on a scaled display (LogPixels 120, 144 and 192, as Windows
+sets it for 125 %, 150 % and 200 %): the settings dialog and the about box
+grow by DPI / 96 (outer size, control places, fonts, glyphs, the smoothly
+enlarged backdrop), while the saver and the fake desktop capture stay exact
+to the physical pixel."""
+import json
+
+import numpy as np
+import pytest
+from PIL import Image
+
+import harness
+from dialog_driver import INSPECTOR, Dialog, use_own_window_frames, write_backdrop
+from test_dialog import LAYOUT
+from test_dialog_capture import read_bitmap, run_capture_after_prompt, screen_bmp
+
+DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
+
+# The screen for each DPI is one a display of that scaling might have; at
+# 144 DPI the 1024 x 768 screen is too small for the scaled place, so the
+# dialog is moved back onto it.
+DPIS = [
+    pytest.param(120, marks=pytest.mark.screen("1280x1024x24"), id="120"),
+    pytest.param(144, marks=pytest.mark.screen("1024x768x24"), id="144"),
+    pytest.param(192, marks=pytest.mark.screen("2048x1536x24"), id="192"),
+]
+
+# The check mark glyph of the OK button, one character a design pixel.
+CHECK_MARK = [
+    "................", "................", "................", "............g...",
+    "...........gg...", "..........ggg...", ".........ggg....", "..g.....ggg.....",
+    "..gg...ggg......", "..ggg.ggg.......", "...ggggg........", "....ggg.........",
+    ".....g..........", "................", "................", "................",
+]
+GREEN = (0, 128, 0)
+
+
+def scaled(length, dpi):
+    """A designed length at dpi, to the nearest pixel (halves up)."""
+    return (length * dpi + 48) // 96
+
+
+def scaled_bounds(left, top, width, height, dpi):
+    """Edges scaled, so controls that meet in the design still meet."""
+    x, y = scaled(left, dpi), scaled(top, dpi)
+    return x, y, scaled(left + width, dpi) - x, scaled(top + height, dpi) - y
+
+
+def text_size(prefix, face, height, text):
+    """(width, height) of one line of text in a proportional face of that character height."""
+    out = prefix.run(INSPECTOR, "textsize", face, str(height), text).stdout
+    size = json.loads([line for line in out.splitlines() if line.startswith("{")][0])
+    return size["width"], size["height"]
+
+
+def set_dpi(prefix, dpi):
+    prefix.reg_add(DESKTOP_KEY, "LogPixels", "REG_DWORD", dpi)
+
+
+@pytest.fixture
+def open_dialog(prefix, saver_program):
+    use_own_window_frames(prefix)
+    backdrop = write_backdrop(prefix.windows_dir / "background.jpg")
+    opened = []
+
+    def open_():
+        dialog = Dialog(prefix, saver_program)
+        opened.append(dialog)
+        dialog.wait_shown()
+        dialog.backdrop = backdrop
+        return dialog
+
+    yield open_
+    for dialog in opened:
+        dialog.kill()
+
+
+def green_pixels(shot, control, form):
+    x, y = form["client_left"] + control["x"], form["client_top"] + control["y"]
+    face = shot[y:y + control["height"], x:x + control["width"]]
+    return int(np.all(face == GREEN, axis=2).sum())
+
+
+@pytest.mark.parametrize("dpi", DPIS)
+def test_the_dialog_grows_by_the_system_dpi(display, prefix, open_dialog, tmp_path, dpi):
+    set_dpi(prefix, dpi)
+    dialog = open_dialog()
+    form, controls = dialog.snapshot()
+
+    # Outer size and place scaled, kept on the screen.
+    width, height = scaled(555, dpi), scaled(441, dpi)
+    left = max(0, min(scaled(380, dpi), display.width - width))
+    top = max(0, min(scaled(189, dpi), display.height - height))
+    assert (form["left"], form["top"], form["right"] - form["left"], form["bottom"] - form["top"]) == (
+        left, top, width, height), form
+
+    # Every control at its scaled place within its parent, in the scaled font.
+    ids = {c["id"]: c for c in controls}
+    for caption, parent, *bounds in LAYOUT:
+        control = dialog.control(caption, controls)
+        parent_caption = ids[control["parent"]]["text"] if control["parent"] else None
+        x, y, w, h = scaled_bounds(*[b or 0 for b in bounds], dpi)
+        got = (parent_caption, control["left"], control["top"], control["width"], control["height"])
+        expected = (parent, x, y, w if bounds[2] else got[3], h if bounds[3] else got[4])
+        assert got == expected, "%s at %d DPI: got %s, expected %s" % (caption, dpi, got, expected)
+    bar = dialog.scroll_bar(controls)
+    assert (bar["left"], bar["top"], bar["width"], bar["height"]) == scaled_bounds(14, 18, 92, 11, dpi)
+    labels = [c for c in controls if c["parent"] == bar["parent"] and c["class"] == "Static"
+              and (c["left"], c["top"]) == (scaled(20, dpi), scaled(33, dpi))]
+    assert len(labels) == 1, "no delay label at its scaled place"
+    # The labels sized to their text show it in the form's font scaled:
+    # Arial of character height 11 x DPI / 96.
+    seconds = dialog.control("Seconds", controls)
+    assert (seconds["width"], seconds["height"]) == text_size(prefix, "Arial", scaled(11, dpi), "Seconds")
+    assert (labels[0]["width"], labels[0]["height"]) == text_size(prefix, "Arial", scaled(11, dpi), labels[0]["text"])
+    assert seconds["height"] > text_size(prefix, "Arial", 11, "Seconds")[1]
+
+    shot = display.screenshot(save_to=tmp_path / ("dialog-%d.png" % dpi))
+    # The OK button's check mark grows in whole design pixels.
+    glyph = scaled(16, dpi)
+    expected_green = sum(CHECK_MARK[y * 16 // glyph][x * 16 // glyph] == "g"
+                         for y in range(glyph) for x in range(glyph))
+    assert green_pixels(shot, dialog.control("OK", controls), form) == expected_green
+
+    # The backdrop at its scaled size, blended smoothly at its colour edges.
+    backdrop = dialog.backdrop
+    bw, bh = scaled(backdrop.shape[1], dpi), scaled(backdrop.shape[0], dpi)
+    x, y = form["client_left"], form["client_top"]
+    drawn = shot[y:y + bh - 10, x:x + bw - 10].astype(int)   # the group boxes stand right of it
+    smooth = np.asarray(Image.fromarray(backdrop).resize((bw, bh), Image.BILINEAR)).astype(int)[:bh - 10, :bw - 10]
+    assert np.abs(drawn - smooth).mean() < 3, "the backdrop is not the enlarged picture"
+    edge = drawn[bh // 4, bw // 2 - 6:bw // 2 + 6]       # red meets blue across the middle
+    blends = [tuple(p) for p in edge if 60 < p[0] < 200]
+    assert blends, "the backdrop's edge is not blended: %s" % edge.tolist()
+
+
+def test_the_about_box_grows_by_the_system_dpi(display, prefix, open_dialog, tmp_path):
+    dpi = 144
+    set_dpi(prefix, dpi)
+    dialog = open_dialog()
+    dialog.click("About")
+    form, controls = harness.wait_for(
+        lambda: (lambda s: s if s[0] and s[0]["visible"] else None)(
+            dialog.snapshot(form_class="TFrmabout", title="*")), harness.START_TIMEOUT, "the about box")
+    width, height = scaled(559, dpi), scaled(354, dpi)
+    assert (form["right"] - form["left"], form["bottom"] - form["top"]) == (width, height)
+    assert (form["left"], form["top"]) == ((display.width - width) // 2, (display.height - height) // 2)
+    button = [c for c in controls if c["text"] == "Return"][0]
+    assert (button["x"], button["y"], button["width"], button["height"]) == scaled_bounds(468, 324, 75, 25, dpi)
+    display.screenshot(save_to=tmp_path / "about-144.png")
+    disclaimer = [c for c in controls if c["text"] == "Disclaimer"][0]
+    assert (disclaimer["left"], disclaimer["top"], disclaimer["width"], disclaimer["height"]) == scaled_bounds(
+        20, 64, 501, 217, dpi)
+
+
+@pytest.mark.screen("1024x768x24")
+def test_at_150_percent_the_saver_shows_the_desktop_pixel_for_pixel(display, prefix, desktop, start_saver):
+    set_dpi(prefix, 144)
+    saver = start_saver("/S")
+    window = saver.wait_for_window()[0]
+    assert (window["left"], window["top"], window["right"], window["bottom"]) == (0, 0, 1024, 768), window
+    harness.wait_for(lambda: harness.shows_picture_but_a_plane(display.screenshot(), desktop),
+                     harness.START_TIMEOUT, "the saver to show the desktop pixel for pixel")
+
+
+@pytest.mark.screen("1024x768x24")
+def test_at_150_percent_the_capture_records_the_screen_pixel_for_pixel(display, prefix, open_dialog, tmp_path):
+    set_dpi(prefix, 144)
+    picture = harness.load_rgb(harness.make_desktop_picture(tmp_path / "desktop.png", 1024, 768, seed=5))
+    shown = display.show_desktop(tmp_path / "desktop.png")
+    dialog = open_dialog()
+    dialog.click("Get Fake Desktop")
+    run_capture_after_prompt(dialog)
+    bits, width, height, pixels = read_bitmap(screen_bmp(prefix))
+    assert (width, height) == (1024, 768)
+    differs = np.any(pixels != shown, axis=2)
+    assert not differs.any(), "screen.bmp differs from the screen in %d pixels" % differs.sum()
+    assert np.array_equal(shown, picture)

@@ -1,0 +1,98 @@
+"""The saver over two monitors (a second monitor left of, above, or right of
+the primary; left and above give it negative coordinates in Windows): the
+window covers both, the live desktop shows on both, a fake desktop picture
+sits at the primary's top-left with the button face elsewhere, the planes fly
+across the primary, and a press on the second monitor ends the saver."""
+import time
+
+import numpy as np
+import pytest
+from PIL import Image
+
+import harness
+from test_fake_desktop import button_face, picture_of, remove_pictures, use_fake_desktop, wait_for_window_without_error
+
+# X places the primary at x = 800; Windows puts the primary's top-left at (0, 0).
+TWO_MONITORS = [pytest.mark.screen("1824x768x24"), pytest.mark.monitors("1024x768+800+0", "800x600+0+0")]
+PRIMARY_LEFT = 800
+
+
+def flights_seen(display, expected, seconds):
+    """Difference boxes against expected in screenshots over some seconds."""
+    boxes = []
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        box = harness.difference_box(display.screenshot(), expected)
+        if box:
+            boxes.append(box)
+    return boxes
+
+
+def overlaps(box, area):
+    left, top, right, bottom = box
+    return left < area[2] and right > area[0] and top < area[3] and bottom > area[1]
+
+
+# (X screen, monitors with the primary first, the saver window's rectangle in
+# Windows coordinates, the primary in X coordinates, a point on the second monitor)
+def layout(screen, monitors, window_rect, primary, second_point, name):
+    return pytest.param(window_rect, primary, second_point, id=name,
+                        marks=[pytest.mark.screen(screen), pytest.mark.monitors(*monitors)])
+
+
+LAYOUTS = [
+    layout("1824x768x24", ("1024x768+800+0", "800x600+0+0"), (-800, 0, 1024, 768),
+           (800, 0, 1824, 768), (300, 300), "second-left"),
+    layout("1280x1792x24", ("1024x768+128+1024", "1280x1024+0+0"), (-128, -1024, 1152, 768),
+           (128, 1024, 1152, 1792), (600, 500), "second-above"),
+    layout("2304x1024x24", ("1024x768+0+0", "1280x1024+1024+0"), (0, 0, 2304, 1024),
+           (0, 0, 1024, 768), (1800, 900), "second-right-larger"),
+]
+
+
+@pytest.mark.parametrize("window_rect, primary, second_point", LAYOUTS)
+def test_the_live_desktop_covers_every_monitor_and_a_press_on_the_second_ends_it(
+        display, desktop, prefix, start_saver, window_rect, primary, second_point):
+    saver = start_saver("/S")
+    window = saver.wait_for_window()[0]
+    assert (window["left"], window["top"], window["right"], window["bottom"]) == window_rect, window
+    assert window["topmost"] and window["zoomed"], window
+    harness.wait_for(lambda: harness.shows_picture_but_a_plane(display.screenshot(), desktop),
+                     harness.START_TIMEOUT, "the desktop on every monitor")
+
+    # The first plane flies across the primary monitor.
+    boxes = flights_seen(display, desktop, 8)
+    assert boxes, "no plane flew within 8 seconds"
+    assert any(overlaps(box, primary) for box in boxes), "no plane over the primary %s: %s" % (primary, boxes)
+
+    display.move_mouse(*second_point)
+    display.click(1)
+    saver.wait_ended()
+
+
+@TWO_MONITORS[0]
+@TWO_MONITORS[1]
+def test_a_fake_desktop_sits_on_the_primary_and_the_second_monitor_shows_the_button_face(
+        display, prefix, start_saver, tmp_path):
+    picture = picture_of(tmp_path, "fake.png", 1024, 768, seed=13)
+    remove_pictures(prefix)
+    Image.fromarray(picture).save(prefix.windows_dir / "screen.bmp")
+    use_fake_desktop(prefix)
+    face = button_face(prefix)
+
+    saver = start_saver("/S")
+    wait_for_window_without_error(saver, prefix)
+    expected = np.empty((768, 1824, 3), dtype=np.uint8)
+    expected[:, :] = face
+    expected[:, PRIMARY_LEFT:] = picture
+    harness.wait_for(lambda: harness.shows_picture_but_a_plane(display.screenshot(), expected),
+                     harness.START_TIMEOUT, "the picture on the primary, button face beside it")
+
+    # The planes cross the picture only: nothing is drawn on the second monitor.
+    boxes = flights_seen(display, expected, 8)
+    display.screenshot(save_to=tmp_path / "two-monitors-fake.png")
+    assert boxes, "no plane crossed the primary within 8 seconds"
+    assert all(left >= PRIMARY_LEFT for left, _top, _right, _bottom in boxes), boxes
+
+    display.key("a")
+    saver.wait_ended()

@@ -1,0 +1,122 @@
+// Smooth scaling of the dialog backdrop: colours read from every pixel
+// format, the same size kept, flat areas kept flat and edges blended.
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "imaging/picture_scaling.h"
+
+namespace {
+
+Picture colourPicture(int width, int height, uint32_t colour)
+{
+    Picture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.bitsPerPixel = 24;
+    picture.bits.assign(picture.stride() * height, 0);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            picture.row(y)[3 * x] = colour & 0xFF;
+            picture.row(y)[3 * x + 1] = (colour >> 8) & 0xFF;
+            picture.row(y)[3 * x + 2] = (colour >> 16) & 0xFF;
+        }
+    return picture;
+}
+
+void paint(Picture& picture, int x, int y, uint32_t colour)
+{
+    picture.row(y)[3 * x] = colour & 0xFF;
+    picture.row(y)[3 * x + 1] = (colour >> 8) & 0xFF;
+    picture.row(y)[3 * x + 2] = (colour >> 16) & 0xFF;
+}
+
+}
+
+TEST(PictureScaling, ReadsEveryPixelFormat)
+{
+    Picture grey;
+    grey.width = 3;
+    grey.height = 2;
+    grey.bitsPerPixel = 8;
+    grey.palette = {0x000000, 0x808080, 0xFFFFFF};
+    grey.bits.assign(grey.stride() * 2, 0);
+    grey.row(0)[1] = 1;
+    grey.row(1)[2] = 7;   // past the palette's end: black
+    EXPECT_EQ(pictureColour(grey, 1, 0), 0x808080u);
+    EXPECT_EQ(pictureColour(grey, 2, 1), 0u);
+
+    Picture nibbles;
+    nibbles.width = 3;
+    nibbles.height = 1;
+    nibbles.bitsPerPixel = 4;
+    nibbles.palette = {0, 0x112233, 0x445566};
+    nibbles.bits = {0x12, 0x10, 0, 0};
+    EXPECT_EQ(pictureColour(nibbles, 0, 0), 0x112233u);
+    EXPECT_EQ(pictureColour(nibbles, 1, 0), 0x445566u);
+    EXPECT_EQ(pictureColour(nibbles, 2, 0), 0x112233u);
+
+    Picture wide;
+    wide.width = 1;
+    wide.height = 1;
+    wide.bitsPerPixel = 32;
+    wide.bits = {0x33, 0x22, 0x11, 0xFF};
+    EXPECT_EQ(pictureColour(wide, 0, 0), 0x112233u);
+
+    Picture sixteen;
+    sixteen.width = 1;
+    sixteen.height = 1;
+    sixteen.bitsPerPixel = 16;
+    sixteen.bits = {0xE0, 0x7F, 0, 0};   // 5-5-5: red and green full, blue 0
+    EXPECT_EQ(pictureColour(sixteen, 0, 0), 0xFFFF00u);
+}
+
+TEST(PictureScaling, TheSameSizeKeepsEveryColourAndFlatAreasStayFlat)
+{
+    Picture source = colourPicture(5, 4, 0x1E6EC8);
+    paint(source, 2, 1, 0xDC3C28);
+    const Picture same = smoothlyScaled(source, 5, 4);
+    ASSERT_EQ(same.bitsPerPixel, 24);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 5; ++x)
+            EXPECT_EQ(pictureColour(same, x, y), pictureColour(source, x, y)) << x << "," << y;
+
+    const Picture flat = smoothlyScaled(colourPicture(7, 3, 0x1E6EC8), 17, 9);
+    ASSERT_EQ((std::array{flat.width, flat.height}), (std::array{17, 9}));
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 17; ++x)
+            ASSERT_EQ(pictureColour(flat, x, y), 0x1E6EC8u);
+
+    EXPECT_TRUE(smoothlyScaled(Picture{}, 10, 10).empty());
+    EXPECT_TRUE(smoothlyScaled(source, 0, 10).empty());
+}
+
+TEST(PictureScaling, EnlargingBlendsAnEdgeInsteadOfCopyingBlocks)
+{
+    // Left half black, right half white, enlarged by 1.5: the outer columns
+    // keep their colours and the columns at the edge are grey in between,
+    // rising from left to right.
+    Picture source = colourPicture(4, 1, 0x000000);
+    paint(source, 2, 0, 0xFFFFFF);
+    paint(source, 3, 0, 0xFFFFFF);
+    const Picture scaled = smoothlyScaled(source, 6, 1);
+    EXPECT_EQ(pictureColour(scaled, 0, 0), 0x000000u);
+    EXPECT_EQ(pictureColour(scaled, 5, 0), 0xFFFFFFu);
+    int previous = -1;
+    bool between = false;
+    for (int x = 0; x < 6; ++x) {
+        const int red = static_cast<int>(pictureColour(scaled, x, 0) >> 16);
+        EXPECT_GE(red, previous);
+        previous = red;
+        between = between || (red > 0 && red < 255);
+        // Grey: the three channels alike.
+        EXPECT_EQ(pictureColour(scaled, x, 0), static_cast<uint32_t>(red * 0x010101));
+    }
+    EXPECT_TRUE(between) << "no blended pixel at the edge";
+    // The middle of 2x: the pixel centred exactly between two source pixels is their mean.
+    Picture pair = colourPicture(2, 1, 0x000000);
+    paint(pair, 1, 0, 0xC8C8C8);
+    const Picture doubled = smoothlyScaled(pair, 4, 1);
+    EXPECT_EQ(pictureColour(doubled, 1, 0), 0x323232u);   // 1/4 of the way
+    EXPECT_EQ(pictureColour(doubled, 2, 0), 0x969696u);   // 3/4 of the way
+}

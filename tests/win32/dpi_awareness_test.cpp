@@ -1,0 +1,49 @@
+// The process's DPI awareness, declared through whichever function the
+// system has, and the system DPI the dialogs scale by.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "framework/dpi_awareness.h"
+#include "framework/scoped.h"
+
+namespace {
+
+using IsAwareFunction = BOOL(WINAPI*)();
+using GetContextFunction = HANDLE(WINAPI*)();
+using AreContextsEqualFunction = BOOL(WINAPI*)(HANDLE, HANDLE);
+
+template <typename Function>
+Function user32Entry(const char* name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
+}
+
+}
+
+TEST(DpiAwareness, TheDeclaredAwarenessIsTheProcesssAndADeclarationAgainKeepsIt)
+{
+    auto isAware = user32Entry<IsAwareFunction>("IsProcessDPIAware");
+    auto threadContext = user32Entry<GetContextFunction>("GetThreadDpiAwarenessContext");
+    auto equal = user32Entry<AreContextsEqualFunction>("AreDpiAwarenessContextsEqual");
+    ASSERT_TRUE(isAware && threadContext && equal) << "Wine's user32 has the DPI functions";
+    const HANDLE systemAware = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-2));
+    const HANDLE perMonitor = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3));
+    const HANDLE perMonitorV2 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4));
+    auto perMonitorNow = [&] { return equal(threadContext(), perMonitorV2) || equal(threadContext(), perMonitor); };
+    // Wine starts every program per-monitor aware already; Windows starts
+    // one without a manifest unaware. Either way the declaration succeeds.
+    EXPECT_TRUE(declareDpiAwareness(DpiAwareness::PerMonitor));
+    EXPECT_TRUE(isAware());
+    EXPECT_TRUE(perMonitorNow());
+    // Already declared: the process stays as it is and the call says so.
+    EXPECT_TRUE(declareDpiAwareness(DpiAwareness::SystemDpi));
+    EXPECT_TRUE(perMonitorNow());
+    EXPECT_FALSE(equal(threadContext(), systemAware));
+}
+
+TEST(DpiAwareness, TheSystemDpiIsTheScreensLogicalPixelsPerInch)
+{
+    ScopedGetDC screen(nullptr);
+    EXPECT_EQ(systemDpi(), GetDeviceCaps(screen, LOGPIXELSY));
+    EXPECT_GE(systemDpi(), 96);
+}

@@ -99,40 +99,16 @@ skyvane_saver_exe() {
   [ -n "$exe" ] && echo "$exe"
 }
 
-_skyvane_display_taken() {
-  [ -e "/tmp/.X11-unix/X$1" ] || [ -e "/tmp/.X$1-lock" ]
-}
-
-# Starts Xvfb on the first free display from a per-process starting point (so
-# parallel runs rarely race for the same number; a lost race just moves on).
-# Xvfb writes its number to -displayfd once it accepts connections and exits
-# without writing when the number is taken, so an answer there is its own.
+# Starts Xvfb on a free display (scripts/xvfb.py, which the tests use too).
 # Exports DISPLAY and SKYVANE_XVFB_PID.
 skyvane_start_xvfb() {
-  local screen=${1:-1024x768x24}
-  mkdir -p "$SKYVANE_BUILD"
-  local log="$SKYVANE_BUILD/xvfb.$$.log" ready="$SKYVANE_BUILD/xvfb.$$.ready"
-  _skyvane_remove+=("$log" "$ready")
-  local start=$(( 100 + ($$ % 300) )) n tries pid waited
-  for (( tries = 0; tries < 300; tries++ )); do
-    n=$(( 100 + (start - 100 + tries) % 300 ))
-    _skyvane_display_taken "$n" && continue
-    : >"$ready"
-    Xvfb ":$n" -screen 0 "$screen" -nolisten tcp -noreset -displayfd 3 3>"$ready" >/dev/null 2>"$log" </dev/null &
-    pid=$!
-    for (( waited = 0; waited < 300; waited++ )); do
-      if [ "$(cat "$ready")" = "$n" ]; then
-        _skyvane_xvfb_pids+=("$pid")
-        export DISPLAY=":$n" SKYVANE_XVFB_PID=$pid
-        return 0
-      fi
-      kill -0 "$pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
-  done
-  echo "wine-env: no free X display found for Xvfb (log: $log)" >&2
-  return 1
+  local started
+  started=$(/usr/bin/python3 "$SKYVANE_ROOT/scripts/xvfb.py" "${1:-1024x768x24}") || {
+    echo "wine-env: no free X display found for Xvfb" >&2
+    return 1
+  }
+  _skyvane_xvfb_pids+=("${started#* }")
+  export DISPLAY=${started% *} SKYVANE_XVFB_PID=${started#* }
 }
 
 # X forgets a picture painted on the root when a window above it closes, and the
@@ -148,8 +124,11 @@ skyvane_stop_wine() {
 
 skyvane_stop_xvfb() {
   local p
+  local i
   for p in "${_skyvane_xvfb_pids[@]}"; do
-    kill "$p" 2>/dev/null; wait "$p" 2>/dev/null
+    kill "$p" 2>/dev/null
+    # Not a child of this shell (scripts/xvfb.py started it): wait by looking.
+    for (( i = 0; i < 100; i++ )); do kill -0 "$p" 2>/dev/null || break; sleep 0.05; done
   done
   _skyvane_xvfb_pids=()
 }

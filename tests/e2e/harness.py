@@ -9,10 +9,10 @@ import json
 import os
 import random
 import re
-import select
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 from pathlib import Path
@@ -21,6 +21,9 @@ import numpy as np
 from PIL import Image, ImageDraw
 
 REPO = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(REPO / "scripts"))
+import xvfb  # noqa: E402  the one way Xvfb is started, shared with scripts/wine-env.sh
+
 BUILD = Path(os.environ.get("SKYVANE_BUILD", REPO / "build"))
 CROSS = Path(os.environ.get("SKYVANE_CROSS_BUILD", BUILD / "cross"))
 FIXTURES = CROSS / "tests" / "win32" / "fixtures"
@@ -78,57 +81,10 @@ class Display:
         self.width, self.height, self.depth = (int(part) for part in screen.split("x"))
         self.process = None
         self.name = None
-        self._ready = None
 
     def start(self):
-        first = 100 + os.getpid() % 300
-        for attempt in range(300):
-            number = 100 + (first - 100 + attempt) % 300
-            if Path("/tmp/.X11-unix/X%d" % number).exists() or Path("/tmp/.X%d-lock" % number).exists():
-                continue
-            if self._try_display(number):
-                return self
-        raise RuntimeError("no free X display for Xvfb")
-
-    def _try_display(self, number):
-        """Starts Xvfb on :number. Xvfb writes the number to -displayfd once it
-        accepts connections, and exits without writing when the number is
-        taken, so an answer there is always from this server. -noreset: the
-        server must not reset (and refuse connections meanwhile) whenever its
-        last client leaves."""
-        ready_read, ready_write = os.pipe()
-        process = subprocess.Popen(
-            ["Xvfb", ":%d" % number, "-screen", "0", self.screen, "-nolisten", "tcp", "-noreset",
-             "-displayfd", str(ready_write)],
-            pass_fds=(ready_write,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL)
-        os.close(ready_write)
-        answer = self._read_display_answer(ready_read, timeout=30)
-        if answer.strip() == str(number).encode():
-            # Xvfb ends with "Cannot write display number" should a write to
-            # that pipe fail, so its read end stays open as long as the server.
-            self.process, self.name, self._ready = process, ":%d" % number, ready_read
-            return True
-        os.close(ready_read)
-        process.kill()
-        process.wait()
-        return False
-
-    @staticmethod
-    def _read_display_answer(ready, timeout):
-        """The line Xvfb writes to -displayfd (the number and a newline, which
-        may come in two writes), or what came before the timeout or its end."""
-        answer = b""
-        deadline = time.monotonic() + timeout
-        while not answer.endswith(b"\n"):
-            remaining = deadline - time.monotonic()
-            if remaining <= 0 or not select.select([ready], [], [], remaining)[0]:
-                break
-            chunk = os.read(ready, 64)
-            if not chunk:
-                break
-            answer += chunk
-        return answer
+        self.process, self.name = xvfb.start(self.screen)
+        return self
 
     @property
     def env(self):
@@ -159,10 +115,7 @@ class Display:
                 self.process.kill()
                 self.process.wait()
             self.process = None
-        if self._ready is not None:
-            os.close(self._ready)
-            self._ready = None
-
+    
     # --- the desktop picture -------------------------------------------------
     #
     # The desktop is a picture painted on the root window. It stays there while

@@ -1,6 +1,7 @@
 #include "bench/flight_bench.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -89,11 +90,57 @@ Picture windowPixels(HWND window)
     return picture;
 }
 
+// "name=value" lines of the process's GDI objects, window-system objects,
+// kernel handles and memory. The counting functions are looked up at run
+// time; a missing one reports -1.
+std::string processResources()
+{
+    using GuiResources = DWORD(WINAPI*)(HANDLE, DWORD);
+    using HandleCount = BOOL(WINAPI*)(HANDLE, PDWORD);
+    const auto guiResources = reinterpret_cast<GuiResources>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetGuiResources")));
+    const auto handleCount = reinterpret_cast<HandleCount>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetProcessHandleCount")));
+    long gdi = -1, user = -1, handles = -1;
+    if (guiResources) {
+        gdi = long(guiResources(GetCurrentProcess(), 0));    // GR_GDIOBJECTS
+        user = long(guiResources(GetCurrentProcess(), 1));   // GR_USEROBJECTS
+    }
+    DWORD count = 0;
+    if (handleCount && handleCount(GetCurrentProcess(), &count))
+        handles = long(count);
+    // Committed private memory: the sum of the process's committed private regions.
+    unsigned long long committed = 0;
+    MEMORY_BASIC_INFORMATION region{};
+    for (const char* address = nullptr;
+         VirtualQuery(address, &region, sizeof region) == sizeof region; address += region.RegionSize) {
+        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE)
+            committed += region.RegionSize;
+        if (region.RegionSize == 0 || reinterpret_cast<uintptr_t>(address) + region.RegionSize < reinterpret_cast<uintptr_t>(address))
+            break;
+    }
+    char text[256];
+    std::snprintf(text, sizeof text, "gdi_objects=%ld\nuser_objects=%ld\nhandles=%ld\nprivate_bytes=%llu\n",
+                  gdi, user, handles, committed);
+    return text;
+}
+
+std::string prefixed(const std::string& prefix, const std::string& lines)
+{
+    std::string result;
+    std::stringstream input(lines);
+    for (std::string line; std::getline(input, line);)
+        result += prefix + line + "\n";
+    return result;
+}
+
 } // namespace
 
 FlightBench::FlightBench()
 {
     wholeScene_ = environment("SKYVANE_BENCH_REPAINT") == "whole";
+    fast_ = environment("SKYVANE_BENCH_FAST") == "1";
+    planeLimit_ = std::strtol(environment("SKYVANE_BENCH_PLANES").c_str(), nullptr, 10);
     if (const std::string seed = environment("SKYVANE_BENCH_SEED"); !seed.empty())
         frozen_ = std::make_unique<SeededUniformSource>(std::uint32_t(std::strtoul(seed.c_str(), nullptr, 10)));
     dumpPrefix_ = environment("SKYVANE_BENCH_DUMP");
@@ -107,12 +154,25 @@ FlightBench::FlightBench()
     QueryPerformanceFrequency(&frequency_);
 }
 
-bool FlightBench::afterTick(HWND window, SceneSurface& scene)
+bool FlightBench::repaint(HWND window, SceneSurface& scene, const FlightRect&)
+{
+    if (!wholeScene_)
+        return false;
+    // The whole window for every change, painted at the next WM_PAINT.
+    RECT client{};
+    GetClientRect(window, &client);
+    const bool covers = scene.pictureWidth() >= client.right && scene.pictureHeight() >= client.bottom;
+    InvalidateRect(window, nullptr, covers ? FALSE : TRUE);
+    return true;
+}
+
+FlightObserver::AfterTick FlightBench::afterTick(HWND window, SceneSurface& scene)
 {
     ++ticks_;
     if (ticks_ == 1) {
         QueryPerformanceCounter(&firstTick_);
         startCpu100ns_ = processCpu();
+        resourcesAtStart_ = processResources();
         if (!statsPath_.empty()) {
             char line[64];
             std::snprintf(line, sizeof line, "first_tick_unix_ms=%.1f\n", unixMilliseconds());
@@ -128,9 +188,12 @@ bool FlightBench::afterTick(HWND window, SceneSurface& scene)
         QueryPerformanceCounter(&now);
         over = over || double(now.QuadPart - firstTick_.QuadPart) / double(frequency_.QuadPart) >= seconds_;
     }
-    if (over)
+    over = over || (planeLimit_ > 0 && planes_ >= planeLimit_);
+    if (over) {
         writeStats(ticks_);
-    return over;
+        return AfterTick::EndSaver;
+    }
+    return fast_ ? AfterTick::NextTickAtOnce : AfterTick::FlyOn;
 }
 
 void FlightBench::dumpFrames(HWND window, SceneSurface& scene, long tick)
@@ -150,13 +213,16 @@ void FlightBench::writeStats(long ticks)
     const double flight = double(now.QuadPart - firstTick_.QuadPart) / double(frequency_.QuadPart);
     const double cpu = double(processCpu() - startCpu100ns_) / 1e7;
     char text[256];
-    std::snprintf(text, sizeof text, "mode=%s\nticks=%ld\nflight_seconds=%.3f\nsaver_cpu_seconds=%.3f\n",
-                  wholeScene_ ? "whole" : "rect", ticks, flight, cpu);
-    writeFile(statsPath_, text);
+    std::snprintf(text, sizeof text, "mode=%s\nticks=%ld\nplanes=%ld\nflight_seconds=%.3f\nsaver_cpu_seconds=%.3f\n",
+                  wholeScene_ ? "whole" : "rect", ticks, planes_, flight, cpu);
+    writeFile(statsPath_, text + prefixed("start_", resourcesAtStart_) + prefixed("end_", processResources()));
 }
 
-FlightBench& flightBench()
-{
-    static FlightBench bench;
-    return bench;
-}
+namespace {
+// Installed before WinMain runs: the saver finds it when its first plane starts.
+struct Installer {
+    FlightBench bench;
+    Installer() { setFlightObserver(&bench); }
+    ~Installer() { setFlightObserver(nullptr); }
+} installer;
+} // namespace

@@ -97,7 +97,7 @@ class Bench:
         # or waiting for its end would wait for them.
         subprocess.run(["wine", "regedit", "/S", self.windows_path(reg)], env=self.env(), check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
-        shutil.copy(self.build / "skyvane.scr", self.prefix / "drive_c" / "skyvane.scr")
+        shutil.copy(self.build / "bench" / "skyvane.scr", self.prefix / "drive_c" / "skyvane.scr")
         shutil.copy(self.build / "bench" / "empty_window.exe", self.prefix / "drive_c" / "empty_window.exe")
         shutil.copy(self.build / "bench" / "tick_passes.exe", self.prefix / "drive_c" / "tick_passes.exe")
 
@@ -292,11 +292,15 @@ def main():
     print("Start-up to the first frame (median of %d): saver" % STARTUP_ROUNDS, end="")
     print(" %.0f ms, empty Win32 program %.0f ms" %
           (saver_start, empty_start))
-    print("One tick's four raster passes on the 1920x1080 scene (median of 9 x 200 ticks):")
-    print("  sprites as decoded (24-bit): %s us" % passes.get("tick_passes_us"))
-    print("  sprites as 32-bit DIB sections, the saver's case: %s us" % passes.get("tick_passes_dib32_us"))
-    print("  sprites as display-format bitmaps: %s us" % passes.get("tick_passes_display_format_sprites_us"))
-    print("  memcpy of the same %s bytes: %s us" % (passes.get("bytes_per_tick"), passes.get("memcpy_us")))
+    print("One tick's four raster passes, sprites in the display's format as the saver gives them"
+          " (median of 9 x 200 ticks):")
+    print("  whole 577x365 sprite rectangle, 1920x1080 scene: %s us" % passes.get("tick_whole_sprite_1920x1080_us"))
+    for size in ("1920x1080", "1280x1024", "3840x2160"):
+        print("  painted area only, %s scene: %s us" % (size, passes.get("tick_%s_us" % size)))
+    print("  memcpy of four sprite rectangles (%s bytes): %s us"
+          % (passes.get("sprite_bytes_per_tick"), passes.get("memcpy_sprite_us")))
+    print("  memcpy of four painted areas (%s bytes): %s us"
+          % (passes.get("painted_bytes_per_tick"), passes.get("memcpy_painted_us")))
     return 0 if identical else 1
 
 

@@ -3,14 +3,16 @@
 // the screen makes way for the next one after the configured pause.
 #include "saver/saver_window.h"
 
+#include <algorithm>
+
+#include "framework/scoped.h"
+#include "saver/flight_observer.h"
 #include "saver/flight_passes.h"
 #include "settings/settings.h"
 
-#ifdef SKYVANE_BENCH
-#include "bench/flight_bench.h"
-#endif
-
 namespace {
+
+FlightObserver* installedObserver = nullptr;
 
 int32_t screenWidth() { return GetSystemMetrics(SM_CXSCREEN); }
 int32_t screenHeight() { return GetSystemMetrics(SM_CYSCREEN); }
@@ -26,42 +28,51 @@ std::uint32_t clockSeed()
 
 int32_t startHeight(int16_t verticalStep)
 {
-#ifdef SKYVANE_BENCH
-    if (UniformSource* frozen = flightBench().frozenRandom())
-        return randomStartY(verticalStep, screenHeight(), *frozen);
-#endif
+    if (installedObserver) {
+        if (UniformSource* chosen = installedObserver->startHeights())
+            return randomStartY(verticalStep, screenHeight(), *chosen);
+    }
     SeededUniformSource random(clockSeed());
     return randomStartY(verticalStep, screenHeight(), random);
 }
 
-// Whether the flights repaint only what they change (the old and the new
-// place of the plane) instead of the whole scene on every change. Both give
-// the same frames; the changed rectangles take less than half the CPU time
-// (scripts/bench.sh measures both).
-bool repaintChangedRectangles()
-{
-#ifdef SKYVANE_BENCH
-    return !flightBench().wholeSceneRepaint();
-#else
-    return true;
-#endif
-}
-
-// Marks the part of the window that shows the changed part of the scene for
-// the next repaint. Where the scene's picture does not cover the window, the
-// window's background colour is painted first, as for any other repaint.
+// The flights show only what they change (the old and the new place of the
+// plane), not the whole scene: the same frames for a fraction of the CPU
+// time. The changed part goes to the window at once, within the tick, with no
+// repaint message in between. Only the scene's picture is copied; where it
+// does not reach, the window keeps its background colour, and a window that
+// is uncovered later gets its usual repaint.
 void repaintSceneRect(HWND window, SceneSurface& scene, const FlightRect& changed)
 {
-    if (changed.empty())
+    const FlightRect shown{std::max(changed.left, 0), std::max(changed.top, 0),
+                           std::min(changed.right, scene.pictureWidth()),
+                           std::min(changed.bottom, scene.pictureHeight())};
+    if (shown.empty() || !scene.hasBitmap())
         return;
-    const RECT rect = toRect(changed);
-    RECT client{};
-    GetClientRect(window, &client);
-    const bool coversWindow = scene.pictureWidth() >= client.right && scene.pictureHeight() >= client.bottom;
-    InvalidateRect(window, &rect, coversWindow ? FALSE : TRUE);
+    ScopedGetDC windowDc(window);
+    BitBlt(windowDc, shown.left, shown.top, shown.width(), shown.height(), scene.canvas(), shown.left, shown.top,
+           SRCCOPY);
+}
+
+// Shows the changed part of the scene, through the observer when it wants to.
+void showChange(HWND window, SceneSurface& scene, const FlightRect& changed)
+{
+    if (installedObserver && installedObserver->repaint(window, scene, changed))
+        return;
+    repaintSceneRect(window, scene, changed);
 }
 
 } // namespace
+
+FlightObserver* flightObserver()
+{
+    return installedObserver;
+}
+
+void setFlightObserver(FlightObserver* observer)
+{
+    installedObserver = observer;
+}
 
 void TForm1::Timer_LeftTimer()
 {
@@ -79,19 +90,27 @@ void TForm1::flightTick(Timer& ticking, int direction)
     ticking.setInterval(flyingInterval(direction));
 
     FlightSurfaces surfaces{imdest, imsave, View_Image_White, View_Image_Black};
-    const FlightRect changed = moveAndRedrawPlane(surfaces, flight_);
-    if (repaintChangedRectangles())
-        repaintSceneRect(handle(), imdest, changed);
+    showChange(handle(), imdest, moveAndRedrawPlane(surfaces, flight_));
 
-#ifdef SKYVANE_BENCH
-    if (flightBench().afterTick(handle(), imdest)) {
+    const auto next = installedObserver ? installedObserver->afterTick(handle(), imdest)
+                                        : FlightObserver::AfterTick::FlyOn;
+    if (next == FlightObserver::AfterTick::EndSaver) {
         endSaver();
         return;
     }
-#endif
-
     if (planeFinished(direction, flight_.x, screenWidth()))
         startPlane(ticking);
+    if (next == FlightObserver::AfterTick::NextTickAtOnce)
+        tickAtOnce();
+}
+
+// A tick of the enabled flight timer, queued now instead of at its interval.
+void TForm1::tickAtOnce()
+{
+    for (Timer* timer : {&Timer_Left, &Timer_Right}) {
+        if (timer->enabled())
+            PostMessageA(handle(), WM_TIMER, timer->id(), 0);
+    }
 }
 
 void TForm1::startPlane(Timer& finished)
@@ -101,6 +120,7 @@ void TForm1::startPlane(Timer& finished)
     selectNextPlane();
     FlightSurfaces surfaces{imdest, imsave, View_Image_White, View_Image_Black};
     matchSpritesToScene(surfaces);
+    flight_.painted = findPaintedArea(surfaces);
 
     const PlaneSlot& slot = catalogue_.slot(selection_.currentSlot());
     const int32_t x = laterPlaneStartX(slot.direction, screenWidth());
@@ -110,18 +130,19 @@ void TForm1::startPlane(Timer& finished)
     Timer& next = slot.direction == enterLeft ? Timer_Left : Timer_Right;
     next.setInterval(pauseInterval(saverSettings.Delay));
     next.setEnabled(true);
+    if (installedObserver)
+        installedObserver->planeStarted();
 }
 
 void TForm1::startFirstPlane()
 {
-    if (repaintChangedRectangles()) {
-        // The background is painted; from now on only the flights change the
-        // scene, and they repaint exactly the rectangles they touch.
-        imdest.setOnChange({});
-    }
+    // The background is painted; from now on only the flights change the
+    // scene, and they repaint exactly the rectangles they touch.
+    imdest.setOnChange({});
 
     FlightSurfaces surfaces{imdest, imsave, View_Image_White, View_Image_Black};
     matchSpritesToScene(surfaces);
+    flight_.painted = findPaintedArea(surfaces);
 
     const PlaneSlot& slot = catalogue_.slot(selection_.currentSlot());
     placePlane(flight_, firstPlaneStartX(slot.direction, screenWidth()),
@@ -139,6 +160,5 @@ void TForm1::drawSprite()
 {
     FlightSurfaces surfaces{imdest, imsave, View_Image_White, View_Image_Black};
     drawPlane(surfaces, flight_);
-    if (repaintChangedRectangles())
-        repaintSceneRect(handle(), imdest, flight_.drawn);
+    showChange(handle(), imdest, paintedInScene(flight_));
 }

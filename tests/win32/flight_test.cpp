@@ -292,6 +292,33 @@ TEST_P(FlightPasses, SpritesInTheScenesFormatDrawTheSamePixels)
     }
 }
 
+TEST_P(FlightPasses, PaintedAreaDrawsTheFramesOfTheWholeRectangle)
+{
+    Scene whole(GetParam()), painted(GetParam());
+    giveSprites(whole);
+    giveSprites(painted);
+    matchSpritesToScene(whole.surfaces);
+    matchSpritesToScene(painted.surfaces);
+    FlightState one, other;
+    placePlane(one, -600, 140, 31, -2);
+    placePlane(other, -600, 140, 31, -2);
+    other.painted = findPaintedArea(painted.surfaces);
+    EXPECT_EQ(other.painted, planeBody);   // the canopy lies inside the body
+
+    for (int tick = 1; tick <= 40; ++tick) {
+        moveAndRedrawPlane(whole.surfaces, one);
+        const Picture before = painted.scene.toPicture();
+        const FlightRect changed = moveAndRedrawPlane(painted.surfaces, other);
+        const Picture after = painted.scene.toPicture();
+        // The window is shown only the changed rectangle: nothing else may change.
+        ASSERT_EQ(changedOutside(after, before, changed), 0) << "tick " << tick;
+        if (tick % 5 == 0) {
+            ASSERT_EQ(changedAnywhere(after, whole.scene.toPicture()), 0) << "tick " << tick;
+        }
+    }
+    EXPECT_GT(changedAnywhere(painted.scene.toPicture(), painted.original), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Scenes, FlightPasses, ::testing::Values(SceneKind::Display, SceneKind::TwentyFourBit),
                          [](const auto& info) { return info.param == SceneKind::Display ? "DisplayFormat" : "TwentyFourBit"; });
 

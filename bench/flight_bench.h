@@ -11,10 +11,15 @@
 //                             ends after the last one
 //   SKYVANE_BENCH_SECONDS     ends the run after this many seconds of flight
 //   SKYVANE_BENCH_PLANES      ends the run once this many later planes started
+//   SKYVANE_BENCH_SAMPLE_PLANES  every this many later planes, a line of the
+//                             process's GDI objects, handles and memory is
+//                             added to "<stats file>.samples"
 //   SKYVANE_BENCH_FAST        "1": every tick follows the last at once, no
 //                             timer pace and no pause between planes (soak run)
-//   SKYVANE_BENCH_STATS       file for the figures, written when the run ends;
-//                             "<file>.started" is written at the first tick
+//   SKYVANE_BENCH_STATS       file for the figures, written when the run ends,
+//                             with the resources at the first tick (start_)
+//                             and at the end (end_); "<file>.started" is
+//                             written at the first tick
 #pragma once
 #include <windows.h>
 #include <memory>
@@ -29,7 +34,7 @@ public:
     UniformSource* startHeights() override { return frozen_.get(); }
     bool repaint(HWND window, SceneSurface& scene, const FlightRect& changed) override;
     AfterTick afterTick(HWND window, SceneSurface& scene) override;
-    void planeStarted() override { ++planes_; }
+    void planeStarted() override;
 
 private:
     void dumpFrames(HWND window, SceneSurface& scene, long tick);
@@ -41,6 +46,7 @@ private:
     std::vector<long> dumpTicks_;
     double seconds_ = 0;
     long planeLimit_ = 0;
+    long sampleEvery_ = 0;
     std::string statsPath_;
     long ticks_ = 0;
     long planes_ = 0;

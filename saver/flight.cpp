@@ -95,3 +95,21 @@ FlightRect paintedInScene(const FlightState& flight)
     return {flight.drawn.left + painted.left, flight.drawn.top + painted.top, flight.drawn.left + painted.right,
             flight.drawn.top + painted.bottom};
 }
+
+ClippedCopy clipCopy(const FlightRect& destination, const FlightRect& source, int32_t destinationWidth,
+                     int32_t destinationHeight, int32_t sourceWidth, int32_t sourceHeight)
+{
+    // 64 bits: rectangles far off the screen must not overflow.
+    if (destination.empty() || destination.width() != source.width() || destination.height() != source.height())
+        return {};
+    const int64_t offsetX = int64_t(source.left) - destination.left;
+    const int64_t offsetY = int64_t(source.top) - destination.top;
+    const int64_t left = std::max({int64_t(destination.left), int64_t(0), -offsetX});
+    const int64_t top = std::max({int64_t(destination.top), int64_t(0), -offsetY});
+    const int64_t right = std::min({int64_t(destination.right), int64_t(destinationWidth), sourceWidth - offsetX});
+    const int64_t bottom = std::min({int64_t(destination.bottom), int64_t(destinationHeight), sourceHeight - offsetY});
+    if (right <= left || bottom <= top)
+        return {};
+    return {FlightRect{int32_t(left), int32_t(top), int32_t(right), int32_t(bottom)}, int32_t(left + offsetX),
+            int32_t(top + offsetY)};
+}

@@ -93,3 +93,13 @@ FlightRect unionRect(const FlightRect& a, const FlightRect& b);
 
 // The painted part of the sprite in scene pixels, where the sprite is drawn.
 FlightRect paintedInScene(const FlightState& flight);
+
+// A copy of equal-sized rectangles between two pictures, clipped as the
+// scene's rectangle copy clips it: the destination pixels written lie inside
+// the destination picture and take a source pixel inside the source picture.
+struct ClippedCopy {
+    FlightRect target;             // destination pixels written (empty: none)
+    int32_t sourceLeft = 0, sourceTop = 0;   // the source pixel of target's corner
+};
+ClippedCopy clipCopy(const FlightRect& destination, const FlightRect& source, int32_t destinationWidth,
+                     int32_t destinationHeight, int32_t sourceWidth, int32_t sourceHeight);

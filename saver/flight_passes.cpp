@@ -1,5 +1,7 @@
 #include "saver/flight_passes.h"
 
+#include <cstring>
+
 #include "framework/scoped.h"
 #include "saver/sprite_area.h"
 
@@ -41,6 +43,81 @@ void convertToDisplayFormat(SceneSurface& sprite, int displayBits)
     sprite.assignBitmap(display.toPicture());
 }
 
+// The pixels of a 32-bit DIB section, reached directly.
+struct DirectPixels {
+    uint8_t* bits = nullptr;
+    int32_t width = 0, height = 0;
+    bool bottomUp = true;
+    uint32_t* row(int32_t y) const
+    {
+        const int32_t stored = bottomUp ? height - 1 - y : y;
+        return reinterpret_cast<uint32_t*>(bits + std::size_t(stored) * std::size_t(width) * 4);
+    }
+};
+
+bool directPixels(SceneSurface& surface, DirectPixels& pixels)
+{
+    if (!surface.hasBitmap() || surface.pictureWidth() <= 0 || surface.pictureHeight() <= 0)
+        return false;
+    DIBSECTION section{};
+    if (GetObjectA(GetCurrentObject(surface.canvas(), OBJ_BITMAP), sizeof section, &section) != sizeof section)
+        return false;
+    if (!section.dsBm.bmBits || section.dsBmih.biBitCount != 32 || section.dsBmih.biCompression != BI_RGB)
+        return false;
+    pixels = {static_cast<uint8_t*>(section.dsBm.bmBits), section.dsBm.bmWidth, section.dsBm.bmHeight,
+              section.dsBmih.biHeight > 0};
+    return true;
+}
+
+enum class PixelRule { Copy, And, Or };
+
+// The rectangle copy of the scene surfaces (rasterCopy) as a plain loop over
+// memory: the same clipping, the same bitwise rule on whole 32-bit pixels.
+void copyPixels(const DirectPixels& target, const FlightRect& targetRect, const DirectPixels& source,
+                const FlightRect& sourceRect, PixelRule rule)
+{
+    const ClippedCopy copy = clipCopy(targetRect, sourceRect, target.width, target.height, source.width,
+                                      source.height);
+    if (copy.target.empty())
+        return;
+    const int32_t width = copy.target.width();
+    for (int32_t y = 0; y < copy.target.height(); ++y) {
+        uint32_t* to = target.row(copy.target.top + y) + copy.target.left;
+        const uint32_t* from = source.row(copy.sourceTop + y) + copy.sourceLeft;
+        switch (rule) {
+        case PixelRule::Copy:
+            std::memmove(to, from, std::size_t(width) * 4);
+            break;
+        case PixelRule::And:
+            for (int32_t x = 0; x < width; ++x)
+                to[x] &= from[x];
+            break;
+        case PixelRule::Or:
+            for (int32_t x = 0; x < width; ++x)
+                to[x] |= from[x];
+            break;
+        }
+    }
+}
+
+// The four surfaces' pixels when all are 32-bit DIB sections of one layout:
+// then the passes are loops over memory. Any other format goes through GDI.
+struct DirectSurfaces {
+    DirectPixels scene, saveBuffer, mask, colours;
+};
+
+bool directSurfaces(FlightSurfaces& surfaces, DirectSurfaces& direct)
+{
+    if (!directPixels(surfaces.scene, direct.scene) || !directPixels(surfaces.saveBuffer, direct.saveBuffer))
+        return false;
+    const bool mask = directPixels(surfaces.mask, direct.mask);
+    const bool colours = directPixels(surfaces.colours, direct.colours);
+    if (!mask || !colours)
+        return false;
+    GdiFlush();   // GDI's own drawing on them is done before the loops touch them
+    return true;
+}
+
 } // namespace
 
 RECT toRect(const FlightRect& rect)
@@ -53,17 +130,35 @@ RECT toRect(const FlightRect& rect)
 void erasePlane(FlightSurfaces& surfaces, const FlightState& flight)
 {
     surfaces.scene.setRasterMode(RasterMode::Copy);
+    if (DirectSurfaces direct; directSurfaces(surfaces, direct)) {
+        copyPixels(direct.scene, paintedInScene(flight), direct.saveBuffer, flight.painted, PixelRule::Copy);
+        surfaces.scene.changed();
+        return;
+    }
     rasterCopy(surfaces.scene, toRect(paintedInScene(flight)), surfaces.saveBuffer, toRect(flight.painted));
 }
 
 void saveUnderPlane(FlightSurfaces& surfaces, const FlightState& flight)
 {
     surfaces.saveBuffer.setRasterMode(RasterMode::Copy);
+    if (DirectSurfaces direct; directSurfaces(surfaces, direct)) {
+        copyPixels(direct.saveBuffer, flight.painted, direct.scene, paintedInScene(flight), PixelRule::Copy);
+        surfaces.saveBuffer.changed();
+        return;
+    }
     rasterCopy(surfaces.saveBuffer, toRect(flight.painted), surfaces.scene, toRect(paintedInScene(flight)));
 }
 
 void drawPlane(FlightSurfaces& surfaces, const FlightState& flight)
 {
+    if (DirectSurfaces direct; directSurfaces(surfaces, direct)) {
+        surfaces.scene.setRasterMode(RasterMode::And);
+        copyPixels(direct.scene, paintedInScene(flight), direct.mask, flight.painted, PixelRule::And);
+        surfaces.scene.setRasterMode(RasterMode::Or);
+        copyPixels(direct.scene, paintedInScene(flight), direct.colours, flight.painted, PixelRule::Or);
+        surfaces.scene.changed();
+        return;
+    }
     const RECT target = toRect(paintedInScene(flight));
     surfaces.scene.setRasterMode(RasterMode::And);
     rasterCopy(surfaces.scene, target, surfaces.mask, toRect(flight.painted));

@@ -236,3 +236,36 @@ TEST(RepaintRectangle, UnionCoversBothAndIgnoresEmpty)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ClipCopy, WritesOnlyInsideBothPictures)
+{
+    // Wholly inside: the rectangle as it is.
+    ClippedCopy inside = clipCopy({100, 50, 677, 415}, {0, 0, 577, 365}, 1920, 1080, 637, 462);
+    EXPECT_EQ(inside.target, (FlightRect{100, 50, 677, 415}));
+    EXPECT_EQ(inside.sourceLeft, 0);
+    EXPECT_EQ(inside.sourceTop, 0);
+    // Over the top-left edge of the destination: the source moves along.
+    ClippedCopy corner = clipCopy({-30, -20, 547, 345}, {10, 5, 587, 370}, 800, 600, 577, 365);
+    EXPECT_EQ(corner.target, (FlightRect{0, 0, 537, 340}));   // the source ends at 577 x 365
+    EXPECT_EQ(corner.sourceLeft, 40);
+    EXPECT_EQ(corner.sourceTop, 25);
+    // Over the bottom-right edge, and a source smaller than the rectangle.
+    ClippedCopy edge = clipCopy({700, 500, 1277, 865}, {0, 0, 577, 365}, 800, 600, 330, 200);
+    EXPECT_EQ(edge.target, (FlightRect{700, 500, 800, 600}));
+    ClippedCopy small = clipCopy({100, 100, 677, 465}, {0, 0, 577, 365}, 800, 600, 330, 200);
+    EXPECT_EQ(small.target, (FlightRect{100, 100, 430, 300}));
+}
+
+TEST(ClipCopy, NothingOutsideOrFarAwayOrOfDifferentSizes)
+{
+    EXPECT_TRUE(clipCopy({-1094, 10, -517, 375}, {0, 0, 577, 365}, 1024, 768, 577, 365).target.empty());
+    EXPECT_TRUE(clipCopy({3000, 10, 3577, 375}, {0, 0, 577, 365}, 1024, 768, 577, 365).target.empty());
+    const int32_t far = std::numeric_limits<int32_t>::max() - 600;
+    EXPECT_TRUE(clipCopy({far, 0, far + 577, 365}, {0, 0, 577, 365}, 1024, 768, 577, 365).target.empty());
+    EXPECT_TRUE(clipCopy({0, 0, 100, 100}, {0, 0, 50, 100}, 1024, 768, 577, 365).target.empty());
+    EXPECT_TRUE(clipCopy({}, {}, 1024, 768, 577, 365).target.empty());
+}
+
+} // namespace

@@ -214,15 +214,25 @@ TEST_P(FlightPasses, PlanePixelsLandAtTheDrawnRectangle)
 
 TEST_P(FlightPasses, PlaneOverTheEdgesShowsOnlyItsInsidePart)
 {
-    for (const auto& [x, y] : {std::pair{-300, -150}, {sceneWidth - 200, sceneHeight - 100}}) {
-        Scene scene(GetParam());
-        giveSprites(scene);
-        FlightState flight;
-        placePlane(flight, x, y, 0, 0);
-        drawPlane(scene.surfaces, flight);
-        SCOPED_TRACE("at " + std::to_string(x) + ", " + std::to_string(y));
-        expectPlaneAt(scene.scene.toPicture(), scene.original, x, y, spriteWidth, spriteHeight);
-    }
+    // With the sprites as decoded, and in the scene's format (on a 32-bit
+    // display, the passes' loops over memory), over every edge.
+    for (const bool matched : {false, true})
+        for (const auto& [x, y] : {std::pair{-300, -150}, {sceneWidth - 200, sceneHeight - 100},
+                                   {-500, sceneHeight - 30}, {sceneWidth - 20, -300}}) {
+            Scene scene(GetParam());
+            giveSprites(scene);
+            if (matched)
+                matchSpritesToScene(scene.surfaces);
+            FlightState flight;
+            placePlane(flight, x, y, 0, 0);
+            flight.painted = findPaintedArea(scene.surfaces);
+            saveUnderPlane(scene.surfaces, flight);
+            drawPlane(scene.surfaces, flight);
+            SCOPED_TRACE("at " + std::to_string(x) + ", " + std::to_string(y) + (matched ? ", matched" : ""));
+            expectPlaneAt(scene.scene.toPicture(), scene.original, x, y, spriteWidth, spriteHeight);
+            erasePlane(scene.surfaces, flight);
+            EXPECT_EQ(changedAnywhere(scene.scene.toPicture(), scene.original), 0);
+        }
 }
 
 TEST_P(FlightPasses, SpriteSmallerThanTheRectangleLeavesTheRestUnchanged)

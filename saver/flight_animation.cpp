@@ -64,11 +64,6 @@ void showChange(HWND window, SceneSurface& scene, const FlightRect& changed)
 
 } // namespace
 
-FlightObserver* flightObserver()
-{
-    return installedObserver;
-}
-
 void setFlightObserver(FlightObserver* observer)
 {
     installedObserver = observer;

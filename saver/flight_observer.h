@@ -30,6 +30,5 @@ public:
     virtual void planeStarted() {}
 };
 
-// The installed observer, or null.
-FlightObserver* flightObserver();
+// Installs the observer (null: none, as in the shipped program).
 void setFlightObserver(FlightObserver* observer);

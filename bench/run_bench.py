@@ -29,7 +29,7 @@ WINE = {"WINEARCH": "win32", "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,m
 # tick from x = -1094), then slot 5 (14 px a tick from the right).
 DUMP_TICKS = [40, 60, 90, 120, 190, 240, 290]
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
-STARTUP_ROUNDS = 5
+STARTUP_ROUNDS = 7
 
 
 def log(*parts):
@@ -55,8 +55,9 @@ def parse_stats(path):
 
 
 class Bench:
-    def __init__(self, build):
+    def __init__(self, build, size=(WIDTH, HEIGHT)):
         self.build = Path(build)
+        self.width, self.height = size
         self.work = Path(tempfile.mkdtemp(prefix="skyvane-bench-"))
         self.screen = None
         self.xvfb = None
@@ -67,13 +68,17 @@ class Bench:
     # --- set-up and clean-up ------------------------------------------------------
 
     def start_display(self):
-        self.screen = harness.Display("%dx%dx24" % (WIDTH, HEIGHT)).start()
+        self.screen = harness.Display("%dx%dx24" % (self.width, self.height)).start()
         self.xvfb, self.display = self.screen.process, self.screen.name
 
     def env(self, **extra):
         return dict(os.environ, DISPLAY=self.display, WINEPREFIX=str(self.prefix), **WINE, **extra)
 
-    def start_prefix(self):
+    def start_prefix(self, containers=None, **settings):
+        """A Wine prefix with the benchmark's programs, its own planes and settings.
+
+        containers: a directory of In*.sdd files to fly instead of the F16 test
+        planes; settings: registry values over the F16-only, Delay 1 defaults."""
         template = subprocess.run(
             ["bash", "-c", 'source "$1" && skyvane_template_prefix', "-", str(ROOT / "scripts" / "wine-env.sh")],
             check=True, capture_output=True, text=True).stdout.strip().splitlines()[-1]
@@ -81,15 +86,21 @@ class Bench:
         subprocess.run(["cp", "-a", template + "/.", str(self.prefix)], check=True)
         subprocess.run(["wineserver", "-p"], env=self.env(), check=True)
         windows = self.prefix / "drive_c" / "windows"
-        # Only the F16 slots fly (1, 5, 19, 20), in catalogue order, 1 s apart.
-        colours = {slot: colour for slot, colour in flight_images.SLOT_COLOURS.items()}
-        for slot, (white, black) in flight_images.F16_SLOT_IMAGES.items():
-            for number, background in ((white, (255, 255, 255)), (black, (0, 0, 0))):
-                jpeg = flight_images.jpeg_bytes(background, colours[slot], size=(577, 365), box=(30, 80, 550, 290))
-                (windows / ("In%d.sdd" % number)).write_bytes(flight_images.container_bytes(jpeg))
+        if containers:
+            for container in Path(containers).glob("In*.sdd"):
+                shutil.copy(container, windows / container.name)
+        else:
+            # Only the F16 slots fly (1, 5, 19, 20), in catalogue order, 1 s apart.
+            colours = {slot: colour for slot, colour in flight_images.SLOT_COLOURS.items()}
+            for slot, (white, black) in flight_images.F16_SLOT_IMAGES.items():
+                for number, background in ((white, (255, 255, 255)), (black, (0, 0, 0))):
+                    jpeg = flight_images.jpeg_bytes(background, colours[slot], size=(577, 365),
+                                                    box=(30, 80, 550, 290))
+                    (windows / ("In%d.sdd" % number)).write_bytes(flight_images.container_bytes(jpeg))
         values = {name: 0 for name in ("F15", "Awac", "U2", "B52", "SR71", "Wing", "F117", "B2", "F22", "Other",
                                        "Random", "Fake")}
         values.update(F16=1, Delay=1)
+        values.update(settings)
         reg = self.work / "settings.reg"
         reg.write_text("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Brelmor\\Skyvane]\r\n" + "".join(
             '"%s"=dword:%08x\r\n' % item for item in values.items()))
@@ -97,7 +108,7 @@ class Bench:
         # or waiting for its end would wait for them.
         subprocess.run(["wine", "regedit", "/S", self.windows_path(reg)], env=self.env(), check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
-        shutil.copy(self.build / "skyvane.scr", self.prefix / "drive_c" / "skyvane.scr")
+        shutil.copy(self.build / "bench" / "skyvane.scr", self.prefix / "drive_c" / "skyvane.scr")
         shutil.copy(self.build / "bench" / "empty_window.exe", self.prefix / "drive_c" / "empty_window.exe")
         shutil.copy(self.build / "bench" / "tick_passes.exe", self.prefix / "drive_c" / "tick_passes.exe")
 
@@ -105,12 +116,13 @@ class Bench:
         """A busy desktop picture in an X window at (0, 0): the live desktop the saver copies."""
         picture = self.work / "desktop.png"
         rng = random.Random(11)
-        image = Image.new("RGB", (WIDTH, HEIGHT))
+        width, height = self.width, self.height
+        image = Image.new("RGB", (width, height))
         draw = ImageDraw.Draw(image)
-        for y in range(HEIGHT):
-            draw.line([(0, y), (WIDTH - 1, y)], fill=(y * 255 // HEIGHT, 120, 255 - y * 255 // HEIGHT))
+        for y in range(height):
+            draw.line([(0, y), (width - 1, y)], fill=(y * 255 // height, 120, 255 - y * 255 // height))
         for _ in range(60):
-            x, y = rng.randrange(WIDTH), rng.randrange(HEIGHT)
+            x, y = rng.randrange(width), rng.randrange(height)
             draw.rectangle([x, y, x + rng.randrange(20, 300), y + rng.randrange(20, 200)],
                            fill=tuple(rng.randrange(256) for _ in range(3)))
         image.save(picture)
@@ -177,6 +189,8 @@ class Bench:
                 process.wait()
         result = parse_stats(stats) if stats.exists() else {}
         result.update(parse_stats(started))
+        samples = Path(str(stats) + ".samples")
+        result["samples"] = samples.read_text().splitlines() if samples.exists() else []
         result["launched_unix_ms"] = launched * 1000
         result["xvfb_cpu_seconds"] = x1 - x0
         result["wineserver_cpu_seconds"] = s1 - s0
@@ -214,7 +228,13 @@ def frames_check(bench):
     return identical, rows
 
 
+def spread(values, form="%.3f"):
+    """Median with the fastest and slowest round: "m (lo-hi)"."""
+    return (form + " (" + form + "-" + form + ")") % (statistics.median(values), min(values), max(values))
+
+
 def timing(bench, seconds, rounds):
+    """Rounds of both repaints, one after the other, so each pair sees the same load."""
     results = {"whole": [], "rect": []}
     for _ in range(rounds):
         for mode in ("whole", "rect"):
@@ -228,16 +248,20 @@ def timing(bench, seconds, rounds):
                 "wineserver": stats["wineserver_cpu_seconds"] / flight,
                 "total": (saver_cpu + stats["xvfb_cpu_seconds"] + stats["wineserver_cpu_seconds"]) / flight,
             })
-    return {mode: {key: statistics.median(r[key] for r in runs) for key in runs[0]}
-            for mode, runs in results.items()}
+    ratios = {key: [rect[key] / whole[key] for whole, rect in zip(results["whole"], results["rect"])]
+              for key in ("saver", "total")}
+    return results, ratios
 
 
 def startup(bench, rounds):
+    """The saver and the empty program in turn, so each pair sees the same load."""
     def first_frame_ms(stats):
         return float(stats["first_tick_unix_ms"]) - stats["launched_unix_ms"]
-    saver = [first_frame_ms(bench.saver(SKYVANE_BENCH_DUMP_TICKS="1")) for _ in range(rounds)]
-    empty = [first_frame_ms(bench.run("C:\\empty_window.exe")) for _ in range(rounds)]
-    return statistics.median(saver), statistics.median(empty)
+    saver, empty = [], []
+    for _ in range(rounds):
+        saver.append(first_frame_ms(bench.saver(SKYVANE_BENCH_DUMP_TICKS="1")))
+        empty.append(first_frame_ms(bench.run("C:\\empty_window.exe")))
+    return saver, empty, [s / e for s, e in zip(saver, empty)]
 
 
 def micro(bench):
@@ -264,24 +288,27 @@ def main():
         log("frames check ...")
         identical, frame_rows = frames_check(bench)
         log("timing, %d rounds of %gs per repaint ..." % (options.rounds, options.seconds))
-        times = timing(bench, options.seconds, options.rounds)
+        times, cpu_ratios = timing(bench, options.seconds, options.rounds)
         log("start-up ...")
-        saver_start, empty_start = startup(bench, STARTUP_ROUNDS)
+        saver_start, empty_start, start_ratios = startup(bench, STARTUP_ROUNDS)
         log("tick passes ...")
         passes = micro(bench)
     finally:
         bench.stop()
 
     print("Flight benchmark, %dx%d Xvfb, Wine, only F16 slots (1, 5, 19, 20), Delay 1, live desktop" % (WIDTH, HEIGHT))
+    print("Each figure: median of the rounds (fastest-slowest round).")
     print()
-    print("| per second of flight (median of %d x %gs) | (a) whole-scene repaint | (b) changed-rectangle repaint |"
+    print("| per second of flight (%d x %gs) | (a) whole-scene repaint | (b) changed-rectangle repaint | (b) / (a) |"
           % (options.rounds, options.seconds))
-    print("|---|---|---|")
+    print("|---|---|---|---|")
     rows = [("ticks per second", "ticks_per_second", "%.1f"), ("CPU s/s, saver process", "saver", "%.3f"),
             ("CPU s/s, Xvfb", "xvfb", "%.3f"), ("CPU s/s, wineserver", "wineserver", "%.3f"),
             ("CPU s/s, total", "total", "%.3f")]
     for label, key, form in rows:
-        print("| %s | %s | %s |" % (label, form % times["whole"][key], form % times["rect"][key]))
+        ratio = spread(cpu_ratios[key], "%.2f") if key in cpu_ratios else ""
+        print("| %s | %s | %s | %s |" % (label, spread([r[key] for r in times["whole"]], form),
+                                         spread([r[key] for r in times["rect"]], form), ratio))
     print()
     print("Frames at ticks %s (seed 7): %s" % (", ".join(map(str, DUMP_TICKS)),
                                                "identical" if identical else "DIFFERENT"))
@@ -289,14 +316,30 @@ def main():
         print("  tick %d: window frames %s, frame %s the scene, %d pixels differ from the desktop"
               % (tick, "equal" if same else "DIFFER", "equals" if matches_scene else "DIFFERS FROM", plane_pixels))
     print()
-    print("Start-up to the first frame (median of %d): saver" % STARTUP_ROUNDS, end="")
-    print(" %.0f ms, empty Win32 program %.0f ms" %
-          (saver_start, empty_start))
-    print("One tick's four raster passes on the 1920x1080 scene (median of 9 x 200 ticks):")
-    print("  sprites as decoded (24-bit): %s us" % passes.get("tick_passes_us"))
-    print("  sprites as 32-bit DIB sections, the saver's case: %s us" % passes.get("tick_passes_dib32_us"))
-    print("  sprites as display-format bitmaps: %s us" % passes.get("tick_passes_display_format_sprites_us"))
-    print("  memcpy of the same %s bytes: %s us" % (passes.get("bytes_per_tick"), passes.get("memcpy_us")))
+    print("Start-up to the first frame (%d rounds, in turn): saver %s ms, empty Win32 program %s ms, ratio %s"
+          % (STARTUP_ROUNDS, spread(saver_start, "%.0f"), spread(empty_start, "%.0f"), spread(start_ratios, "%.2f")))
+    print()
+    print("One tick's four raster passes, sprites in the display's format as the saver gives them"
+          " (9 rounds of 200 ticks, each after a round of 200 copies):")
+
+    def tick_row(label, name):
+        print("  %s: %s (%s-%s) us, %s (%s-%s) x memcpy" % (
+            label, passes.get(name + "_us"), passes.get(name + "_min_us"), passes.get(name + "_max_us"),
+            passes.get(name + "_per_memcpy"), passes.get(name + "_per_memcpy_min"),
+            passes.get(name + "_per_memcpy_max")))
+    tick_row("whole 577x365 sprite rectangle, 1920x1080 scene", "tick_whole_sprite_1920x1080")
+    for size in ("1920x1080", "1280x1024", "3840x2160"):
+        tick_row("painted area, %s scene" % size, "tick_%s" % size)
+    print("  memcpy of four sprite rectangles (%s bytes): %s us"
+          % (passes.get("sprite_bytes_per_tick"), passes.get("memcpy_sprite_us")))
+    tick_row("painted area, 1920x1080, against memcpy of four painted areas (%s bytes, %s us)"
+             % (passes.get("painted_bytes_per_tick"), passes.get("memcpy_painted_us")),
+             "tick_painted_vs_painted_copies_1920x1080")
+    print()
+    print("Goals: CPU (b)/(a) total %s (at most 0.25); passes %s x memcpy of the sprite rectangles' bytes"
+          " (at most 1.5); start-up %s x the empty program (at most 1.3)"
+          % (spread(cpu_ratios["total"], "%.2f"), passes.get("tick_1920x1080_per_memcpy"),
+             spread(start_ratios, "%.2f")))
     return 0 if identical else 1
 
 

@@ -1,17 +1,27 @@
 // One flight tick's four raster passes (erase, save, mask, colour) on the
-// saver's real surfaces at 1920 x 1080, against memcpy of the same bytes.
-// Prints microseconds per tick (median of several rounds).
+// saver's real surfaces, against memcpy of the bytes of four whole sprite
+// rectangles: at 1920 x 1080 over the whole sprite rectangle (as the passes
+// once worked), and over the painted area (as they work now) at 1920 x 1080,
+// 1280 x 1024 and 3840 x 2160. Rounds of 200 ticks alternate with rounds of
+// 200 copies, so both see the same load on a shared machine; for each it
+// prints the median microseconds per tick, the fastest and slowest round, and
+// the median of the per-round ratios to the copies.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "framework/surface.h"
 #include "saver/flight_passes.h"
 
 namespace {
+
+constexpr int rounds = 9;
+constexpr int iterations = 200;
 
 double nowMicroseconds()
 {
@@ -21,7 +31,8 @@ double nowMicroseconds()
     return double(now.QuadPart) * 1e6 / double(frequency.QuadPart);
 }
 
-// A sprite picture as the JPEG decoder gives it: 24 bits, the plane on a plain background.
+// A sprite picture as the JPEG decoder gives it: 24 bits, the plane a block
+// on a plain background, where the flight benchmark's planes are.
 Picture spritePicture(uint8_t background, uint8_t plane)
 {
     Picture picture;
@@ -29,92 +40,105 @@ Picture spritePicture(uint8_t background, uint8_t plane)
     picture.height = spriteHeight;
     picture.bitsPerPixel = 24;
     picture.bits.assign(picture.stride() * picture.height, background);
-    for (int y = 100; y < 260; ++y)
-        std::memset(picture.row(y) + 3 * 80, plane, 3 * 400);
+    for (int y = 80; y < 290; ++y)
+        std::memset(picture.row(y) + 3 * 30, plane, 3 * 520);
     return picture;
 }
 
-template <class Work>
-double medianMicroseconds(int rounds, int iterations, Work work)
+double roundMicroseconds(const std::function<void(int)>& work)
 {
-    std::vector<double> perIteration;
-    for (int round = 0; round < rounds; ++round) {
-        const double start = nowMicroseconds();
-        for (int i = 0; i < iterations; ++i)
-            work(i);
-        perIteration.push_back((nowMicroseconds() - start) / iterations);
-    }
-    std::sort(perIteration.begin(), perIteration.end());
-    return perIteration[perIteration.size() / 2];
+    const double start = nowMicroseconds();
+    for (int i = 0; i < iterations; ++i)
+        work(i);
+    return (nowMicroseconds() - start) / iterations;
 }
 
-Picture displayFormatPicture(SceneSurface& sprite)
+double median(std::vector<double> values)
 {
-    SceneSurface display(sprite.pictureWidth(), sprite.pictureHeight());
-    const RECT all{0, 0, sprite.pictureWidth(), sprite.pictureHeight()};
-    rasterCopy(display, all, sprite, all);
-    return display.toPicture();
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Four copies of the given bytes, as one tick's four passes move them.
+class Copies {
+public:
+    explicit Copies(std::size_t bytes) : bytes_(bytes), from_(bytes * 4, 0x5A), to_(bytes * 4, 0) {}
+    void operator()(int i)
+    {
+        for (int pass = 0; pass < 4; ++pass)
+            std::memcpy(to_.data() + pass * bytes_, from_.data() + pass * bytes_, bytes_);
+        from_[i % bytes_] ^= to_[(i * 7) % bytes_];   // keeps the copies from being optimised away
+    }
+private:
+    std::size_t bytes_;
+    std::vector<uint8_t> from_, to_;
+};
+
+// The saver's surfaces for one scene size, with the sprites as the saver
+// prepares them when a plane starts.
+struct Surfaces {
+    Surfaces(int width, int height) : scene(width, height)
+    {
+        mask.assignBitmap(spritePicture(0xFF, 0x40));
+        colours.assignBitmap(spritePicture(0x00, 0x90));
+        scene.canvas();
+        saveBuffer.canvas();
+        matchSpritesToScene(surfaces);
+    }
+    SceneSurface scene;
+    SceneSurface saveBuffer{saveBufferWidth, saveBufferHeight};
+    SceneSurface mask{spriteWidth, spriteHeight};
+    SceneSurface colours{547, 286};
+    FlightSurfaces surfaces{scene, saveBuffer, mask, colours};
+};
+
+void report(const std::string& name, int width, int height, bool paintedOnly, Copies& copies)
+{
+    Surfaces all(width, height);
+    FlightState flight;
+    placePlane(flight, 600, 300, 0, 0);
+    if (paintedOnly)
+        flight.painted = findPaintedArea(all.surfaces);
+    std::vector<double> ticks, ratios;
+    for (int round = 0; round < rounds; ++round) {
+        const double copy = roundMicroseconds(std::ref(copies));
+        // A plane that stays in place: the whole tick, erase, save and both passes.
+        const double tick = roundMicroseconds([&](int) {
+            moveAndRedrawPlane(all.surfaces, flight);
+            GdiFlush();
+        });
+        ticks.push_back(tick);
+        ratios.push_back(tick / copy);
+    }
+    std::printf("%s_us=%.1f\n%s_min_us=%.1f\n%s_max_us=%.1f\n%s_per_memcpy=%.2f\n%s_per_memcpy_min=%.2f\n"
+                "%s_per_memcpy_max=%.2f\n",
+                name.c_str(), median(ticks), name.c_str(), *std::min_element(ticks.begin(), ticks.end()),
+                name.c_str(), *std::max_element(ticks.begin(), ticks.end()), name.c_str(), median(ratios),
+                name.c_str(), *std::min_element(ratios.begin(), ratios.end()), name.c_str(),
+                *std::max_element(ratios.begin(), ratios.end()));
 }
 
 } // namespace
 
 int main()
 {
-    const int width = 1920, height = 1080;
-    SceneSurface scene(width, height), saveBuffer(saveBufferWidth, saveBufferHeight);
-    SceneSurface mask(spriteWidth, spriteHeight), colours(547, 286);
-    mask.assignBitmap(spritePicture(0xFF, 0x40));
-    colours.assignBitmap(spritePicture(0x00, 0x90));
-    scene.canvas();
-    saveBuffer.canvas();
-    FlightSurfaces surfaces{scene, saveBuffer, mask, colours};
+    Surfaces probe(64, 64);
+    const FlightRect painted = findPaintedArea(probe.surfaces);
+    const std::size_t spriteBytes = std::size_t(spriteWidth) * spriteHeight * 4;
+    const std::size_t paintedBytes = std::size_t(painted.width()) * painted.height() * 4;
+    std::printf("sprite_bytes_per_tick=%zu\npainted_bytes_per_tick=%zu\n", spriteBytes * 4, paintedBytes * 4);
 
-    FlightState flight;
-    placePlane(flight, 600, 300, 0, 0);
-    auto tick = [&](int) {
-        erasePlane(surfaces, flight);
-        saveUnderPlane(surfaces, flight);
-        drawPlane(surfaces, flight);
-        GdiFlush();
-    };
-    const double passes = medianMicroseconds(9, 200, tick);
+    Copies spriteCopies(spriteBytes), paintedCopies(paintedBytes);
+    std::vector<double> sprite, paintedOnly;
+    for (int round = 0; round < rounds; ++round) {
+        sprite.push_back(roundMicroseconds(std::ref(spriteCopies)));
+        paintedOnly.push_back(roundMicroseconds(std::ref(paintedCopies)));
+    }
+    std::printf("memcpy_sprite_us=%.1f\nmemcpy_painted_us=%.1f\n", median(sprite), median(paintedOnly));
 
-    // The same with 32-bit DIB sprites.
-    SceneSurface dibMask(spriteWidth, spriteHeight), dibColours(spriteWidth, spriteHeight);
-    dibMask.assignBitmap(displayFormatPicture(mask));
-    dibColours.assignBitmap(displayFormatPicture(colours));
-    FlightSurfaces dibSurfaces{scene, saveBuffer, dibMask, dibColours};
-    const double dibPasses = medianMicroseconds(9, 200, [&](int) {
-        erasePlane(dibSurfaces, flight);
-        saveUnderPlane(dibSurfaces, flight);
-        drawPlane(dibSurfaces, flight);
-        GdiFlush();
-    });
-    std::printf("tick_passes_dib32_us=%.1f\n", dibPasses);
-
-    // The same with the sprites already in the display's format.
-    SceneSurface displayMask(spriteWidth, spriteHeight), displayColours(spriteWidth, spriteHeight);
-    const RECT sprite{0, 0, spriteWidth, spriteHeight};
-    rasterCopy(displayMask, sprite, mask, sprite);
-    rasterCopy(displayColours, sprite, colours, sprite);
-    FlightSurfaces displaySurfaces{scene, saveBuffer, displayMask, displayColours};
-    const double displayPasses = medianMicroseconds(9, 200, [&](int) {
-        erasePlane(displaySurfaces, flight);
-        saveUnderPlane(displaySurfaces, flight);
-        drawPlane(displaySurfaces, flight);
-        GdiFlush();
-    });
-
-    // The same bytes: four sprite rectangles of 32-bit pixels.
-    const std::size_t bytes = std::size_t(spriteWidth) * spriteHeight * 4;
-    std::vector<uint8_t> from(bytes * 4, 0x5A), to(bytes * 4, 0);
-    const double copies = medianMicroseconds(9, 200, [&](int i) {
-        for (int pass = 0; pass < 4; ++pass)
-            std::memcpy(to.data() + pass * bytes, from.data() + pass * bytes, bytes);
-        from[i % bytes] ^= to[(i * 7) % bytes];   // keeps the copies from being optimised away
-    });
-
-    std::printf("tick_passes_us=%.1f\ntick_passes_display_format_sprites_us=%.1f\nmemcpy_us=%.1f\n"
-                "bytes_per_tick=%zu\n", passes, displayPasses, copies, bytes * 4);
+    report("tick_whole_sprite_1920x1080", 1920, 1080, false, spriteCopies);
+    for (const auto& [width, height] : {std::pair{1920, 1080}, {1280, 1024}, {3840, 2160}})
+        report("tick_" + std::to_string(width) + "x" + std::to_string(height), width, height, true, spriteCopies);
+    report("tick_painted_vs_painted_copies_1920x1080", 1920, 1080, true, paintedCopies);
     return 0;
 }

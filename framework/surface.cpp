@@ -60,6 +60,27 @@ BitmapInfo describe(const Picture& picture)
     return info;
 }
 
+// A bitmap in the display's own format, so showing it later needs no
+// conversion. On a 32-bit display that is a 32-bit DIB section, whose pixels
+// the flights can also work on directly; otherwise a display bitmap.
+HBITMAP displayFormatBitmap(int width, int height)
+{
+    ScopedGetDC screen(nullptr);
+    if (GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES) == 32) {
+        BitmapInfo info;
+        info.header.biSize = sizeof(BITMAPINFOHEADER);
+        info.header.biWidth = width;
+        info.header.biHeight = height;
+        info.header.biPlanes = 1;
+        info.header.biBitCount = 32;
+        info.header.biCompression = BI_RGB;
+        void* bits = nullptr;
+        if (HBITMAP section = CreateDIBSection(screen, info.get(), DIB_RGB_COLORS, &bits, nullptr, 0))
+            return section;
+    }
+    return CreateCompatibleBitmap(screen, width, height);
+}
+
 void checkResource(bool created)
 {
     if (!created)
@@ -139,9 +160,7 @@ void SceneSurface::ensureBitmap()
         throw Exception("Can only modify an image if it contains a bitmap");
     HBITMAP bitmap = nullptr;
     if (width_ > 0 && height_ > 0) {
-        // The display's own format, so showing it later needs no conversion.
-        ScopedGetDC screen(nullptr);
-        bitmap = CreateCompatibleBitmap(screen, width_, height_);
+        bitmap = displayFormatBitmap(width_, height_);
         checkResource(bitmap != nullptr);
     }
     adoptBitmap(bitmap, width_, height_);

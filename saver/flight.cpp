@@ -86,3 +86,12 @@ FlightRect unionRect(const FlightRect& a, const FlightRect& b)
     return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
             std::max(a.bottom, b.bottom)};
 }
+
+FlightRect paintedInScene(const FlightState& flight)
+{
+    const FlightRect& painted = flight.painted;
+    if (painted.empty())
+        return {};
+    return {flight.drawn.left + painted.left, flight.drawn.top + painted.top, flight.drawn.left + painted.right,
+            flight.drawn.top + painted.bottom};
+}

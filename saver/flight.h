@@ -39,6 +39,10 @@ struct FlightState {
     FlightRect drawn;                // where the sprite was last drawn
     FlightRect sprite{0, 0, spriteWidth, spriteHeight};
     FlightRect save{0, 0, spriteWidth, spriteHeight};  // its place in the save buffer
+    // The part of the sprite rectangle where the current plane's pictures can
+    // change the scene; erase, save and both passes work only there, which
+    // gives the same pixels as the whole rectangle. Set when a plane starts.
+    FlightRect painted{0, 0, spriteWidth, spriteHeight};
 };
 
 inline FlightRect spriteRect() { return {0, 0, spriteWidth, spriteHeight}; }
@@ -86,3 +90,7 @@ inline constexpr uint32_t longestTimerInterval = 0x7FFFFFFF;
 
 // The smallest rectangle that covers both (an empty one adds nothing).
 FlightRect unionRect(const FlightRect& a, const FlightRect& b);
+
+// The painted part of the sprite in scene pixels, where the sprite is drawn.
+FlightRect paintedInScene(const FlightState& flight);
+

@@ -3,14 +3,16 @@
 // the screen makes way for the next one after the configured pause.
 #include "saver/saver_window.h"
 
+#include <algorithm>
+
+#include "framework/scoped.h"
+#include "saver/flight_observer.h"
 #include "saver/flight_passes.h"
 #include "settings/settings.h"
 
-#ifdef SKYVANE_BENCH
-#include "bench/flight_bench.h"
-#endif
-
 namespace {
+
+FlightObserver* installedObserver = nullptr;
 
 // A new seed from the clock for every start height.
 std::uint32_t clockSeed()
@@ -25,40 +27,46 @@ std::uint32_t clockSeed()
 // of its size at (0, 0), moved to its place in the scene.
 int32_t startHeight(int16_t verticalStep, const ScreenArea& field)
 {
-#ifdef SKYVANE_BENCH
-    if (UniformSource* frozen = flightBench().frozenRandom())
-        return field.top + randomStartY(verticalStep, field.height, *frozen);
-#endif
+    if (installedObserver) {
+        if (UniformSource* chosen = installedObserver->startHeights())
+            return field.top + randomStartY(verticalStep, field.height, *chosen);
+    }
     SeededUniformSource random(clockSeed());
     return field.top + randomStartY(verticalStep, field.height, random);
 }
 
-// Whether the flights repaint only what they change (the old and the new
-// place of the plane) instead of the whole scene on every change. Both give
-// the same frames; the changed rectangles take less than half the CPU time
-// (scripts/bench.sh measures both).
-bool repaintChangedRectangles()
-{
-#ifdef SKYVANE_BENCH
-    return !flightBench().wholeSceneRepaint();
-#else
-    return true;
-#endif
-}
-
-// Marks the part of the window that shows the changed part of the scene for
-// the next repaint. Where the scene's picture does not cover the window, the
-// window's background colour is painted first, as for any other repaint.
+// The flights show only what they change (the old and the new place of the
+// plane), not the whole scene: the same frames for a fraction of the CPU
+// time. The changed part goes to the window at once, within the tick, with no
+// repaint message in between. Only the scene's picture is copied; where it
+// does not reach, the window keeps its background colour, and a window that
+// is uncovered later gets its usual repaint.
 void repaintSceneRect(HWND window, SceneSurface& scene, const SaverPlacement& placement, const FlightRect& changed)
 {
-    if (changed.empty())
+    const FlightRect shown{std::max(changed.left, 0), std::max(changed.top, 0),
+                           std::min(changed.right, scene.pictureWidth()),
+                           std::min(changed.bottom, scene.pictureHeight())};
+    if (shown.empty() || !scene.hasBitmap())
         return;
-    const RECT rect = toRect(sceneToWindow(placement, changed));
-    const bool coversWindow = sceneCoversWindow(placement, scene.pictureWidth(), scene.pictureHeight());
-    InvalidateRect(window, &rect, coversWindow ? FALSE : TRUE);
+    const FlightRect at = sceneToWindow(placement, shown);
+    ScopedGetDC windowDc(window);
+    BitBlt(windowDc, at.left, at.top, shown.width(), shown.height(), scene.canvas(), shown.left, shown.top, SRCCOPY);
+}
+
+// Shows the changed part of the scene, through the observer when it wants to.
+void showChange(HWND window, SceneSurface& scene, const SaverPlacement& placement, const FlightRect& changed)
+{
+    if (installedObserver && installedObserver->repaint(window, scene, changed))
+        return;
+    repaintSceneRect(window, scene, placement, changed);
 }
 
 } // namespace
+
+void setFlightObserver(FlightObserver* observer)
+{
+    installedObserver = observer;
+}
 
 void TForm1::Timer_LeftTimer()
 {
@@ -76,20 +84,29 @@ void TForm1::flightTick(Timer& ticking, int direction)
     ticking.setInterval(flyingInterval(direction));
 
     FlightSurfaces surfaces{imdest, imsave, View_Image_White, View_Image_Black};
-    const FlightRect changed = moveAndRedrawPlane(surfaces, flight_);
-    if (repaintChangedRectangles())
-        repaintSceneRect(handle(), imdest, placement_, changed);
+    showChange(handle(), imdest, placement_, moveAndRedrawPlane(surfaces, flight_));
 
-#ifdef SKYVANE_BENCH
-    if (flightBench().afterTick(handle(), imdest)) {
+    const auto next = installedObserver ? installedObserver->afterTick(handle(), imdest)
+                                        : FlightObserver::AfterTick::FlyOn;
+    if (next == FlightObserver::AfterTick::EndSaver) {
         endSaver();
         return;
     }
-#endif
 
     const ScreenArea& field = placement_.flightField;
     if (planeFinished(direction, flight_.x - field.left, field.width))
         startPlane(ticking);
+    if (next == FlightObserver::AfterTick::NextTickAtOnce)
+        tickAtOnce();
+}
+
+// A tick of the enabled flight timer, queued now instead of at its interval.
+void TForm1::tickAtOnce()
+{
+    for (Timer* timer : {&Timer_Left, &Timer_Right}) {
+        if (timer->enabled())
+            PostMessageA(handle(), WM_TIMER, timer->id(), 0);
+    }
 }
 
 void TForm1::startPlane(Timer& finished)
@@ -99,6 +116,7 @@ void TForm1::startPlane(Timer& finished)
     selectNextPlane();
     FlightSurfaces surfaces{imdest, imsave, View_Image_White, View_Image_Black};
     matchSpritesToScene(surfaces);
+    flight_.painted = findPaintedArea(surfaces);
 
     const PlaneSlot& slot = catalogue_.slot(selection_.currentSlot());
     const ScreenArea& field = placement_.flightField;
@@ -109,18 +127,19 @@ void TForm1::startPlane(Timer& finished)
     Timer& next = slot.direction == enterLeft ? Timer_Left : Timer_Right;
     next.setInterval(pauseInterval(saverSettings.Delay));
     next.setEnabled(true);
+    if (installedObserver)
+        installedObserver->planeStarted();
 }
 
 void TForm1::startFirstPlane()
 {
-    if (repaintChangedRectangles()) {
-        // The background is painted; from now on only the flights change the
-        // scene, and they repaint exactly the rectangles they touch.
-        imdest.setOnChange({});
-    }
+    // The background is painted; from now on only the flights change the
+    // scene, and they repaint exactly the rectangles they touch.
+    imdest.setOnChange({});
 
     FlightSurfaces surfaces{imdest, imsave, View_Image_White, View_Image_Black};
     matchSpritesToScene(surfaces);
+    flight_.painted = findPaintedArea(surfaces);
 
     const PlaneSlot& slot = catalogue_.slot(selection_.currentSlot());
     const ScreenArea& field = placement_.flightField;
@@ -139,6 +158,5 @@ void TForm1::drawSprite()
 {
     FlightSurfaces surfaces{imdest, imsave, View_Image_White, View_Image_Black};
     drawPlane(surfaces, flight_);
-    if (repaintChangedRectangles())
-        repaintSceneRect(handle(), imdest, placement_, flight_.drawn);
+    showChange(handle(), imdest, placement_, paintedInScene(flight_));
 }

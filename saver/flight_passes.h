@@ -31,6 +31,11 @@ void drawPlane(FlightSurfaces& surfaces, const FlightState& flight);
 // makes them several times faster; the pixels they produce are the same.
 void matchSpritesToScene(FlightSurfaces& surfaces);
 
+// The part of the sprite rectangle where the sprites can change the scene
+// (FlightState::painted). A scene of 8 bits or fewer per pixel gets the whole
+// rectangle, since its passes combine palette indices.
+FlightRect findPaintedArea(FlightSurfaces& surfaces);
+
 // One tick's work on the surfaces: erase, move, save, draw. Returns the part
-// of the scene it changed (the old and the new drawn rectangle together).
+// of the scene it changed (the old and the new painted area together).
 FlightRect moveAndRedrawPlane(FlightSurfaces& surfaces, FlightState& flight);

@@ -74,6 +74,7 @@ private:
     void flightTick(Timer& ticking, int direction);
     void startPlane(Timer& finished);
     void startFirstPlane();
+    void tickAtOnce();
     void drawSprite();
 
     void deactivate(const MSG& message);

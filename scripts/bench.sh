@@ -16,6 +16,6 @@ BUILD_DIR=${SKYVANE_BENCH_BUILD:-$ROOT/build/bench}
 
 cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DSKYVANE_BENCH=ON >/dev/null
-ninja -C "$BUILD_DIR" -j2 skyvane tick_passes empty_window >/dev/null
+ninja -C "$BUILD_DIR" -j2 skyvane_bench tick_passes empty_window >/dev/null
 
 exec /usr/bin/python3 "$ROOT/bench/run_bench.py" --build "$BUILD_DIR" "$@"

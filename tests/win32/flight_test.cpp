@@ -214,15 +214,25 @@ TEST_P(FlightPasses, PlanePixelsLandAtTheDrawnRectangle)
 
 TEST_P(FlightPasses, PlaneOverTheEdgesShowsOnlyItsInsidePart)
 {
-    for (const auto& [x, y] : {std::pair{-300, -150}, {sceneWidth - 200, sceneHeight - 100}}) {
-        Scene scene(GetParam());
-        giveSprites(scene);
-        FlightState flight;
-        placePlane(flight, x, y, 0, 0);
-        drawPlane(scene.surfaces, flight);
-        SCOPED_TRACE("at " + std::to_string(x) + ", " + std::to_string(y));
-        expectPlaneAt(scene.scene.toPicture(), scene.original, x, y, spriteWidth, spriteHeight);
-    }
+    // With the sprites as decoded, and in the scene's format (on a 32-bit
+    // display, the passes' loops over memory), over every edge.
+    for (const bool matched : {false, true})
+        for (const auto& [x, y] : {std::pair{-300, -150}, {sceneWidth - 200, sceneHeight - 100},
+                                   {-500, sceneHeight - 30}, {sceneWidth - 20, -300}}) {
+            Scene scene(GetParam());
+            giveSprites(scene);
+            if (matched)
+                matchSpritesToScene(scene.surfaces);
+            FlightState flight;
+            placePlane(flight, x, y, 0, 0);
+            flight.painted = findPaintedArea(scene.surfaces);
+            saveUnderPlane(scene.surfaces, flight);
+            drawPlane(scene.surfaces, flight);
+            SCOPED_TRACE("at " + std::to_string(x) + ", " + std::to_string(y) + (matched ? ", matched" : ""));
+            expectPlaneAt(scene.scene.toPicture(), scene.original, x, y, spriteWidth, spriteHeight);
+            erasePlane(scene.surfaces, flight);
+            EXPECT_EQ(changedAnywhere(scene.scene.toPicture(), scene.original), 0);
+        }
 }
 
 TEST_P(FlightPasses, SpriteSmallerThanTheRectangleLeavesTheRestUnchanged)
@@ -290,6 +300,33 @@ TEST_P(FlightPasses, SpritesInTheScenesFormatDrawTheSamePixels)
         EXPECT_EQ(changedAnywhere(got, expected), 0) << "sprite " << width << " x " << height;
         EXPECT_GT(changedAnywhere(got, matched.original), 0);
     }
+}
+
+TEST_P(FlightPasses, PaintedAreaDrawsTheFramesOfTheWholeRectangle)
+{
+    Scene whole(GetParam()), painted(GetParam());
+    giveSprites(whole);
+    giveSprites(painted);
+    matchSpritesToScene(whole.surfaces);
+    matchSpritesToScene(painted.surfaces);
+    FlightState one, other;
+    placePlane(one, -600, 140, 31, -2);
+    placePlane(other, -600, 140, 31, -2);
+    other.painted = findPaintedArea(painted.surfaces);
+    EXPECT_EQ(other.painted, planeBody);   // the canopy lies inside the body
+
+    for (int tick = 1; tick <= 40; ++tick) {
+        moveAndRedrawPlane(whole.surfaces, one);
+        const Picture before = painted.scene.toPicture();
+        const FlightRect changed = moveAndRedrawPlane(painted.surfaces, other);
+        const Picture after = painted.scene.toPicture();
+        // The window is shown only the changed rectangle: nothing else may change.
+        ASSERT_EQ(changedOutside(after, before, changed), 0) << "tick " << tick;
+        if (tick % 5 == 0) {
+            ASSERT_EQ(changedAnywhere(after, whole.scene.toPicture()), 0) << "tick " << tick;
+        }
+    }
+    EXPECT_GT(changedAnywhere(painted.scene.toPicture(), painted.original), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenes, FlightPasses, ::testing::Values(SceneKind::Display, SceneKind::TwentyFourBit),

@@ -1,0 +1,18 @@
+// Where a plane's two sprite pictures can change the scene: the smallest
+// rectangle holding every mask pixel that is not white and every colour pixel
+// that is not black. Outside it the AND pass (white keeps the scene) and the
+// OR pass (black keeps it) change nothing, so the flight's passes can skip it
+// and still draw the very same pixels. Pure: no <windows.h>.
+#pragma once
+#include "imaging/picture.h"
+#include "saver/flight.h"
+
+// The area within the sprite rectangle (0, 0, spriteWidth, spriteHeight)
+// where the mask or the colours can change a scene; parts of the rectangle
+// beyond a picture change nothing. Empty when neither changes anything.
+FlightRect paintedArea(const Picture& mask, const Picture& colours);
+
+// A 24-bit picture as 32 bits per pixel (BI_RGB, the unused byte 0): the
+// same pixels as GDI's own conversion to a 32-bit display, without a trip
+// through a display bitmap. Any other picture is returned as it is.
+Picture toThirtyTwoBits(const Picture& picture);

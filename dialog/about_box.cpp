@@ -76,11 +76,8 @@ void TFrmabout::Label5Click()
     ShellExecuteA(handle(), "open", address, "", "", SW_SHOWMAXIMIZED);
 }
 
-LRESULT TFrmabout::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT TFrmabout::dialogMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    LRESULT result = 0;
-    if (handleDialogKeyboard(handle(), lastFocus_, controls_, message, wParam, lParam, result))
-        return result;
     switch (message) {
     case WM_COMMAND:
         if (LOWORD(wParam) == Button1 && HIWORD(wParam) == BN_CLICKED)

@@ -5,9 +5,8 @@
 #include <windows.h>
 
 #include "dialog/control_windows.h"
-#include "framework/form.h"
 
-class TFrmabout : public Form {
+class TFrmabout : public DialogForm {
 public:
     explicit TFrmabout(HWND owner);
 
@@ -17,7 +16,7 @@ public:
 protected:
     void createControls() override;
     bool FormCloseQuery() override;
-    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    LRESULT dialogMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
     void Button1Click();
@@ -25,8 +24,6 @@ private:
 
     HWND owner_;
     int dpi_;   // the system's, by which the design is scaled
-    ControlWindows controls_;
-    HWND lastFocus_ = nullptr;
     bool closed_ = false;
 };
 

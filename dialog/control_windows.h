@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dialog/dialog_layout.h"
+#include "framework/form.h"
 #include "framework/scoped.h"
 
 // A font of the given face and character height (ANSI character set).
@@ -71,3 +72,23 @@ private:
 // handled the message, with its result in result.
 bool handleDialogKeyboard(HWND form, HWND& lastFocus, const ControlWindows& controls, UINT message,
                           WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+// A form whose controls work like a dialog box's: it owns its control
+// windows, and handleDialogKeyboard sees every message before dialogMessage.
+class DialogForm : public Form {
+protected:
+    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) final
+    {
+        LRESULT result = 0;
+        if (handleDialogKeyboard(handle(), lastFocus_, controls_, message, wParam, lParam, result))
+            return result;
+        return dialogMessage(message, wParam, lParam);
+    }
+    // The form's own messages; defaultHandling for the rest.
+    virtual LRESULT dialogMessage(UINT message, WPARAM wParam, LPARAM lParam) = 0;
+
+    ControlWindows controls_;
+
+private:
+    HWND lastFocus_ = nullptr;   // the control that had the focus when the form was left
+};

@@ -264,11 +264,8 @@ bool TForm2::FormCloseQuery()
     return true;
 }
 
-LRESULT TForm2::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT TForm2::dialogMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    LRESULT result = 0;
-    if (handleDialogKeyboard(handle(), lastFocus_, controls_, message, wParam, lParam, result))
-        return result;
     switch (message) {
     case WM_PAINT: {
         ScopedPaint paint(handle());

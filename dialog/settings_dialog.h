@@ -11,12 +11,11 @@
 
 #include "dialog/capture_surface.h"
 #include "dialog/control_windows.h"
-#include "framework/form.h"
 #include "framework/surface.h"
 #include "framework/timer.h"
 #include "settings/settings.h"
 
-class TForm2 : public Form, private DelayDisplay {
+class TForm2 : public DialogForm, private DelayDisplay {
 public:
     TForm2();
     ~TForm2() override;
@@ -29,7 +28,7 @@ protected:
     void createControls() override;
     void FormCreate() override;
     bool FormCloseQuery() override;
-    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    LRESULT dialogMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
     // Creation.
@@ -60,9 +59,7 @@ private:
     void Timer1Timer();
     void captureFakeDesktop();
 
-    ControlWindows controls_;
     int dpi_ = 96;   // the system's, by which the design is scaled
-    HWND lastFocus_ = nullptr;
     bool radfakeChecked_ = false;   // runs RadfakeClick only when it becomes checked
 
     // Image1: the backdrop picture, drawn at its own size at the top-left

@@ -63,3 +63,11 @@ bool Timer::dispatch(WPARAM timerId)
         Application::instance().guarded(onTimer_, owner_);
     return true;
 }
+
+std::uint32_t clockSeed()
+{
+    LARGE_INTEGER now;
+    if (QueryPerformanceCounter(&now))
+        return static_cast<std::uint32_t>(now.QuadPart ^ (now.QuadPart >> 32));
+    return GetTickCount();
+}

@@ -3,6 +3,7 @@
 // Ticks arrive as WM_TIMER at the owner window, which calls Timer::dispatch.
 #pragma once
 #include <windows.h>
+#include <cstdint>
 #include <functional>
 
 class Timer {
@@ -30,3 +31,7 @@ private:
     bool enabled_ = false;
     std::function<void()> onTimer_;
 };
+
+// A seed for a random source from the high-resolution clock (the tick count
+// where there is none), different at every call.
+std::uint32_t clockSeed();

@@ -14,15 +14,6 @@ namespace {
 
 FlightObserver* installedObserver = nullptr;
 
-// A new seed from the clock for every start height.
-std::uint32_t clockSeed()
-{
-    LARGE_INTEGER now;
-    if (QueryPerformanceCounter(&now))
-        return static_cast<std::uint32_t>(now.QuadPart ^ (now.QuadPart >> 32));
-    return GetTickCount();
-}
-
 // The planes fly across the field (the primary monitor) as across a screen
 // of its size at (0, 0), moved to its place in the scene.
 int32_t startHeight(int16_t verticalStep, const ScreenArea& field)
@@ -31,7 +22,7 @@ int32_t startHeight(int16_t verticalStep, const ScreenArea& field)
         if (UniformSource* chosen = installedObserver->startHeights())
             return field.top + randomStartY(verticalStep, field.height, *chosen);
     }
-    SeededUniformSource random(clockSeed());
+    SeededUniformSource random(clockSeed());  // a new seed for every start height
     return field.top + randomStartY(verticalStep, field.height, random);
 }
 
@@ -83,8 +74,7 @@ void TForm1::flightTick(Timer& ticking, int direction)
     // A new plane's first tick comes after the pause; from here on it flies.
     ticking.setInterval(flyingInterval(direction));
 
-    FlightSurfaces surfaces{imdest, imsave, View_Image_White, View_Image_Black};
-    showChange(handle(), imdest, placement_, moveAndRedrawPlane(surfaces, flight_));
+    showChange(handle(), imdest, placement_, moveAndRedrawPlane(flightSurfaces_, flight_));
 
     const auto next = installedObserver ? installedObserver->afterTick(handle(), imdest)
                                         : FlightObserver::AfterTick::FlyOn;
@@ -114,19 +104,11 @@ void TForm1::startPlane(Timer& finished)
     // Off first: should the selection fail, no timer runs and the scene stays still.
     finished.setEnabled(false);
     selectNextPlane();
-    FlightSurfaces surfaces{imdest, imsave, View_Image_White, View_Image_Black};
-    matchSpritesToScene(surfaces);
-    flight_.painted = findPaintedArea(surfaces);
 
     const PlaneSlot& slot = catalogue_.slot(selection_.currentSlot());
     const ScreenArea& field = placement_.flightField;
-    const int32_t x = field.left + laterPlaneStartX(slot.direction, field.width);
-    placePlane(flight_, x, startHeight(slot.verticalStep, field), slot.horizontalStep, slot.verticalStep);
-    drawSprite();
-
-    Timer& next = slot.direction == enterLeft ? Timer_Left : Timer_Right;
-    next.setInterval(pauseInterval(saverSettings.Delay));
-    next.setEnabled(true);
+    launchPlane(slot, field.left + laterPlaneStartX(slot.direction, field.width),
+                startHeight(slot.verticalStep, field), pauseInterval(saverSettings.Delay));
     if (installedObserver)
         installedObserver->planeStarted();
 }
@@ -137,26 +119,31 @@ void TForm1::startFirstPlane()
     // scene, and they repaint exactly the rectangles they touch.
     imdest.setOnChange({});
 
-    FlightSurfaces surfaces{imdest, imsave, View_Image_White, View_Image_Black};
-    matchSpritesToScene(surfaces);
-    flight_.painted = findPaintedArea(surfaces);
-
+    // The first plane flies at once, at the design interval of its timer.
     const PlaneSlot& slot = catalogue_.slot(selection_.currentSlot());
     const ScreenArea& field = placement_.flightField;
-    placePlane(flight_, field.left + firstPlaneStartX(slot.direction, field.width),
-               field.top + firstPlaneStartY(slot.verticalStep, field.height), slot.horizontalStep, slot.verticalStep);
-    drawSprite();
-
-    // The first plane flies at once, at the design interval of its timer.
-    Timer& first = slot.direction == enterLeft ? Timer_Left : Timer_Right;
-    first.setInterval(flyingInterval(slot.direction));
-    first.setEnabled(true);
+    launchPlane(slot, field.left + firstPlaneStartX(slot.direction, field.width),
+                field.top + firstPlaneStartY(slot.verticalStep, field.height), flyingInterval(slot.direction));
 }
 
-// Draws the plane at its drawn rectangle (a start place, outside the screen).
+// Readies the chosen plane's sprites, draws it at (x, y), a start place
+// outside the field, and starts the timer of its direction: its first tick
+// comes after firstInterval.
+void TForm1::launchPlane(const PlaneSlot& slot, int32_t x, int32_t y, uint32_t firstInterval)
+{
+    matchSpritesToScene(flightSurfaces_);
+    flight_.painted = findPaintedArea(flightSurfaces_);
+    placePlane(flight_, x, y, slot.horizontalStep, slot.verticalStep);
+    drawSprite();
+
+    Timer& timer = slot.direction == enterLeft ? Timer_Left : Timer_Right;
+    timer.setInterval(firstInterval);
+    timer.setEnabled(true);
+}
+
+// Draws the plane at its drawn rectangle.
 void TForm1::drawSprite()
 {
-    FlightSurfaces surfaces{imdest, imsave, View_Image_White, View_Image_Black};
-    drawPlane(surfaces, flight_);
+    drawPlane(flightSurfaces_, flight_);
     showChange(handle(), imdest, placement_, paintedInScene(flight_));
 }

@@ -9,15 +9,6 @@
 
 namespace {
 
-// A new seed from the clock for every choice.
-std::uint32_t clockSeed()
-{
-    LARGE_INTEGER now;
-    if (QueryPerformanceCounter(&now))
-        return static_cast<std::uint32_t>(now.QuadPart ^ (now.QuadPart >> 32));
-    return GetTickCount();
-}
-
 // Reads a plane image into its holder (its header only).
 void loadPlaneImage(SceneSurface& holder, const std::string& path)
 {
@@ -33,7 +24,7 @@ void TForm1::buildCatalogue()
 
 void TForm1::selectNextPlane()
 {
-    SeededUniformSource random(clockSeed());
+    SeededUniformSource random(clockSeed());   // a new seed for every choice
     const int number = selection_.chooseNext(enabledPlaneTypes(saverSettings), saverSettings.Random, random);
     const PlaneSlot& slot = catalogue_.slot(number);
 

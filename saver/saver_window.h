@@ -15,6 +15,7 @@
 #include "framework/timer.h"
 #include "saver/catalogue.h"
 #include "saver/flight.h"
+#include "saver/flight_passes.h"
 #include "saver/screen_layout.h"
 
 // The saver window's class name and title: together the key by which a new
@@ -74,6 +75,7 @@ private:
     void flightTick(Timer& ticking, int direction);
     void startPlane(Timer& finished);
     void startFirstPlane();
+    void launchPlane(const PlaneSlot& slot, int32_t x, int32_t y, uint32_t firstInterval);
     void tickAtOnce();
     void drawSprite();
 
@@ -85,4 +87,6 @@ private:
     PlaneCatalogue catalogue_;
     PlaneSelection selection_;
     FlightState flight_;
+    // The four surfaces every flight pass works on.
+    FlightSurfaces flightSurfaces_{imdest, imsave, View_Image_White, View_Image_Black};
 };

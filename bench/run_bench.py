@@ -6,7 +6,6 @@ the SKYVANE_BENCH_* variables described in bench/flight_bench.h.
 """
 import argparse
 import os
-import random
 import shutil
 import statistics
 import subprocess
@@ -16,7 +15,7 @@ import time
 from pathlib import Path
 
 import numpy as np
-from PIL import Image, ImageDraw
+from PIL import Image
 
 ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
@@ -114,18 +113,8 @@ class Bench:
 
     def show_desktop(self):
         """A busy desktop picture in an X window at (0, 0): the live desktop the saver copies."""
-        picture = self.work / "desktop.png"
-        rng = random.Random(11)
-        width, height = self.width, self.height
-        image = Image.new("RGB", (width, height))
-        draw = ImageDraw.Draw(image)
-        for y in range(height):
-            draw.line([(0, y), (width - 1, y)], fill=(y * 255 // height, 120, 255 - y * 255 // height))
-        for _ in range(60):
-            x, y = rng.randrange(width), rng.randrange(height)
-            draw.rectangle([x, y, x + rng.randrange(20, 300), y + rng.randrange(20, 200)],
-                           fill=tuple(rng.randrange(256) for _ in range(3)))
-        image.save(picture)
+        picture = harness.make_desktop_picture(self.work / "desktop.png", self.width, self.height, seed=11)
+        image = Image.open(picture).convert("RGB")
         self.desktop_pixels = np.asarray(image)
         self.desktop = subprocess.Popen(["display", "-geometry", "+0+0", "-borderwidth", "0", str(picture)],
                                         env=self.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

@@ -123,7 +123,8 @@ void decodeImageContainers(const std::string& directory)
     if (!search.matched())
         return;
     do {
-        if ((found.dwFileAttributes & skippedAttributes) == 0)
+        // Only what endSaver will delete again: no match by a short name.
+        if ((found.dwFileAttributes & skippedAttributes) == 0 && isContainerName(found.cFileName))
             decodeImageContainer(directory + "\\" + found.cFileName);
     } while (search.next(found));
 }

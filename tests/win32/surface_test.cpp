@@ -1,6 +1,6 @@
 // Scene surfaces under Wine: the white bitmap of a first use, rasterCopy's
 // raster modes and clipping, stored copies of pictures, and loading and saving
-// pictures with the program's file rules.
+// pictures with the program's file rules; the capture surface frees its bitmap.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "dialog/capture_surface.h"
 #include "framework/exceptions.h"
 #include "framework/files.h"
 #include "framework/surface.h"
@@ -498,6 +499,21 @@ TEST_F(SurfaceFiles, AFailedSaveKeepsTheOldFileAndLeavesNoTemporary)
     } catch (const EFCreateError& error) {
         EXPECT_EQ(std::string(error.what()), "Cannot create file " + at("no such folder\\screen.bmp"));
     }
+}
+
+TEST(CaptureSurfaceLife, ItsBitmapIsGoneWithIt)
+{
+    HGDIOBJ bitmap = nullptr;
+    {
+        CaptureSurface surface;
+        surface.resize(40, 30);
+        bitmap = GetCurrentObject(surface.canvas(), OBJ_BITMAP);
+        ASSERT_EQ(GetObjectType(bitmap), static_cast<DWORD>(OBJ_BITMAP));
+        surface.resize(20, 10);   // the first bitmap is replaced
+        EXPECT_EQ(GetObjectType(bitmap), 0u) << "the replaced bitmap is still there";
+        bitmap = GetCurrentObject(surface.canvas(), OBJ_BITMAP);
+    }
+    EXPECT_EQ(GetObjectType(bitmap), 0u) << "the last bitmap outlived its surface";
 }
 
 } // namespace

@@ -73,4 +73,6 @@ private:
     Timer Timer1;
     std::string fakeDesktopPath;
     bool hideOnNextTick = false;
+    // From the explanation to the confirmation: further triggers are ignored.
+    bool captureRunning_ = false;
 };

@@ -4,6 +4,12 @@
 
 #include "framework/exceptions.h"
 
+CaptureSurface::~CaptureSurface()
+{
+    if (originalBitmap_)
+        SelectObject(dc_, originalBitmap_);
+}
+
 void CaptureSurface::resize(int width, int height)
 {
     if (bitmap_ && width == width_ && height == height_)

@@ -10,6 +10,9 @@
 class CaptureSurface {
 public:
     CaptureSurface() = default;
+    // Deselects the bitmap first: a bitmap still selected into a device
+    // context cannot be deleted.
+    ~CaptureSurface();
     CaptureSurface(const CaptureSurface&) = delete;
     CaptureSurface& operator=(const CaptureSurface&) = delete;
 

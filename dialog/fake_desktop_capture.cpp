@@ -36,6 +36,11 @@ void TForm2::Button1Click()
 
 void TForm2::promptFakeDesktopCapture()
 {
+    // A second click, or a posted click while the explanation is open, would
+    // start a second flow that hides the dialog under its own box.
+    if (captureRunning_)
+        return;
+    captureRunning_ = true;
     // However the box is dismissed, the capture follows: there is no cancel.
     MessageBoxA(handle(), dialog_text::capturePrompt, dialog_text::informationCaption,
                 MB_ICONINFORMATION | MB_OK);
@@ -60,12 +65,14 @@ void TForm2::Timer1Timer()
         // the error box then reports why, over it.
         show(SW_SHOW);
         SetForegroundWindow(handle());
+        captureRunning_ = false;
         throw;
     }
     show(SW_SHOW);
     SetForegroundWindow(handle());
     MessageBoxA(handle(), dialog_text::captureDone, dialog_text::informationCaption,
                 MB_ICONINFORMATION | MB_OK);
+    captureRunning_ = false;
 }
 
 void TForm2::captureFakeDesktop()

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -90,9 +91,20 @@ void TForm2::createControls()
 
 void TForm2::FormCreate()
 {
-    loadDialogBackdrop();
+    // The settings are shown whatever happens to the backdrop: a dialog left
+    // in its design state would save that over the user's choices on close.
+    // The picture's problem is reported once the settings are in place, and
+    // the dialog shows without it.
+    std::exception_ptr backdropFailure;
+    try {
+        loadDialogBackdrop();
+    } catch (...) {
+        backdropFailure = std::current_exception();
+    }
     loadSettings(false, this);
     showSettingsInControls();
+    if (backdropFailure)
+        std::rethrow_exception(backdropFailure);
 }
 
 void TForm2::loadDialogBackdrop()

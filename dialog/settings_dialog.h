@@ -72,4 +72,6 @@ private:
     Timer Timer1;
     std::string fakeDesktopPath;
     bool hideOnNextTick = false;
+    // From the explanation to the confirmation: further triggers are ignored.
+    bool captureRunning_ = false;
 };

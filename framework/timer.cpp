@@ -59,8 +59,11 @@ bool Timer::dispatch(WPARAM timerId)
 {
     if (timerId != id_)
         return false;
-    if (enabled_ && onTimer_)
-        Application::instance().guarded(onTimer_, owner_);
+    if (!enabled_ || !onTimer_ || ticking_)
+        return true;
+    ticking_ = true;
+    Application::instance().guarded(onTimer_, owner_);
+    ticking_ = false;
     return true;
 }
 

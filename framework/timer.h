@@ -21,6 +21,9 @@ public:
     UINT_PTR id() const { return id_; }
 
     // True when the WM_TIMER's id is this timer's; runs the handler guarded.
+    // A tick that comes while the handler still runs (in a nested modal loop,
+    // such as the error box of its own failure) is dropped: a tick that fails
+    // every time shows one box, not one inside the other.
     bool dispatch(WPARAM timerId);
 
 private:
@@ -29,6 +32,7 @@ private:
     UINT_PTR id_;
     UINT interval_;
     bool enabled_ = false;
+    bool ticking_ = false;
     std::function<void()> onTimer_;
 };
 

@@ -91,6 +91,7 @@ void decodeImageContainers(const std::string& directory)
 {
     WIN32_FIND_DATAA found;
     for (FileSearch search(directory + "\\" + containerPattern, found); search.matched(); search.next(found))
-        if ((found.dwFileAttributes & skippedAttributes) == 0)
+        // Only what endSaver will delete again: no match by a short name.
+        if ((found.dwFileAttributes & skippedAttributes) == 0 && isContainerName(found.cFileName))
             decodeImageContainer(directory + "\\" + found.cFileName);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 
 void transformContainer(const ContainerReader& read, const ImageWriter& write)
 {
@@ -49,4 +50,30 @@ std::string decodedImagePath(std::string_view containerPath)
     if (dot != std::string_view::npos)
         path.erase(dot, 4);
     return path + ".jpg";
+}
+
+namespace {
+bool equalIgnoringCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+}
+}
+
+bool isContainerName(std::string_view fileName)
+{
+    constexpr std::string_view head = "In";
+    constexpr std::string_view tail = ".sdd";
+    return fileName.size() >= head.size() + tail.size() &&
+           equalIgnoringCase(fileName.substr(0, head.size()), head) &&
+           equalIgnoringCase(fileName.substr(fileName.size() - tail.size()), tail);
+}
+
+std::optional<std::string> decodedImageName(std::string_view fileName)
+{
+    // A name with a path in it is no name the search gives.
+    if (!isContainerName(fileName) || fileName.find_first_of("\\/:") != std::string_view::npos)
+        return std::nullopt;
+    return decodedImagePath(fileName);
 }

@@ -6,6 +6,7 @@
 #pragma once
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -38,6 +39,16 @@ std::string decodedImagePath(std::string_view containerPath);
 
 // The search pattern of the decode pass, in the Windows directory.
 inline constexpr const char* containerPattern = "In*.sdd";
+
+// Whether a file name found by that search is itself "In*.sdd", compared
+// without regard to case as the file system does. The search also matches
+// 8.3 short names ("Index.sddx" is INDEX~1.SDD), which are no containers.
+bool isContainerName(std::string_view fileName);
+
+// The file name of the image decoded from the container of that file name
+// (the decodedImagePath rule), or nullopt for a name that is no container's.
+// endSaver deletes these names only, never a user's own "Intro.jpg".
+std::optional<std::string> decodedImageName(std::string_view fileName);
 
 // Win32 (container_files.cpp). Failures throw EInOutError with the system's
 // error code; a container is only ever read.

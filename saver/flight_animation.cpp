@@ -71,6 +71,19 @@ void TForm1::Timer_RightTimer()
 
 void TForm1::flightTick(Timer& ticking, int direction)
 {
+    try {
+        movePlane(ticking, direction);
+    } catch (...) {
+        // A tick that failed would fail again 5 ms later: the flights stop
+        // and the scene stays as it is; a key still ends the saver.
+        Timer_Left.setEnabled(false);
+        Timer_Right.setEnabled(false);
+        throw;
+    }
+}
+
+void TForm1::movePlane(Timer& ticking, int direction)
+{
     // A new plane's first tick comes after the pause; from here on it flies.
     ticking.setInterval(flyingInterval(direction));
 

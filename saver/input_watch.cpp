@@ -7,6 +7,7 @@
 #include "framework/files.h"
 #include "framework/paths.h"
 #include "framework/scoped.h"
+#include "saver/containers.h"
 #include "saver/input_watch_logic.h"
 #include "settings/registry.h"
 #include "settings/windows_directory.h"
@@ -58,20 +59,21 @@ private:
     std::unique_ptr<ScopedLibrary> provider_;
 };
 
-// Deletes the decoded plane images "In*.jpg" of the directory; a file that
-// cannot be deleted stays and the search goes on.
+// Deletes the images the decode pass made: the decoded image of each
+// "In*.sdd" of the directory. A file that cannot be deleted stays and the
+// search goes on; any other "In*.jpg" is the user's and is left alone.
 void deleteDecodedImages(const std::string& directory)
 {
     WIN32_FIND_DATAA found{};
-    const std::string pattern = joinPath(directory, "In*.jpg");
-    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        if (isDeletableImageEntry(found.dwFileAttributes))
-            DeleteFileA(joinPath(directory, found.cFileName).c_str());
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+    for (FileSearch search(joinPath(directory, containerPattern), found); search.matched(); search.next(found)) {
+        const auto image = decodedImageName(found.cFileName);
+        if (!image)
+            continue;
+        const std::string path = joinPath(directory, *image);
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && isDeletableImageEntry(attributes))
+            DeleteFileA(path.c_str());
+    }
 }
 }
 
@@ -94,12 +96,29 @@ void TForm1::deactivate(const MSG& message)
 
 void TForm1::endSaver()
 {
-    Timer_Left.setEnabled(false);
-    Timer_Right.setEnabled(false);
-    BOOL previousState = FALSE;
-    SystemParametersInfoA(SPI_SCREENSAVERRUNNING, FALSE, &previousState, 0);
-    ShowCursor(TRUE);
-    deleteDecodedImages(windowsDirectory());
+    restoreSystemState();
     // Never refused; the main window's close ends the message loop.
     close();
+}
+
+// Every way out of the saver passes here: endSaver, the window's destruction
+// (a close from another program) and the end of the session. Each part is
+// given back once, however often the saver is ended.
+void TForm1::restoreSystemState()
+{
+    Timer_Left.setEnabled(false);
+    Timer_Right.setEnabled(false);
+    if (saverRunningSet_) {
+        saverRunningSet_ = false;
+        BOOL previousState = FALSE;
+        SystemParametersInfoA(SPI_SCREENSAVERRUNNING, FALSE, &previousState, 0);
+    }
+    if (cursorHidden_) {
+        cursorHidden_ = false;
+        ShowCursor(TRUE);
+    }
+    if (imagesDecoded_) {
+        imagesDecoded_ = false;
+        deleteDecodedImages(windowsDirectory());
+    }
 }

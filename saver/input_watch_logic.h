@@ -9,7 +9,7 @@
 // presses; mouse movement, button releases and character messages are not.
 bool isEndingMessage(unsigned message);
 
-// File attributes of a match of "In*.jpg": directories and hidden or system
+// File attributes of a decoded image found for endSaver: directories and hidden or system
 // entries are skipped; plain, archive and read-only files are deleted.
 bool isDeletableImageEntry(uint32_t attributes);
 

@@ -42,6 +42,9 @@ TForm1::TForm1()
 TForm1::~TForm1()
 {
     Application::instance().setMessageHook(nullptr);
+    // The base class destroys a window that is still there, too late for
+    // this class's own WM_DESTROY handling.
+    restoreSystemState();
 }
 
 void TForm1::createAndShow()
@@ -81,13 +84,16 @@ void TForm1::FormCreate()
     bool inputWatchInstalled = false;
     try {
         ShowCursor(FALSE);   // step 1
+        cursorHidden_ = true;
         selection_.resetSequence();   // step 2: catalogue order starts at the lowest enabled slot
         BOOL previousState = FALSE;   // step 3: the system is told a screen saver runs
         SystemParametersInfoA(SPI_SCREENSAVERRUNNING, TRUE, &previousState, 0);
+        saverRunningSet_ = true;
         ensureDefaultSettings();   // step 4
         loadSettings(true);   // step 5, the saver variant
         inputWatchBusy = false;   // step 6
         dataPath_ = windowsDirectory() + "\\";   // step 7: every data file lives here
+        imagesDecoded_ = true;   // a pass that fails part-way leaves some behind
         decodeImageContainers(windowsDirectory());   // step 8: In*.sdd -> In*.jpg
         buildCatalogue();   // step 9
         installInputWatch();   // step 10
@@ -155,6 +161,16 @@ LRESULT TForm1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_ERASEBKGND:
         eraseBackground(reinterpret_cast<HDC>(wParam));
         return 1;
+    // A close from another program, log-off and shutdown bypass endSaver.
+    case WM_ENDSESSION:
+        if (wParam) {
+            restoreSystemState();
+            DestroyWindow(handle());
+        }
+        return 0;
+    case WM_DESTROY:
+        restoreSystemState();
+        break;
     }
     return defaultHandling(message, wParam, lParam);
 }

@@ -31,7 +31,8 @@ bool isWindowsNT();
 class TForm1 : public Form {
 public:
     TForm1();
-    // Removes the input watch, which calls into this window.
+    // Removes the input watch, which calls into this window, and gives the
+    // system back what the saver took, should nothing have done so yet.
     ~TForm1() override;
     // Creates the window as the application's main window and shows it
     // (top-most, maximised) once FormCreate has returned, whatever happened in it.
@@ -73,6 +74,7 @@ private:
     void Timer_LeftTimer();
     void Timer_RightTimer();
     void flightTick(Timer& ticking, int direction);
+    void movePlane(Timer& ticking, int direction);
     void startPlane(Timer& finished);
     void startFirstPlane();
     void launchPlane(const PlaneSlot& slot, int32_t x, int32_t y, uint32_t firstInterval);
@@ -81,6 +83,12 @@ private:
 
     void deactivate(const MSG& message);
     void endSaver();
+    void restoreSystemState();
+
+    // What the start-up took from the system and every way out gives back once.
+    bool cursorHidden_ = false;
+    bool saverRunningSet_ = false;
+    bool imagesDecoded_ = false;
 
     std::string dataPath_;      // Windows directory followed by "\"
     SaverPlacement placement_;  // the window, the scene and the flights on the monitors

@@ -5,9 +5,10 @@
 #
 # Builds the fuzz targets in build/fuzz (clang, configured on first use), then
 # runs each target (default: every tests/fuzz/fuzz_*.cpp) for SECONDS on one
-# core, starting from its seed corpus in tests/fuzz/corpus/<target>/. New
+# core, or until it has run SKYVANE_FUZZ_RUNS inputs when that is set and
+# comes first, starting from its seed corpus in tests/fuzz/corpus/<target>/. New
 # inputs go to a scratch directory, so the committed corpus stays as it is.
-# Prints the executions each target reached. Exits non-zero when a target
+# Prints the executions each target reached and the seconds it took. Exits non-zero when a target
 # crashed, leaked, timed out or ran out of memory; the input that did it is
 # kept in build/fuzz/artifacts/ and the log is printed.
 set -eu
@@ -40,7 +41,9 @@ status=0
 for target in $targets; do
     mkdir -p "$scratch/$target"
     log="$scratch/$target.log"
-    if "$build/tests/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    started=$(date +%s)
+    if "$build/tests/fuzz/$target" -max_total_time="$seconds" ${SKYVANE_FUZZ_RUNS:+-runs="$SKYVANE_FUZZ_RUNS"} \
+        -timeout=10 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$build/artifacts/$target-" \
         "$scratch/$target" "$root/tests/fuzz/corpus/$target" >"$log" 2>&1; then
         result=ok
@@ -50,6 +53,6 @@ for target in $targets; do
         cat "$log"
     fi
     executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
-    echo "$target: ${executions:-?} executions in $seconds s: $result"
+    echo "$target: ${executions:-?} executions in $(($(date +%s) - started)) s: $result"
 done
 exit $status

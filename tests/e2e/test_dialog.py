@@ -1,6 +1,7 @@
 """The settings dialog (skyvane.scr /c): what it shows from the settings key,
 where its controls sit, its keyboard, every way of closing it (each saves all
-14 values), the label that is not a number, and the More Software button."""
+14 values), a backdrop that cannot be shown, the label that is not a number,
+and the More Software button."""
 import time
 
 import numpy as np
@@ -331,12 +332,43 @@ def test_escape_does_nothing_and_enter_on_a_check_box_presses_ok(prefix, display
     expect_stored(prefix, dict(all_types(True), F16=0, Delay=4, Random=0, Fake=0))
 
 
-def test_a_label_that_is_no_number_keeps_the_dialog_open_until_the_scroll_bar_moves(
-        prefix, display, open_dialog):
-    (prefix.windows_dir / "background.jpg").unlink()
+@pytest.mark.parametrize("damage", ["missing", "no-jpeg"])
+def test_a_backdrop_that_cannot_be_shown_is_reported_once_and_the_settings_load_and_save(
+        prefix, open_dialog, damage):
+    chosen = dict(all_types(False), F16=1, B2=1, Delay=7, Random=1, Fake=0)
+    set_values(prefix, **chosen)
+    backdrop = prefix.windows_dir / "background.jpg"
+    if damage == "missing":
+        backdrop.unlink()
+    else:
+        backdrop.write_bytes(b"GIF89a, not a JPEG")
     dialog = open_dialog(wait=False)
     texts = dialog.wait_message_box("Skyvane!")
-    assert texts == ["Cannot open file C:\\windows\\background.jpg."], texts
+    if damage == "missing":
+        assert texts == ["Cannot open file C:\\windows\\background.jpg."], texts
+    else:
+        assert len(texts) == 1 and texts[0], texts
+    dialog.dismiss("Skyvane!")
+    dialog.wait_shown()
+
+    controls = dialog.controls()
+    checked = sorted(c["text"] for c in controls if c["checked"] == 1)
+    assert checked == sorted([TYPE_BOXES["F16"], TYPE_BOXES["B2"], "Random Order", "Use Your Desktop"]), checked
+    assert dialog.label1(controls)["text"] == "7"
+    time.sleep(SETTLE)
+    assert not dialog.message_boxes("Skyvane!"), "the backdrop was reported again"
+    dialog.click("OK")
+    dialog.wait_ended()
+    expect_stored(prefix, chosen)
+
+
+def test_a_label_that_is_no_number_keeps_the_dialog_open_until_the_scroll_bar_moves(
+        prefix, display, open_dialog):
+    # A value of the wrong type stops the set-up before the controls are filled.
+    prefix.reg_add(SETTINGS_KEY, "F16", "REG_SZ", "on")
+    dialog = open_dialog(wait=False)
+    texts = dialog.wait_message_box("Skyvane!")
+    assert texts == ["Invalid data type for 'F16'"], texts
     dialog.dismiss("Skyvane!")
     dialog.wait_shown()
 

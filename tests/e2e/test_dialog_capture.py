@@ -1,8 +1,8 @@
 """The fake desktop capture of the settings dialog: the explanation, 7 seconds
 with the dialog hidden, "screen.bmp" at the display's own depth without the
-dialog in it, the "Done." box; no capture when a picture already exists; and a
-picture that cannot be written is reported with the dialog back and the old
-file kept."""
+dialog in it, the "Done." box; no capture when a picture already exists; a
+second trigger during a capture is ignored; and a picture that cannot be
+written is reported with the dialog back and the old file kept."""
 import struct
 import subprocess
 import time
@@ -137,6 +137,21 @@ def test_get_fake_desktop_stores_the_screen_without_the_dialog_at_the_display_de
     dialog.click("OK")
     dialog.wait_ended()
     assert stored_values(prefix)["Fake"] == 0
+
+
+def test_a_second_trigger_while_a_capture_runs_is_ignored(display, prefix, desktop_picture, open_dialog):
+    dialog = open_dialog()
+    dialog.click("Get Fake Desktop")
+    dialog.wait_message_box("Information")
+    dialog.click("Get Fake Desktop")   # posted: it reaches the button under the explanation
+    time.sleep(SETTLE)
+    run_capture_after_prompt(dialog)
+    time.sleep(SETTLE)
+    assert not dialog.message_boxes("Information"), "a second capture started"
+    assert dialog_visible(dialog)
+    assert read_bitmap(screen_bmp(prefix))[1:3] == (display.width, display.height)
+    dialog.click("OK")
+    dialog.wait_ended()
 
 
 def test_use_fake_desktop_with_a_picture_present_only_checks_the_button(display, prefix, open_dialog):

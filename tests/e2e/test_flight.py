@@ -1,7 +1,8 @@
 """The flights on the screen: with only the F16 type on, in catalogue order,
 planes in solid, distinct colours per slot come as slots 1, 5, 19, 20, each
-moving in its slot's direction across an otherwise unchanged desktop; a key
-ends the saver in mid-flight."""
+moving in its slot's direction across an otherwise unchanged desktop; the
+pause between planes, and none before the first; a key ends the saver in
+mid-flight."""
 import subprocess
 import time
 
@@ -119,6 +120,42 @@ def test_f16_planes_come_in_catalogue_order_each_moving_its_own_way(
             moving += 1
     assert moving >= 3, "too few pairs of screenshots of one plane: %s" % passes
     assert not saver_boxes(prefix), "an error box showed: %s" % saver_boxes(prefix)
+
+
+def gaps_between_planes(display, desktop, saver, gaps_wanted):
+    """Seconds from the last screenshot that showed one plane to the first that
+    showed the next, for gaps_wanted changes of plane."""
+    gaps = []
+    last_seen = None   # (slot, time of its last screenshot)
+    deadline = time.monotonic() + WATCH_TIMEOUT
+    while len(gaps) < gaps_wanted:
+        assert saver.running(), "the saver ended during the flights"
+        assert time.monotonic() < deadline, "changes of plane seen in %ss: %s" % (WATCH_TIMEOUT, gaps)
+        taken = time.monotonic()
+        plane = find_plane(screenshot(display), desktop)
+        if plane is None:
+            continue
+        if last_seen and last_seen[0] != plane[0]:
+            gaps.append(taken - last_seen[1])
+        last_seen = (plane[0], time.monotonic())
+    return gaps
+
+
+@pytest.mark.parametrize("delay", [6, 300])
+def test_planes_come_after_the_pause_and_the_first_at_once(display, desktop, prefix, f16_containers, start_saver,
+                                                          delay):
+    settings(prefix, delay)
+    saver = start_saver("/S")
+    saver.wait_for_window()
+    if delay == 300:
+        # A pause of 299 s before the first plane would outlast the watch.
+        harness.wait_for(lambda: find_plane(screenshot(display), desktop), WATCH_TIMEOUT, "the first plane")
+        return
+    # Delay 6: 5001 ms between a plane leaving and the next setting off. (Without
+    # a pause, a plane's way out and the next one's way in take 2 to 3 s here, so
+    # a shorter delay could not tell a lost pause.)
+    gaps = gaps_between_planes(display, desktop, saver, gaps_wanted=2)
+    assert min(gaps) >= 5.0, "no plane for only %s s between planes" % ["%.2f" % gap for gap in gaps]
 
 
 def saver_boxes(prefix):

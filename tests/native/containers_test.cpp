@@ -162,3 +162,15 @@ TEST(DecodedImagePath, RemovesFourCharactersFromTheFirstDotOfTheName)
     EXPECT_EQ(decodedImagePath("C:\\W\\In1.sd"), "C:\\W\\In1.jpg") << "fewer than 4 characters left";
     EXPECT_EQ(decodedImagePath("C:\\W.X\\In1"), "C:\\W.X\\In1.jpg") << "a name without a dot";
 }
+
+TEST(DecodedImageName, OnlyTheLongNameOfAContainerHasADecodedImage)
+{
+    EXPECT_EQ(decodedImageName("In1.sdd"), "In1.jpg");
+    EXPECT_EQ(decodedImageName("IN45.SDD"), "IN45.jpg");
+    EXPECT_EQ(decodedImageName("in.Sdd"), "in.jpg") << "the * of In*.sdd may match nothing";
+    EXPECT_EQ(decodedImageName("In.a.sdd"), "Indd.jpg") << "the decoded-name rule, dots and all";
+
+    for (const char* notAContainer : {"Intro.jpg", "In1.jpg", "Index.sddx", "In1.sdd.bak", "An1.sdd", "In1sdd",
+                                      "In.sd", "In", "", "C:\\W\\In1.sdd", "a/In1.sdd"})
+        EXPECT_EQ(decodedImageName(notAContainer), std::nullopt) << notAContainer;
+}

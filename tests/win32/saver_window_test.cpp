@@ -1,6 +1,7 @@
 // The saver window under Wine: a start-up that fails still leaves a saver the
-// user can end; only key and mouse-button presses end it; ending restores the
-// cursor and the system's saver state and deletes the decoded images only.
+// user can end; only key and mouse-button presses end it; every way out
+// restores the cursor and the system's saver state once and deletes the
+// decoded images only; a flight tick that keeps failing stops the flights.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -43,6 +44,38 @@ void touch(const std::string& path, DWORD attributes = FILE_ATTRIBUTE_NORMAL)
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     CloseHandle(file);
     SetFileAttributesA(path.c_str(), attributes);
+}
+
+void writeFile(const std::string& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+std::string readFile(const std::string& path)
+{
+    std::string bytes;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    char block[4096];
+    DWORD got = 0;
+    while (file != INVALID_HANDLE_VALUE && ReadFile(file, block, sizeof block, &got, nullptr) && got > 0)
+        bytes.append(block, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+void setSettings(const char* on)
+{
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, settingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    for (const char* name : {"F16", "F15", "Awac", "U2", "B52", "SR71", "Wing", "F117", "B2", "F22", "Other",
+                             "Random", "Fake", "Delay"}) {
+        const DWORD value = std::string(name) == on || std::string(name) == "Delay" ? 1 : 0;
+        RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    }
+    RegCloseKey(key);
 }
 
 void removeFile(const std::string& path)
@@ -108,7 +141,9 @@ protected:
     void TearDown() override
     {
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, settingsKey);
-        for (const char* name : {"screen.bmp", "In90.jpg", "In91.jpg", "In92.jpg", "In93.jpg", "In94.bmp", "In95.sdd"})
+        for (const char* name : {"screen.bmp", "In90.jpg", "In91.jpg", "In92.jpg", "In93.jpg", "In94.bmp", "In95.sdd",
+                                 "In90.sdd", "In91.sdd", "In92.sdd", "In93.sdd", "In96.sdd", "In99.jpg", "Intro.jpg",
+                                 "Index.jpgx", "In1.sdd", "In2.sdd", "In1.jpg", "In2.jpg", "In97.sdd", "In97.jpg"})
             removeFile(at(name));
         RemoveDirectoryA(at("In96.jpg").c_str());
     }
@@ -153,11 +188,17 @@ TEST_F(SaverWindow, OnlyPressesEndTheSaverAndTheEndDeletesDecodedImagesOnly)
     touch(at("In93.jpg"), FILE_ATTRIBUTE_HIDDEN);
     touch(at("In94.bmp"));
     CreateDirectoryA(at("In96.jpg").c_str(), nullptr);
+    // The user's own pictures: no container of theirs is beside them.
+    touch(at("In99.jpg"));
+    touch(at("Intro.jpg"));
+    touch(at("Index.jpgx"));   // INDEX~1.JPG to a search that matches short names
 
     BoxWatcher boxes;   // answers the box of a start-up without plane images
     TForm1 saver;
     saver.createAndShow();
-    touch(at("In95.sdd"));   // a container appears while the saver runs
+    // Containers appear while the saver runs (none is decoded over its image).
+    for (const char* name : {"In90.sdd", "In91.sdd", "In92.sdd", "In93.sdd", "In95.sdd", "In96.sdd"})
+        touch(at(name));
 
     LoopScript script(saver);
     const bool ended = script.run([](LoopScript& s) {
@@ -184,6 +225,119 @@ TEST_F(SaverWindow, OnlyPressesEndTheSaverAndTheEndDeletesDecodedImagesOnly)
     EXPECT_TRUE(exists(at("In94.bmp")));
     EXPECT_TRUE(exists(at("In95.sdd")));
     EXPECT_TRUE(exists(at("In96.jpg")));   // a directory
+    EXPECT_TRUE(exists(at("In99.jpg")));
+    EXPECT_TRUE(exists(at("Intro.jpg")));
+    EXPECT_TRUE(exists(at("Index.jpgx")));
+}
+
+// Ends the saver by one route; the saver object is gone when it returns.
+using Route = void (*)(TForm1& saver);
+
+class SaverRoutesOut : public SaverWindow, public ::testing::WithParamInterface<Route> {};
+
+TEST_P(SaverRoutesOut, RestoreTheSystemStateOnceAndDeleteTheDecodedImages)
+{
+    writeFile(at("In97.sdd"), "container");
+    BoxWatcher boxes;   // answers the box of a start-up without plane images
+    {
+        TForm1 saver;
+        saver.createAndShow();
+        ASSERT_TRUE(exists(at("In97.jpg")));
+        ASSERT_TRUE(screenSaverRunning());
+        GetParam()(saver);
+    }
+    MSG quit;   // left by a main window destroyed outside the loop
+    PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    // The destructor and the window's destruction came after the route: the
+    // cursor was shown once, not once more for each of them.
+    EXPECT_EQ(cursorCount(), 0);
+    EXPECT_FALSE(screenSaverRunning());
+    EXPECT_FALSE(exists(at("In97.jpg")));
+    EXPECT_TRUE(exists(at("In97.sdd")));
+}
+
+void closeFromOutside(TForm1& saver)   // another program or Task Manager
+{
+    LoopScript script(saver);
+    EXPECT_TRUE(script.run([](LoopScript& s) { PostMessageA(s.window(), WM_CLOSE, 0, 0); }));
+}
+
+void endOfSession(TForm1& saver)   // log-off or shutdown
+{
+    LoopScript script(saver);
+    EXPECT_TRUE(script.run([](LoopScript& s) {
+        if (SendMessageA(s.window(), WM_QUERYENDSESSION, 0, 0))
+            SendMessageA(s.window(), WM_ENDSESSION, TRUE, 0);
+    }));
+}
+
+void destruction(TForm1&) {}   // the saver object goes with its window
+
+void keyThenEndOfSession(TForm1& saver)   // the session ends before the loop does
+{
+    LoopScript script(saver);
+    EXPECT_TRUE(script.run([](LoopScript& s) {
+        PostMessageA(s.window(), WM_KEYDOWN, 'A', 0);
+        PostMessageA(s.window(), WM_KEYUP, 'A', 0);
+        PostMessageA(s.window(), WM_ENDSESSION, TRUE, 0);
+    }));
+}
+
+std::string routeName(const ::testing::TestParamInfo<Route>& info)
+{
+    const char* names[] = {"CloseFromOutside", "EndOfSession", "Destruction", "KeyThenEndOfSession"};
+    return names[info.index];
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, SaverRoutesOut,
+                         ::testing::Values(&closeFromOutside, &endOfSession, &destruction, &keyThenEndOfSession),
+                         routeName);
+
+TEST_F(SaverWindow, AFlightTickThatFailsEveryTimeShowsOneBoxStopsTheFlightsAndAKeyStillEnds)
+{
+    setSettings("F16");
+    // Slot 1's two images, as containers: the first plane starts.
+    const std::string jpeg = readFile(SKYVANE_TEST_DATA "/jpeg/colour.jpg");
+    ASSERT_FALSE(jpeg.empty());
+    for (const char* name : {"In1.sdd", "In2.sdd"})
+        writeFile(at(name), jpeg.substr(0, 3) + "xyz" + jpeg.substr(3));
+
+    BoxWatcher boxes;
+    TForm1 saver;
+    saver.createAndShow();
+    ASSERT_TRUE(boxes.boxes().empty()) << boxes.boxes()[0].text;
+    ASSERT_TRUE(saver.Timer_Left.enabled());
+    // The save buffer gets its bitmap on the first tick: one too large for
+    // the system makes every tick fail.
+    saver.imsave.setWidth(100000);
+    saver.imsave.setHeight(100000);
+
+    struct Seen {
+        DWORD start = 0;
+        std::size_t boxesAfterASecond = 0;
+        bool timersOff = false;
+    };
+    static Seen seen;
+    static BoxWatcher* watcher = &boxes;
+    static TForm1* window = &saver;
+    seen.start = GetTickCount();
+    static LoopScript::Step lookAfterASecond = [](LoopScript& s) {
+        // Meanwhile a failing tick would have come every few milliseconds.
+        if (GetTickCount() - seen.start < 1000) {
+            s.then(lookAfterASecond);
+            return;
+        }
+        seen.boxesAfterASecond = watcher->boxes().size();
+        seen.timersOff = !window->Timer_Left.enabled() && !window->Timer_Right.enabled();
+        PostMessageA(s.window(), WM_KEYDOWN, 'A', 0);
+    };
+    LoopScript script(saver);
+    const bool ended = script.run(lookAfterASecond);
+    EXPECT_EQ(seen.boxesAfterASecond, 1u);
+    ASSERT_FALSE(boxes.boxes().empty());
+    EXPECT_EQ(boxes.boxes()[0].text, "Out of system resources.");
+    EXPECT_TRUE(seen.timersOff);
+    EXPECT_TRUE(ended) << "the key did not end the saver";
 }
 
 TEST_F(SaverWindow, ASmallerPictureShowsAtTheTopLeftWithButtonFaceAround)

@@ -1,6 +1,6 @@
 // Scene surfaces under Wine: the white bitmap of a first use, rasterCopy's
 // raster modes and clipping, stored copies of pictures, and loading and saving
-// pictures with the program's file rules.
+// pictures with the program's file rules; the capture surface frees its bitmap.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "dialog/capture_surface.h"
 #include "framework/exceptions.h"
 #include "framework/files.h"
 #include "framework/surface.h"
@@ -527,6 +528,21 @@ TEST_F(SurfaceFiles, WithoutMoveFileExAGoodFileSurvivesAFailedReplacementAndYiel
 
     writeFileSafely(at("fresh.bmp"), newer, FileReplacement::Moves);
     EXPECT_EQ(readWholeFile(at("fresh.bmp")), newer);
+}
+
+TEST(CaptureSurfaceLife, ItsBitmapIsGoneWithIt)
+{
+    HGDIOBJ bitmap = nullptr;
+    {
+        CaptureSurface surface;
+        surface.resize(40, 30);
+        bitmap = GetCurrentObject(surface.canvas(), OBJ_BITMAP);
+        ASSERT_EQ(GetObjectType(bitmap), static_cast<DWORD>(OBJ_BITMAP));
+        surface.resize(20, 10);   // the first bitmap is replaced
+        EXPECT_EQ(GetObjectType(bitmap), 0u) << "the replaced bitmap is still there";
+        bitmap = GetCurrentObject(surface.canvas(), OBJ_BITMAP);
+    }
+    EXPECT_EQ(GetObjectType(bitmap), 0u) << "the last bitmap outlived its surface";
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 // Window timers: ticks reach their handler through the owner form, a new
 // interval starts the count afresh, disabled or zero-interval timers hold no
-// system timer, and a failing tick is reported without stopping the program.
+// system timer, and a failing tick is reported without stopping the program,
+// in one box at a time: no tick runs inside the box of its own failure.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <functional>
+#include <string>
 
 #include "box_watcher.h"
 #include "framework/application.h"
@@ -50,6 +52,15 @@ bool pumpUntil(const std::function<bool()>& condition)
 bool systemTimerExists(HWND window, UINT_PTR id)
 {
     return KillTimer(window, id) != FALSE;
+}
+
+BOOL CALLBACK countOpenBox(HWND window, LPARAM count)
+{
+    char className[16] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (std::string(className) == "#32770" && IsWindowVisible(window))
+        ++*reinterpret_cast<int*>(count);
+    return TRUE;
 }
 
 class Timers : public ::testing::Test {
@@ -132,6 +143,24 @@ TEST_F(Timers, AFailingTickIsReportedAndTheTimerGoesOn)
     ASSERT_FALSE(boxes.boxes().empty());
     EXPECT_EQ(boxes.boxes().front().caption, "Skyvane!");
     EXPECT_EQ(boxes.boxes().front().text, "Range check error.");
+}
+
+TEST_F(Timers, ATickThatAlwaysFailsRunsNeverInsideTheBoxOfItsFailure)
+{
+    BoxWatcher boxes;
+    int ticksInsideABox = 0;
+    Timer timer(nullptr, 14, 5, [&] {
+        if (++ticks == 3)
+            timer.setEnabled(false);   // the third failure is the last
+        // A box of this thread still open means this tick runs in its modal loop.
+        EnumThreadWindows(GetCurrentThreadId(), &countOpenBox, reinterpret_cast<LPARAM>(&ticksInsideABox));
+        throw std::runtime_error("Out of system resources");
+    });
+    form.registerTimer(timer);
+    timer.setEnabled(true);
+    EXPECT_TRUE(pumpUntil([&] { return !timer.enabled(); }));
+    EXPECT_EQ(ticksInsideABox, 0) << "of " << ticks << " ticks";
+    EXPECT_EQ(static_cast<int>(boxes.boxes().size()), ticks);
 }
 
 } // namespace

@@ -1,0 +1,162 @@
+"""Faults of the machine: a full disk while the saver decodes the containers or
+writes "screen.bmp", and while the dialog stores a capture; a Windows directory
+that cannot be written; the settings key deleted while the dialog is open. Each
+gives a clear error box, loses nothing (the containers and the last good
+"screen.bmp" stay as they were), and a key still ends the saver.
+
+A full disk: the Windows directory gets a writable layer (overlayfs) on a small
+tmpfs, filled up to the room the test leaves; the files already there stay
+readable below it. A read-only directory: a read-only bind mount over it (root
+ignores file modes, and Wine runs as root here). Mounting needs root; without
+it these tests are skipped."""
+import os
+import subprocess
+
+import pytest
+
+import harness
+from dialog_driver import SETTINGS_KEY, Dialog, stored_values, use_own_window_frames, write_backdrop
+
+TYPES = ["F16", "F15", "Awac", "U2", "B52", "SR71", "Wing", "F117", "B2", "F22", "Other"]
+
+
+def stop_wine(prefix):
+    """Ends every Wine process of the prefix, so nothing holds the directory."""
+    subprocess.run(["wineserver", "-k"], env=prefix.env, capture_output=True, timeout=60)
+    subprocess.run(["wineserver", "-w"], env=prefix.env, capture_output=True, timeout=60)
+
+
+def mount(*args):
+    subprocess.run(["mount", *args], check=True, capture_output=True, timeout=60)
+
+
+@pytest.fixture
+def windows_dir_mounts(prefix, tmp_path):
+    """windows_dir_mounts(room=N) puts the Windows directory on a full disk with
+    N bytes left; windows_dir_mounts(read_only=True) makes it read-only. Wine is
+    restarted over the new directory; the mounts go before the prefix does."""
+    if os.geteuid() != 0:
+        pytest.skip("mounting a file system needs root")
+    mounted = []
+
+    def remount(room=None, read_only=False):
+        stop_wine(prefix)
+        target = str(prefix.windows_dir)
+        if read_only:
+            mount("--bind", target, target)
+            mounted.append(target)
+            mount("-o", "remount,bind,ro", target)
+        else:
+            layer = tmp_path / "layer"
+            layer.mkdir()
+            mount("-t", "tmpfs", "-o", "size=%dk" % (room // 1024 + 1024), "tmpfs", str(layer))
+            mounted.append(str(layer))
+            (layer / "upper").mkdir()
+            (layer / "work").mkdir()
+            mount("-t", "overlay", "overlay", "-o",
+                  "lowerdir=%s,upperdir=%s,workdir=%s" % (target, layer / "upper", layer / "work"), target)
+            mounted.append(target)
+            free = os.statvfs(str(layer))
+            filler = free.f_bavail * free.f_frsize - room
+            (layer / "filler").write_bytes(b"\0" * max(filler, 0))
+        prefix.start()
+
+    yield remount
+    stop_wine(prefix)
+    for target in reversed(mounted):
+        subprocess.run(["umount", "-l", target], capture_output=True, timeout=60)
+
+
+def write_settings(prefix, **values):
+    settings = {name: 1 for name in TYPES}
+    settings.update(Delay=1, Random=0, Fake=0)
+    settings.update(values)
+    for name, value in settings.items():
+        prefix.reg_add(SETTINGS_KEY, name, "REG_DWORD", value)
+
+
+def containers(prefix):
+    return {p.name: p.read_bytes() for p in prefix.windows_dir.glob("In*.sdd")}
+
+
+def error_box_then_key_ends(display, prefix, saver):
+    """The saver's error box; once it is closed, a key ends the saver. Returns the box's texts."""
+    box = harness.wait_for(lambda: harness.message_box(prefix, "Skyvane!"), harness.START_TIMEOUT,
+                           "the error box (caption Skyvane!)")
+    prefix.probe("press", "Skyvane!", "OK")
+    saver.wait_for_window()
+    display.key("a")
+    saver.wait_ended()
+    return box["texts"]
+
+
+def test_a_full_disk_while_decoding_the_containers(display, desktop, prefix, start_saver, windows_dir_mounts):
+    write_settings(prefix)
+    kept = containers(prefix)
+    assert kept, "the build made no containers"
+    windows_dir_mounts(room=48 * 1024)   # two or three decoded images
+    texts = error_box_then_key_ends(display, prefix, start_saver("/S"))
+    assert texts == ["I/O error 112."], texts   # ERROR_DISK_FULL
+    assert containers(prefix) == kept
+    assert not list(prefix.windows_dir.glob("In*.jpg")), "decoded images were left behind"
+
+
+def test_a_full_disk_while_the_saver_makes_screen_bmp(display, desktop, prefix, start_saver, windows_dir_mounts):
+    write_settings(prefix, Fake=1)
+    (prefix.windows_dir / "screen.bmp").unlink(missing_ok=True)
+    kept = containers(prefix)
+    # Room for the decoded images and 1 MiB: less than the picture of the screen.
+    windows_dir_mounts(room=sum(len(b) + 4096 for b in kept.values()) + 1024 * 1024)
+    texts = error_box_then_key_ends(display, prefix, start_saver("/S"))
+    assert texts == ["Cannot create file %s\\screen.bmp." % prefix.windows_dir_windows], texts
+    assert containers(prefix) == kept
+    leftovers = [p.name for p in prefix.windows_dir.iterdir() if p.name.lower().startswith(("sky", "screen.bmp"))]
+    assert not leftovers, "a part of a picture was left: %s" % leftovers
+
+
+def test_a_full_disk_while_the_dialog_stores_a_capture_keeps_the_good_picture(
+        display, prefix, saver_program, windows_dir_mounts):
+    use_own_window_frames(prefix)
+    write_backdrop(prefix.windows_dir / "background.jpg")
+    good = b"BM the last good capture"
+    (prefix.windows_dir / "screen.bmp").write_bytes(good)
+    windows_dir_mounts(room=64 * 1024)
+    dialog = Dialog(prefix, saver_program)
+    try:
+        dialog.wait_shown()
+        dialog.click("Get Fake Desktop")
+        dialog.wait_message_box("Information")
+        dialog.dismiss("Information")
+        texts = harness.wait_for(lambda: dialog.message_boxes("Skyvane!"), 60, "the error box")
+        assert texts == ["Cannot create file C:\\windows\\screen.bmp."], texts
+        dialog.dismiss("Skyvane!")
+        assert (prefix.windows_dir / "screen.bmp").read_bytes() == good
+        dialog.click("OK")
+        dialog.wait_ended()
+    finally:
+        dialog.kill()
+
+
+def test_a_read_only_windows_directory(display, desktop, prefix, start_saver, windows_dir_mounts):
+    write_settings(prefix)
+    kept = containers(prefix)
+    windows_dir_mounts(read_only=True)
+    texts = error_box_then_key_ends(display, prefix, start_saver("/S"))
+    assert texts == ["File access denied."], texts   # the first decoded image cannot be created
+    assert containers(prefix) == kept
+
+
+def test_the_settings_key_deleted_while_the_dialog_is_open(prefix, saver_program):
+    use_own_window_frames(prefix)
+    write_backdrop(prefix.windows_dir / "background.jpg")
+    write_settings(prefix, F16=0, Delay=9)
+    dialog = Dialog(prefix, saver_program)
+    try:
+        dialog.wait_shown()
+        prefix.reg_delete(SETTINGS_KEY)
+        dialog.click("OK")
+        dialog.wait_ended()
+    finally:
+        dialog.kill()
+    stored = stored_values(prefix)
+    assert stored == dict({name: 1 for name in TYPES}, F16=0, Delay=9, Random=0, Fake=0), stored

@@ -62,36 +62,31 @@ _skyvane_prefixes+=("$prefix")   # its wineserver is stopped at the end; the pre
 # saver_window: the saver's window is on the screen.
 saver_window() { xdotool search --onlyvisible --name '^quillon7$' >/dev/null 2>&1; }
 
-# wait_for_saver_window PID: waits (60 s at most) until the saver's window shows.
-wait_for_saver_window() {
-  local i
-  for (( i = 0; i < 600; i++ )); do
-    saver_window && return 0
-    kill -0 "$1" 2>/dev/null || return 1
+# poll TRIES COMMAND...: runs COMMAND every 0.1 s until it succeeds (status 0)
+# or TRIES tries have failed (status 1).
+poll() {
+  local tries=$1 i
+  shift
+  for (( i = 0; i < tries; i++ )); do
+    "$@" && return 0
     sleep 0.1
   done
   return 1
 }
+gone() { ! kill -0 "$1" 2>/dev/null; }
+shown_or_gone() { saver_window || gone "$1"; }
+
+# wait_for_saver_window PID: waits (60 s at most) until the saver's window shows.
+wait_for_saver_window() { poll 600 shown_or_gone "$1" && saver_window; }
 
 # end_saver PID: ends the saver as a user would, with a key; fails when it stays.
 end_saver() {
-  local i
   saver_window && xdotool key space
-  for (( i = 0; i < 300; i++ )); do
-    kill -0 "$1" 2>/dev/null || return 0
-    sleep 0.1
-  done
-  return 1
+  poll 300 gone "$1"
 }
 
 # run_for SECONDS PID: waits until the program ends or SECONDS have passed.
-run_for() {
-  local i
-  for (( i = 0; i < $1 * 10; i++ )); do
-    kill -0 "$2" 2>/dev/null || return 0
-    sleep 0.1
-  done
-}
+run_for() { poll $(( $1 * 10 )) gone "$2" || true; }
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   if [ $settings = yes ]; then

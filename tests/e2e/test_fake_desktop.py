@@ -85,16 +85,22 @@ def wait_for_window_without_error(saver, prefix):
     harness.wait_for(shown_or_box, harness.START_TIMEOUT, "the saver window")
 
 
-def test_a_smaller_picture_fills_the_top_left_and_the_rest_shows_the_button_face(
-        display, prefix, start_saver, tmp_path):
-    picture = picture_of(tmp_path, "fake.png", 800, 600, seed=11)
+def start_over_fake_desktop(prefix, start_saver, picture):
+    """The saver on a fake desktop whose screen.bmp is picture (pixels);
+    returns the running saver, its window shown without an error box."""
     remove_pictures(prefix)
     Image.fromarray(picture).save(prefix.windows_dir / "screen.bmp")
     use_fake_desktop(prefix)
-    face = button_face(prefix)
-
     saver = start_saver("/S")
     wait_for_window_without_error(saver, prefix)
+    return saver
+
+
+def test_a_smaller_picture_fills_the_top_left_and_the_rest_shows_the_button_face(
+        display, prefix, start_saver, tmp_path):
+    picture = picture_of(tmp_path, "fake.png", 800, 600, seed=11)
+    face = button_face(prefix)
+    saver = start_over_fake_desktop(prefix, start_saver, picture)
     expected = scene_as_screen(picture, (display.height, display.width, 3), face)
     shot = wait_for_scene(display, expected, "the 800 x 600 fake desktop at the top-left corner")
     assert outside_is_plain(shot, 800, 600, face), (

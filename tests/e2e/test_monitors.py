@@ -7,10 +7,9 @@ import time
 
 import numpy as np
 import pytest
-from PIL import Image
 
 import harness
-from test_fake_desktop import button_face, picture_of, remove_pictures, use_fake_desktop, wait_for_window_without_error
+from test_fake_desktop import button_face, picture_of, start_over_fake_desktop
 
 # X places the primary at x = 800; Windows puts the primary's top-left at (0, 0).
 TWO_MONITORS = [pytest.mark.screen("1824x768x24"), pytest.mark.monitors("1024x768+800+0", "800x600+0+0")]
@@ -75,13 +74,8 @@ def test_the_live_desktop_covers_every_monitor_and_a_press_on_the_second_ends_it
 def test_a_fake_desktop_sits_on_the_primary_and_the_second_monitor_shows_the_button_face(
         display, prefix, start_saver, tmp_path):
     picture = picture_of(tmp_path, "fake.png", 1024, 768, seed=13)
-    remove_pictures(prefix)
-    Image.fromarray(picture).save(prefix.windows_dir / "screen.bmp")
-    use_fake_desktop(prefix)
     face = button_face(prefix)
-
-    saver = start_saver("/S")
-    wait_for_window_without_error(saver, prefix)
+    saver = start_over_fake_desktop(prefix, start_saver, picture)
     expected = np.empty((768, 1824, 3), dtype=np.uint8)
     expected[:, :] = face
     expected[:, PRIMARY_LEFT:] = picture

@@ -1,11 +1,10 @@
 #include "dialog/about_box.h"
 
-#include <shellapi.h>
-
 #include <string>
 
 #include "dialog/dpi_scaling.h"
 #include "framework/dpi_awareness.h"
+#include "framework/shell.h"
 #include "resources/resource.h"
 
 using namespace Uabout;
@@ -73,7 +72,7 @@ void TFrmabout::Label5Click()
     // The address comes from the string table; the label's text is only shown.
     char address[256] = {};
     LoadStringA(GetModuleHandleA(nullptr), IDS_VENDOR_WEB_ADDRESS, address, sizeof address);
-    ShellExecuteA(handle(), "open", address, "", "", SW_SHOWMAXIMIZED);
+    openWithShell(handle(), address, SW_SHOWMAXIMIZED);
 }
 
 LRESULT TFrmabout::dialogMessage(UINT message, WPARAM wParam, LPARAM lParam)

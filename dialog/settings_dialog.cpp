@@ -1,7 +1,5 @@
 #include "dialog/settings_dialog.h"
 
-#include <shellapi.h>
-
 #include <algorithm>
 #include <exception>
 #include <memory>
@@ -18,6 +16,7 @@
 #include "framework/files.h"
 #include "framework/paths.h"
 #include "framework/scoped.h"
+#include "framework/shell.h"
 #include "framework/surface.h"
 #include "imaging/picture_scaling.h"
 #include "resources/resource.h"
@@ -240,9 +239,7 @@ void TForm2::BitBtn2Click()
 
 void TForm2::BitBtn3Click()
 {
-    const auto result = reinterpret_cast<UINT_PTR>(
-        ShellExecuteA(handle(), "open", dialog_text::vendorWebAddress, "", "", SW_SHOWMAXIMIZED));
-    if (result < 32)
+    if (openWithShell(handle(), dialog_text::vendorWebAddress, SW_SHOWMAXIMIZED) < 32)
         MessageBoxA(handle(), dialog_text::noBrowserMessage, Application::instance().title().c_str(), MB_OK);
 }
 

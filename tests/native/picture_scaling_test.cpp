@@ -5,33 +5,7 @@
 #include <array>
 
 #include "imaging/picture_scaling.h"
-
-namespace {
-
-Picture colourPicture(int width, int height, uint32_t colour)
-{
-    Picture picture;
-    picture.width = width;
-    picture.height = height;
-    picture.bitsPerPixel = 24;
-    picture.bits.assign(picture.stride() * height, 0);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            picture.row(y)[3 * x] = colour & 0xFF;
-            picture.row(y)[3 * x + 1] = (colour >> 8) & 0xFF;
-            picture.row(y)[3 * x + 2] = (colour >> 16) & 0xFF;
-        }
-    return picture;
-}
-
-void paint(Picture& picture, int x, int y, uint32_t colour)
-{
-    picture.row(y)[3 * x] = colour & 0xFF;
-    picture.row(y)[3 * x + 1] = (colour >> 8) & 0xFF;
-    picture.row(y)[3 * x + 2] = (colour >> 16) & 0xFF;
-}
-
-}
+#include "tests/support/pictures.h"
 
 TEST(PictureScaling, ReadsEveryPixelFormat)
 {
@@ -73,15 +47,15 @@ TEST(PictureScaling, ReadsEveryPixelFormat)
 
 TEST(PictureScaling, TheSameSizeKeepsEveryColourAndFlatAreasStayFlat)
 {
-    Picture source = colourPicture(5, 4, 0x1E6EC8);
-    paint(source, 2, 1, 0xDC3C28);
+    Picture source = filledPicture24(5, 4, 0x1E6EC8);
+    setPixel24(source, 2, 1, 0xDC3C28);
     const Picture same = smoothlyScaled(source, 5, 4);
     ASSERT_EQ(same.bitsPerPixel, 24);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 5; ++x)
             EXPECT_EQ(pictureColour(same, x, y), pictureColour(source, x, y)) << x << "," << y;
 
-    const Picture flat = smoothlyScaled(colourPicture(7, 3, 0x1E6EC8), 17, 9);
+    const Picture flat = smoothlyScaled(filledPicture24(7, 3, 0x1E6EC8), 17, 9);
     ASSERT_EQ((std::array{flat.width, flat.height}), (std::array{17, 9}));
     for (int y = 0; y < 9; ++y)
         for (int x = 0; x < 17; ++x)
@@ -96,9 +70,9 @@ TEST(PictureScaling, EnlargingBlendsAnEdgeInsteadOfCopyingBlocks)
     // Left half black, right half white, enlarged by 1.5: the outer columns
     // keep their colours and the columns at the edge are grey in between,
     // rising from left to right.
-    Picture source = colourPicture(4, 1, 0x000000);
-    paint(source, 2, 0, 0xFFFFFF);
-    paint(source, 3, 0, 0xFFFFFF);
+    Picture source = filledPicture24(4, 1, 0x000000);
+    setPixel24(source, 2, 0, 0xFFFFFF);
+    setPixel24(source, 3, 0, 0xFFFFFF);
     const Picture scaled = smoothlyScaled(source, 6, 1);
     EXPECT_EQ(pictureColour(scaled, 0, 0), 0x000000u);
     EXPECT_EQ(pictureColour(scaled, 5, 0), 0xFFFFFFu);
@@ -114,8 +88,8 @@ TEST(PictureScaling, EnlargingBlendsAnEdgeInsteadOfCopyingBlocks)
     }
     EXPECT_TRUE(between) << "no blended pixel at the edge";
     // The middle of 2x: the pixel centred exactly between two source pixels is their mean.
-    Picture pair = colourPicture(2, 1, 0x000000);
-    paint(pair, 1, 0, 0xC8C8C8);
+    Picture pair = filledPicture24(2, 1, 0x000000);
+    setPixel24(pair, 1, 0, 0xC8C8C8);
     const Picture doubled = smoothlyScaled(pair, 4, 1);
     EXPECT_EQ(pictureColour(doubled, 1, 0), 0x323232u);   // 1/4 of the way
     EXPECT_EQ(pictureColour(doubled, 2, 0), 0x969696u);   // 3/4 of the way

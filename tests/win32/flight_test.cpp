@@ -13,6 +13,7 @@
 #include "framework/surface.h"
 #include "saver/flight.h"
 #include "saver/flight_passes.h"
+#include "tests/support/pictures.h"
 
 namespace {
 
@@ -30,36 +31,15 @@ uint32_t pixelAt(const Picture& picture, int x, int y)
     return 0;
 }
 
-void setPixel(Picture& picture, int x, int y, uint32_t colour)
-{
-    uint8_t* pixel = picture.row(y) + 3 * x;
-    pixel[0] = uint8_t(colour);
-    pixel[1] = uint8_t(colour >> 8);
-    pixel[2] = uint8_t(colour >> 16);
-}
-
-Picture filled(int width, int height, uint32_t colour)
-{
-    Picture picture;
-    picture.width = width;
-    picture.height = height;
-    picture.bitsPerPixel = 24;
-    picture.bits.assign(picture.stride() * height, 0);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            setPixel(picture, x, y, colour);
-    return picture;
-}
-
 // A background with no two neighbours alike, so any misplaced copy shows.
 Picture noise(int width, int height)
 {
-    Picture picture = filled(width, height, 0);
+    Picture picture = filledPicture24(width, height, 0);
     uint32_t state = 0x12345678;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             state = state * 1664525u + 1013904223u;
-            setPixel(picture, x, y, state >> 8);
+            setPixel24(picture, x, y, state >> 8);
         }
     return picture;
 }
@@ -68,7 +48,7 @@ void fillBlock(Picture& picture, const FlightRect& block, uint32_t colour)
 {
     for (int y = block.top; y < block.bottom; ++y)
         for (int x = block.left; x < block.right; ++x)
-            setPixel(picture, x, y, colour);
+            setPixel24(picture, x, y, colour);
 }
 
 // Which scene: the display's own format (a live desktop) or a 24-bit picture.
@@ -124,8 +104,8 @@ constexpr uint32_t canopyColour = 0xF0E010;
 
 void giveSprites(Scene& scene, int width = spriteWidth, int height = spriteHeight)
 {
-    Picture mask = filled(width, height, 0xFFFFFF);
-    Picture colours = filled(width, height, 0x000000);
+    Picture mask = filledPicture24(width, height, 0xFFFFFF);
+    Picture colours = filledPicture24(width, height, 0x000000);
     auto clip = [&](FlightRect r) {
         return FlightRect{r.left, r.top, std::min(r.right, width), std::min(r.bottom, height)};
     };
@@ -165,8 +145,8 @@ TEST_P(FlightPasses, EraseRestoresExactlyTheSavedBackground)
 TEST_P(FlightPasses, WhiteMaskAndBlackColoursLeaveTheSceneUnchanged)
 {
     Scene scene(GetParam());
-    scene.mask.assignBitmap(filled(spriteWidth, spriteHeight, 0xFFFFFF));
-    scene.colours.assignBitmap(filled(spriteWidth, spriteHeight, 0x000000));
+    scene.mask.assignBitmap(filledPicture24(spriteWidth, spriteHeight, 0xFFFFFF));
+    scene.colours.assignBitmap(filledPicture24(spriteWidth, spriteHeight, 0x000000));
     FlightState flight;
     for (const auto& [x, y] : {std::pair{100, 50}, {-200, 400}, {sceneWidth - 300, -100}}) {
         placePlane(flight, x, y, 11, -2);

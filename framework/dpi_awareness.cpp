@@ -25,16 +25,26 @@ Function lookUp(HMODULE module, const char* name)
     return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
 }
 
+// Whether the context was set now or had been set before (by a manifest, an
+// earlier call, or Wine, which starts every program per-monitor aware). An
+// awareness already set is final; asking the older functions again would only
+// cost the load of shcore.dll.
+bool setContext(SetContextFunction set, HANDLE context)
+{
+    return set(context) != FALSE || GetLastError() == ERROR_ACCESS_DENIED;
+}
+
 bool setAwarenessContext(HMODULE user32, DpiAwareness awareness)
 {
     auto set = lookUp<SetContextFunction>(user32, "SetProcessDpiAwarenessContext");
     if (!set)
         return false;
     if (awareness == DpiAwareness::SystemDpi)
-        return set(systemAwareContext) != FALSE;
+        return setContext(set, systemAwareContext);
     // Version 2 also scales the system's own parts (menus, message boxes); the
-    // first Windows 10 releases know only version 1.
-    return set(perMonitorAwareV2Context) != FALSE || set(perMonitorAwareContext) != FALSE;
+    // first Windows 10 releases know only version 1 and refuse version 2 as an
+    // invalid parameter.
+    return setContext(set, perMonitorAwareV2Context) || setContext(set, perMonitorAwareContext);
 }
 
 bool setProcessAwareness(DpiAwareness awareness)

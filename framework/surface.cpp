@@ -114,8 +114,21 @@ int SceneSurface::pictureHeight() const
 
 HDC SceneSurface::canvas()
 {
-    ensureBitmap();
+    ensureBitmap(FirstFill::White);
     return dc_;
+}
+
+HDC SceneSurface::canvasToCover()
+{
+    ensureBitmap(FirstFill::None);
+    return dc_;
+}
+
+void SceneSurface::fillWhite()
+{
+    if (HDC dc = canvas(); bitmap_)
+        PatBlt(dc, 0, 0, bitmapWidth_, bitmapHeight_, WHITENESS);
+    changed();
 }
 
 void SceneSurface::dropPicture()
@@ -152,7 +165,7 @@ void SceneSurface::adoptBitmap(HBITMAP bitmap, int width, int height)
     hasBitmap_ = true;
 }
 
-void SceneSurface::ensureBitmap()
+void SceneSurface::ensureBitmap(FirstFill fill)
 {
     if (hasBitmap_)
         return;
@@ -164,8 +177,21 @@ void SceneSurface::ensureBitmap()
         checkResource(bitmap != nullptr);
     }
     adoptBitmap(bitmap, width_, height_);
-    if (bitmap)
+    if (bitmap && fill == FirstFill::White)
         PatBlt(dc_, 0, 0, width_, height_, WHITENESS);
+}
+
+HBITMAP SceneSurface::createSection(const Picture& described, void*& bits)
+{
+    BitmapInfo info = describe(described);
+    bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, info.get(), DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap && !bits) {
+        DeleteObject(bitmap);
+        bitmap = nullptr;
+    }
+    checkResource(bitmap != nullptr);
+    return bitmap;
 }
 
 void SceneSurface::assignBitmap(const Picture& picture)
@@ -175,14 +201,30 @@ void SceneSurface::assignBitmap(const Picture& picture)
         changed();
         return;
     }
-    BitmapInfo info = describe(picture);
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, info.get(), DIB_RGB_COLORS, &bits, nullptr, 0);
-    checkResource(bitmap != nullptr && bits != nullptr);
+    HBITMAP bitmap = createSection(picture, bits);
     const std::size_t size = picture.stride() * static_cast<std::size_t>(picture.height);
     std::memcpy(bits, picture.bits.data(), std::min(size, picture.bits.size()));
     // The new bitmap is complete before the old picture goes: the picture
     // given may belong to this surface's own JPEG.
+    adoptBitmap(bitmap, picture.width, picture.height);
+    changed();
+}
+
+void SceneSurface::assignBitmapAtThirtyTwoBits(const Picture& picture)
+{
+    if (picture.bitsPerPixel != 24 || picture.empty() ||
+        picture.bits.size() < picture.stride() * static_cast<std::size_t>(picture.height))
+        return assignBitmap(picture);
+    Picture wide;
+    wide.width = picture.width;
+    wide.height = picture.height;
+    wide.bitsPerPixel = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = createSection(wide, bits);
+    auto* rows = static_cast<uint8_t*>(bits);
+    for (int y = 0; y < picture.height; ++y)   // both bottom-up
+        widenRow(picture.bits.data() + y * picture.stride(), rows + y * wide.stride(), picture.width);
     adoptBitmap(bitmap, picture.width, picture.height);
     changed();
 }

@@ -41,10 +41,19 @@ public:
     // A memory DC with the bitmap selected. A surface without a picture first
     // gets a white bitmap of its fixed size in the display's pixel format.
     HDC canvas();
+    // The canvas for a copy that paints every pixel of the fixed size (the
+    // live desktop copy): a new bitmap is left unfilled, since the white
+    // would only be painted over. A caller whose copy fails calls fillWhite.
+    HDC canvasToCover();
+    // Paints the whole bitmap white, as a first use leaves it.
+    void fillWhite();
 
     // Stores a copy of the picture as the surface's bitmap, at its own size
     // and pixel format. An empty picture gives an empty bitmap.
     void assignBitmap(const Picture& picture);
+    // The same, with a 24-bit picture widened to 32 bits per pixel on its way
+    // into the bitmap (no copy in between); any other picture is stored as is.
+    void assignBitmapAtThirtyTwoBits(const Picture& picture);
     // Makes a JPEG picture (its header read, decoded by convertJpegToBitmap)
     // the surface's picture, in place of any bitmap.
     void assignJpeg(std::unique_ptr<JpegImage> jpeg);
@@ -62,7 +71,10 @@ public:
     void changed() { if (onChange_) onChange_(); }
 
 private:
-    void ensureBitmap();
+    enum class FirstFill { White, None };
+    void ensureBitmap(FirstFill fill);
+    // A DIB section described like the picture; its pixels are for the caller.
+    HBITMAP createSection(const Picture& described, void*& bits);
     void dropPicture();
     // Makes the bitmap (null for an empty one) the surface's picture.
     void adoptBitmap(HBITMAP bitmap, int width, int height);

@@ -50,3 +50,15 @@ inline std::vector<uint32_t> colourTableOf(const Picture& picture)
         ramp.push_back(i * 255 / (entries - 1) * 0x010101u);
     return ramp;
 }
+
+// One row of a 24-bit picture as 32-bit pixels (B, G, R and an unused 0):
+// the pixels GDI's own conversion to a 32-bit display gives.
+inline void widenRow(const uint8_t* from, uint8_t* to, int width)
+{
+    for (int x = 0; x < width; ++x, from += 3, to += 4) {
+        to[0] = from[0];
+        to[1] = from[1];
+        to[2] = from[2];
+        to[3] = 0;
+    }
+}

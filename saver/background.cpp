@@ -46,12 +46,15 @@ void TForm1::paintBackground()
 
 void TForm1::paintLiveDesktop()
 {
-    // The scene has no picture yet: its first use gives it a white bitmap of
-    // the window's size in the display's format, which the copy then fills.
+    // The scene has no picture yet: it gets a bitmap of the window's size in
+    // the display's format, which the copy fills; the white of a first use
+    // would only be painted over.
     // The desktop's device context spans every monitor in screen coordinates.
     ScopedGetDC screen(GetDesktopWindow());
-    HDC scene = imdest.canvas();
+    const bool firstPicture = !imdest.hasBitmap();
+    HDC scene = imdest.canvasToCover();
     const ScreenPoint& source = placement_.desktopSource;
-    BitBlt(scene, 0, 0, imdest.width(), imdest.height(), screen, source.x, source.y, SRCCOPY);
+    if (!BitBlt(scene, 0, 0, imdest.width(), imdest.height(), screen, source.x, source.y, SRCCOPY) && firstPicture)
+        imdest.fillWhite();   // no copy: the white of a first use
     imdest.changed();
 }

@@ -218,10 +218,28 @@ FlightRect findPaintedArea(FlightSurfaces& surfaces)
     return paintedArea(surfaces.mask.toPicture(), surfaces.colours.toPicture());
 }
 
+namespace {
+// The sprites are converted only for a scene in the display's own format:
+// the bits per pixel they are converted to, or 0 for none.
+int spriteTargetBits(SceneSurface& scene)
+{
+    const int bits = bitsPerPixel(scene);
+    return bits != 0 && bits == displayBitsPerPixel() ? bits : 0;
+}
+}
+
+void assignSprite(SceneSurface& sprite, const Picture& decoded, SceneSurface& scene)
+{
+    if (decoded.bitsPerPixel == 24 && spriteTargetBits(scene) == 32)
+        sprite.assignBitmapAtThirtyTwoBits(decoded);
+    else
+        sprite.assignBitmap(decoded);
+}
+
 void matchSpritesToScene(FlightSurfaces& surfaces)
 {
-    const int scene = bitsPerPixel(surfaces.scene);
-    if (scene == 0 || scene != displayBitsPerPixel())
+    const int scene = spriteTargetBits(surfaces.scene);
+    if (scene == 0)
         return;
     for (SceneSurface* sprite : {&surfaces.mask, &surfaces.colours}) {
         const int own = bitsPerPixel(*sprite);

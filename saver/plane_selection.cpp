@@ -30,6 +30,8 @@ void TForm1::selectNextPlane()
 
     loadPlaneImage(Image_Read_Black, slot.blackImage);
     loadPlaneImage(Image_Read_White, slot.whiteImage);
-    View_Image_Black.assignBitmap(convertJpegToBitmap(*Image_Read_Black.jpeg()));
-    View_Image_White.assignBitmap(convertJpegToBitmap(*Image_Read_White.jpeg()));
+    // Straight into the scene's format where that is a widening, so starting
+    // the plane has nothing left to convert.
+    assignSprite(View_Image_Black, convertJpegToBitmap(*Image_Read_Black.jpeg()), imdest);
+    assignSprite(View_Image_White, convertJpegToBitmap(*Image_Read_White.jpeg()), imdest);
 }

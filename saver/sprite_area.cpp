@@ -93,15 +93,7 @@ Picture toThirtyTwoBits(const Picture& picture)
     wide.height = picture.height;
     wide.bitsPerPixel = 32;
     wide.bits.resize(wide.stride() * std::size_t(wide.height));
-    for (int y = 0; y < picture.height; ++y) {
-        const uint8_t* from = picture.row(y);
-        uint8_t* to = wide.row(y);
-        for (int x = 0; x < picture.width; ++x, from += 3, to += 4) {
-            to[0] = from[0];
-            to[1] = from[1];
-            to[2] = from[2];
-            to[3] = 0;
-        }
-    }
+    for (int y = 0; y < picture.height; ++y)
+        widenRow(picture.row(y), wide.row(y), picture.width);
     return wide;
 }

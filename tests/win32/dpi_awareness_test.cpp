@@ -18,6 +18,49 @@ Function user32Entry(const char* name)
     return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
 }
 
+// Counts the libraries the loader maps while it exists (the loader's own
+// notification, Vista and later).
+class LoadWatch {
+public:
+    LoadWatch()
+    {
+        auto registerFunction = ntdllEntry<RegisterFunction>("LdrRegisterDllNotification");
+        if (registerFunction && registerFunction(0, &LoadWatch::notified, &loads_, &cookie_) != 0)
+            cookie_ = nullptr;
+    }
+    ~LoadWatch()
+    {
+        auto unregisterFunction = ntdllEntry<UnregisterFunction>("LdrUnregisterDllNotification");
+        if (cookie_ && unregisterFunction)
+            unregisterFunction(cookie_);
+    }
+    LoadWatch(const LoadWatch&) = delete;
+    LoadWatch& operator=(const LoadWatch&) = delete;
+
+    bool registered() const { return cookie_ != nullptr; }
+    int loads() const { return loads_; }
+
+private:
+    static constexpr ULONG loaded = 1;   // LDR_DLL_NOTIFICATION_REASON_LOADED
+    using Callback = void(CALLBACK*)(ULONG, const void*, void*);
+    using RegisterFunction = LONG(NTAPI*)(ULONG, Callback, void*, void**);
+    using UnregisterFunction = LONG(NTAPI*)(void*);
+
+    template <typename Function>
+    static Function ntdllEntry(const char* name)
+    {
+        return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), name)));
+    }
+    static void CALLBACK notified(ULONG reason, const void*, void* count)
+    {
+        if (reason == loaded)
+            ++*static_cast<int*>(count);
+    }
+
+    int loads_ = 0;
+    void* cookie_ = nullptr;
+};
+
 }
 
 TEST(DpiAwareness, TheDeclaredAwarenessIsTheProcesssAndADeclarationAgainKeepsIt)
@@ -39,6 +82,18 @@ TEST(DpiAwareness, TheDeclaredAwarenessIsTheProcesssAndADeclarationAgainKeepsIt)
     EXPECT_TRUE(declareDpiAwareness(DpiAwareness::SystemDpi));
     EXPECT_TRUE(perMonitorNow());
     EXPECT_FALSE(equal(threadContext(), systemAware));
+}
+
+TEST(DpiAwareness, AnAwarenessAlreadySetIsTakenWithoutLoadingTheOlderFunctionsLibrary)
+{
+    // The process is aware from the test above or from its start; every
+    // declaration now ends at the Windows 10 function's "already set".
+    ASSERT_TRUE(declareDpiAwareness(DpiAwareness::PerMonitor));
+    LoadWatch watch;
+    ASSERT_TRUE(watch.registered()) << "Wine's ntdll has LdrRegisterDllNotification";
+    EXPECT_TRUE(declareDpiAwareness(DpiAwareness::PerMonitor));
+    EXPECT_TRUE(declareDpiAwareness(DpiAwareness::SystemDpi));
+    EXPECT_EQ(watch.loads(), 0) << "the declarations loaded a library";
 }
 
 TEST(DpiAwareness, TheSystemDpiIsTheScreensLogicalPixelsPerInch)

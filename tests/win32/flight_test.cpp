@@ -102,18 +102,28 @@ const FlightRect planeCanopy{300, 60, 380, 110};
 constexpr uint32_t bodyColour = 0x2080C0;
 constexpr uint32_t canopyColour = 0xF0E010;
 
-void giveSprites(Scene& scene, int width = spriteWidth, int height = spriteHeight)
+// The two sprite pictures as the JPEG decoder gives them: 24 bits per pixel.
+struct SpritePictures {
+    Picture mask, colours;
+};
+
+SpritePictures decodedSprites(int width = spriteWidth, int height = spriteHeight)
 {
-    Picture mask = filledPicture24(width, height, 0xFFFFFF);
-    Picture colours = filledPicture24(width, height, 0x000000);
+    SpritePictures sprites{filledPicture24(width, height, 0xFFFFFF), filledPicture24(width, height, 0x000000)};
     auto clip = [&](FlightRect r) {
         return FlightRect{r.left, r.top, std::min(r.right, width), std::min(r.bottom, height)};
     };
-    fillBlock(mask, clip(planeBody), 0x000000);
-    fillBlock(colours, clip(planeBody), bodyColour);
-    fillBlock(colours, clip(planeCanopy), canopyColour);
-    scene.mask.assignBitmap(mask);
-    scene.colours.assignBitmap(colours);
+    fillBlock(sprites.mask, clip(planeBody), 0x000000);
+    fillBlock(sprites.colours, clip(planeBody), bodyColour);
+    fillBlock(sprites.colours, clip(planeCanopy), canopyColour);
+    return sprites;
+}
+
+void giveSprites(Scene& scene, int width = spriteWidth, int height = spriteHeight)
+{
+    const SpritePictures sprites = decodedSprites(width, height);
+    scene.mask.assignBitmap(sprites.mask);
+    scene.colours.assignBitmap(sprites.colours);
 }
 
 class FlightPasses : public ::testing::TestWithParam<SceneKind> {};
@@ -279,6 +289,29 @@ TEST_P(FlightPasses, SpritesInTheScenesFormatDrawTheSamePixels)
         ASSERT_EQ(got.bits.size(), expected.bits.size());
         EXPECT_EQ(changedAnywhere(got, expected), 0) << "sprite " << width << " x " << height;
         EXPECT_GT(changedAnywhere(got, matched.original), 0);
+    }
+}
+
+TEST_P(FlightPasses, SpritesGivenInTheScenesFormatAreTheOnesMatchingWouldMake)
+{
+    // An odd width, so the 24-bit rows carry padding that must not shift a row.
+    for (const auto& [width, height] : {std::pair{spriteWidth, spriteHeight}, {331, 201}}) {
+        Scene converted(GetParam()), given(GetParam());
+        const SpritePictures sprites = decodedSprites(width, height);
+        giveSprites(converted, width, height);
+        matchSpritesToScene(converted.surfaces);
+        assignSprite(given.mask, sprites.mask, given.scene);
+        assignSprite(given.colours, sprites.colours, given.scene);
+        const Picture givenMask = given.mask.toPicture(), givenColours = given.colours.toPicture();
+
+        SCOPED_TRACE("sprite " + std::to_string(width) + " x " + std::to_string(height));
+        EXPECT_EQ(givenMask.bitsPerPixel, converted.mask.toPicture().bitsPerPixel);
+        EXPECT_EQ(givenMask.bits, converted.mask.toPicture().bits);
+        EXPECT_EQ(givenColours.bits, converted.colours.toPicture().bits);
+        // Nothing is left to convert when the plane starts.
+        matchSpritesToScene(given.surfaces);
+        EXPECT_EQ(given.mask.toPicture().bits, givenMask.bits);
+        EXPECT_EQ(given.colours.toPicture().bits, givenColours.bits);
     }
 }
 

@@ -163,6 +163,29 @@ TEST(FirstUse, AFixedSizeChangedBeforeTheFirstUseIsTheOneUsed)
     EXPECT_EQ(scene.pictureHeight(), 200);
 }
 
+TEST(FirstUse, ACanvasToCoverSkipsTheWhiteAndFillWhiteGivesItAfterAll)
+{
+    // As the live desktop copy uses it: a bitmap of the fixed size in the
+    // display's format, then one copy over all of it.
+    SceneSurface scene(64, 48);
+    HDC canvas = scene.canvasToCover();
+    ASSERT_EQ(scene.pictureWidth(), 64);
+    ASSERT_EQ(scene.pictureHeight(), 48);
+    EXPECT_NE(snapshot(scene), Pixels(64 * 48, 0xFFFFFF)) << "no white pass before the copy";
+
+    const auto pattern = [](int x, int y) { return uint32_t(x * 0x030507 + y * 0x050301) & 0xFFFFFF; };
+    SceneSurface source(64, 48);
+    source.assignBitmap(picture24(64, 48, pattern));
+    BitBlt(canvas, 0, 0, 64, 48, source.canvas(), 0, 0, SRCCOPY);
+    EXPECT_EQ(snapshot(scene), pixelsOf(64, 48, pattern));
+
+    int changes = 0;
+    scene.setOnChange([&] { ++changes; });
+    scene.fillWhite();
+    EXPECT_EQ(snapshot(scene), Pixels(64 * 48, 0xFFFFFF));
+    EXPECT_EQ(changes, 1);
+}
+
 TEST(FirstUse, ASourceWithoutPictureIsWhiteToo)
 {
     SceneSurface target(8, 8), source(4, 4);

@@ -3,6 +3,7 @@
 // made once from the stock picture "screen.jpg" when it is missing.
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -54,7 +55,12 @@ void TForm1::paintLiveDesktop()
     const bool firstPicture = !imdest.hasBitmap();
     HDC scene = imdest.canvasToCover();
     const ScreenPoint& source = placement_.desktopSource;
-    if (!BitBlt(scene, 0, 0, imdest.width(), imdest.height(), screen, source.x, source.y, SRCCOPY) && firstPicture)
+    const int width = imdest.width(), height = imdest.height();
+    const int band = desktopCopyBandRows(width);
+    bool copied = true;
+    for (int top = 0; top < height && copied; top += band)
+        copied = BitBlt(scene, 0, top, width, std::min(band, height - top), screen, source.x, source.y + top, SRCCOPY);
+    if (!copied && firstPicture)
         imdest.fillWhite();   // no copy: the white of a first use
     imdest.changed();
 }

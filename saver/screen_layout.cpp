@@ -1,5 +1,7 @@
 #include "saver/screen_layout.h"
 
+#include <algorithm>
+
 namespace {
 
 bool holdsPrimary(const ScreenArea& area, int32_t primaryWidth, int32_t primaryHeight)
@@ -48,4 +50,11 @@ bool sceneCoversWindow(const SaverPlacement& placement, int32_t pictureWidth, in
     const ScreenPoint& at = placement.sceneInWindow;
     return at.x <= 0 && at.y <= 0 && static_cast<int64_t>(at.x) + pictureWidth >= placement.window.width
         && static_cast<int64_t>(at.y) + pictureHeight >= placement.window.height;
+}
+
+int32_t desktopCopyBandRows(int32_t sceneWidth)
+{
+    constexpr int64_t bandBytes = 192 * 1024;
+    const int64_t rowBytes = int64_t(std::max(sceneWidth, int32_t{1})) * 4;
+    return int32_t(std::max<int64_t>(1, bandBytes / rowBytes));
 }

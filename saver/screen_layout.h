@@ -54,3 +54,10 @@ FlightRect sceneToWindow(const SaverPlacement& placement, const FlightRect& scen
 // Whether a scene picture of this size, drawn at its place, covers the whole
 // window (then a repaint need not paint the window's background first).
 bool sceneCoversWindow(const SaverPlacement& placement, int32_t pictureWidth, int32_t pictureHeight);
+
+// The live desktop is copied in bands of this many rows of a scene this wide,
+// about 192 KB of 32-bit pixels each (at least one row): each band's transfer
+// buffer is used again while it is still in the processor's cache, where one
+// screen-sized transfer would map, fault in and stream megabytes of fresh
+// memory. Under X a 1920 x 1080 copy takes less than half the time.
+int32_t desktopCopyBandRows(int32_t sceneWidth);

@@ -142,3 +142,19 @@ TEST(ScreenLayout, PlanesFlyAcrossThePrimaryMonitorAtItsPlace)
     // In the window, the plane at the field's origin is at the primary's top-left.
     EXPECT_EQ(sceneToWindow(live, spriteRectAt(field.left, field.top)).left, 1280);
 }
+
+TEST(ScreenLayout, DesktopCopyBandsStaySmallAndAlwaysMoveOn)
+{
+    // Small enough to stay in the cache at every width, never zero rows (the
+    // copy loop would not end), and at most a band's worth of bytes a band.
+    for (const int32_t width : {1, 640, 1920, 3840, 7680, 49152, 1 << 20}) {
+        const int32_t rows = desktopCopyBandRows(width);
+        SCOPED_TRACE(width);
+        EXPECT_GE(rows, 1);
+        EXPECT_TRUE(rows == 1 || int64_t(rows) * width * 4 <= 192 * 1024);
+        EXPECT_GT(int64_t(rows + 1) * width * 4, 192 * 1024) << "bands as large as the limit allows";
+    }
+    EXPECT_EQ(desktopCopyBandRows(1920), 25);
+    EXPECT_EQ(desktopCopyBandRows(0), desktopCopyBandRows(1));
+    EXPECT_EQ(desktopCopyBandRows(-5), desktopCopyBandRows(1));
+}

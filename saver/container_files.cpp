@@ -2,8 +2,12 @@
 // container, on the Win32 file API. The bytes are moved by transformContainer.
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "framework/exceptions.h"
 #include "framework/scoped.h"
+#include "framework/two_threads.h"
 #include "saver/containers.h"
 
 namespace {
@@ -87,11 +91,26 @@ void decodeImageContainer(const std::string& containerPath)
     closeOrThrow(image);
 }
 
-void decodeImageContainers(const std::string& directory)
+namespace {
+// The containers the search lists, in its order: the whole search is done
+// before the first image appears in the directory.
+std::vector<std::string> containersIn(const std::string& directory)
 {
+    std::vector<std::string> paths;
     WIN32_FIND_DATAA found;
     for (FileSearch search(directory + "\\" + containerPattern, found); search.matched(); search.next(found))
         // Only what endSaver will delete again: no match by a short name.
         if ((found.dwFileAttributes & skippedAttributes) == 0 && isContainerName(found.cFileName))
-            decodeImageContainer(directory + "\\" + found.cFileName);
+            paths.push_back(directory + "\\" + found.cFileName);
+    return paths;
+}
+}
+
+void decodeImageContainers(const std::string& directory)
+{
+    // Most of a container's decoding is the system opening, creating and
+    // closing files; two threads overlap that. The first failure in the
+    // search's order is the one raised.
+    const std::vector<std::string> containers = containersIn(directory);
+    forEachOnTwoThreads(containers.size(), [&](std::size_t index) { decodeImageContainer(containers[index]); });
 }

@@ -29,6 +29,7 @@ WINE = {"WINEARCH": "win32", "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,m
 DUMP_TICKS = [40, 60, 90, 120, 190, 240, 290]
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 STARTUP_ROUNDS = 7
+INSTALLED_PLANES = "the 40 installed containers, every type on"
 
 
 def log(*parts):
@@ -86,8 +87,7 @@ class Bench:
         subprocess.run(["wineserver", "-p"], env=self.env(), check=True)
         windows = self.prefix / "drive_c" / "windows"
         if containers:
-            for container in Path(containers).glob("In*.sdd"):
-                shutil.copy(container, windows / container.name)
+            self.install_containers(containers)
         else:
             # Only the F16 slots fly (1, 5, 19, 20), in catalogue order, 1 s apart.
             colours = {slot: colour for slot, colour in flight_images.SLOT_COLOURS.items()}
@@ -100,6 +100,17 @@ class Bench:
                                        "Random", "Fake")}
         values.update(F16=1, Delay=1)
         values.update(settings)
+        self.write_settings(values)
+        shutil.copy(self.build / "bench" / "skyvane.scr", self.prefix / "drive_c" / "skyvane.scr")
+        shutil.copy(self.build / "bench" / "empty_window.exe", self.prefix / "drive_c" / "empty_window.exe")
+        shutil.copy(self.build / "bench" / "tick_passes.exe", self.prefix / "drive_c" / "tick_passes.exe")
+
+    def install_containers(self, directory):
+        windows = self.prefix / "drive_c" / "windows"
+        for container in Path(directory).glob("In*.sdd"):
+            shutil.copy(container, windows / container.name)
+
+    def write_settings(self, values):
         reg = self.work / "settings.reg"
         reg.write_text("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Brelmor\\Skyvane]\r\n" + "".join(
             '"%s"=dword:%08x\r\n' % item for item in values.items()))
@@ -107,9 +118,6 @@ class Bench:
         # or waiting for its end would wait for them.
         subprocess.run(["wine", "regedit", "/S", self.windows_path(reg)], env=self.env(), check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
-        shutil.copy(self.build / "bench" / "skyvane.scr", self.prefix / "drive_c" / "skyvane.scr")
-        shutil.copy(self.build / "bench" / "empty_window.exe", self.prefix / "drive_c" / "empty_window.exe")
-        shutil.copy(self.build / "bench" / "tick_passes.exe", self.prefix / "drive_c" / "tick_passes.exe")
 
     def show_desktop(self):
         """A busy desktop picture in an X window at (0, 0): the live desktop the saver copies."""
@@ -253,9 +261,17 @@ def startup(bench, rounds):
     return saver, empty, [s / e for s, e in zip(saver, empty)]
 
 
-def report_startup(saver, empty, ratios):
-    print("Start-up to the first frame (%d rounds, in turn): saver %s ms, empty Win32 program %s ms, ratio %s"
-          % (len(saver), spread(saver, "%.0f"), spread(empty, "%.0f"), spread(ratios, "%.2f")))
+def installed_planes_startup(bench, rounds):
+    """The start-up again with the program's own 40 containers and every type on."""
+    bench.install_containers(bench.build / "data")
+    bench.write_settings({name: 1 for name in ("F16", "F15", "Awac", "U2", "B52", "SR71", "Wing", "F117", "B2",
+                                               "F22", "Other", "Delay")} | {"Random": 0, "Fake": 0})
+    return startup(bench, rounds)
+
+
+def report_startup(saver, empty, ratios, planes="the 8 F16 test containers"):
+    print("Start-up to the first frame with %s (%d rounds, in turn): saver %s ms, empty Win32 program %s ms,"
+          " ratio %s" % (planes, len(saver), spread(saver, "%.0f"), spread(empty, "%.0f"), spread(ratios, "%.2f")))
     return 0
 
 
@@ -283,7 +299,9 @@ def main():
         bench.start_prefix()
         bench.show_desktop()
         if options.startup_only:
-            return report_startup(*startup(bench, max(options.rounds, STARTUP_ROUNDS)))
+            rounds = max(options.rounds, STARTUP_ROUNDS)
+            report_startup(*startup(bench, rounds))
+            return report_startup(*installed_planes_startup(bench, rounds), planes=INSTALLED_PLANES)
         log("frames check ...")
         identical, frame_rows = frames_check(bench)
         log("timing, %d rounds of %gs per repaint ..." % (options.rounds, options.seconds))
@@ -292,6 +310,8 @@ def main():
         saver_start, empty_start, start_ratios = startup(bench, STARTUP_ROUNDS)
         log("tick passes ...")
         passes = micro(bench)
+        log("start-up with the installed planes ...")
+        installed_start = installed_planes_startup(bench, STARTUP_ROUNDS)
     finally:
         bench.stop()
 
@@ -316,6 +336,7 @@ def main():
               % (tick, "equal" if same else "DIFFER", "equals" if matches_scene else "DIFFERS FROM", plane_pixels))
     print()
     report_startup(saver_start, empty_start, start_ratios)
+    report_startup(*installed_start, planes=INSTALLED_PLANES)
     print()
     print("One tick's four raster passes, sprites in the display's format as the saver gives them"
           " (9 rounds of 200 ticks, each after a round of 200 copies):")

@@ -18,48 +18,18 @@ Function user32Entry(const char* name)
     return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
 }
 
-// Counts the libraries the loader maps while it exists (the loader's own
-// notification, Vista and later).
-class LoadWatch {
-public:
-    LoadWatch()
-    {
-        auto registerFunction = ntdllEntry<RegisterFunction>("LdrRegisterDllNotification");
-        if (registerFunction && registerFunction(0, &LoadWatch::notified, &loads_, &cookie_) != 0)
-            cookie_ = nullptr;
-    }
-    ~LoadWatch()
-    {
-        auto unregisterFunction = ntdllEntry<UnregisterFunction>("LdrUnregisterDllNotification");
-        if (cookie_ && unregisterFunction)
-            unregisterFunction(cookie_);
-    }
-    LoadWatch(const LoadWatch&) = delete;
-    LoadWatch& operator=(const LoadWatch&) = delete;
+// Libraries the loader maps, counted through its own notification (Vista on).
+int loadsSeen = 0;
+void CALLBACK libraryNotified(ULONG reason, const void*, void*)
+{
+    loadsSeen += reason == 1;   // LDR_DLL_NOTIFICATION_REASON_LOADED
+}
 
-    bool registered() const { return cookie_ != nullptr; }
-    int loads() const { return loads_; }
-
-private:
-    static constexpr ULONG loaded = 1;   // LDR_DLL_NOTIFICATION_REASON_LOADED
-    using Callback = void(CALLBACK*)(ULONG, const void*, void*);
-    using RegisterFunction = LONG(NTAPI*)(ULONG, Callback, void*, void**);
-    using UnregisterFunction = LONG(NTAPI*)(void*);
-
-    template <typename Function>
-    static Function ntdllEntry(const char* name)
-    {
-        return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), name)));
-    }
-    static void CALLBACK notified(ULONG reason, const void*, void* count)
-    {
-        if (reason == loaded)
-            ++*static_cast<int*>(count);
-    }
-
-    int loads_ = 0;
-    void* cookie_ = nullptr;
-};
+template <typename Function>
+Function ntdllEntry(const char* name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), name)));
+}
 
 }
 
@@ -89,11 +59,15 @@ TEST(DpiAwareness, AnAwarenessAlreadySetIsTakenWithoutLoadingTheOlderFunctionsLi
     // The process is aware from the test above or from its start; every
     // declaration now ends at the Windows 10 function's "already set".
     ASSERT_TRUE(declareDpiAwareness(DpiAwareness::PerMonitor));
-    LoadWatch watch;
-    ASSERT_TRUE(watch.registered()) << "Wine's ntdll has LdrRegisterDllNotification";
+    using Register = LONG(NTAPI*)(ULONG, void(CALLBACK*)(ULONG, const void*, void*), void*, void**);
+    auto watch = ntdllEntry<Register>("LdrRegisterDllNotification");
+    auto unwatch = ntdllEntry<LONG(NTAPI*)(void*)>("LdrUnregisterDllNotification");
+    void* cookie = nullptr;
+    ASSERT_TRUE(watch && unwatch && watch(0, libraryNotified, nullptr, &cookie) == 0) << "Wine's ntdll has it";
     EXPECT_TRUE(declareDpiAwareness(DpiAwareness::PerMonitor));
     EXPECT_TRUE(declareDpiAwareness(DpiAwareness::SystemDpi));
-    EXPECT_EQ(watch.loads(), 0) << "the declarations loaded a library";
+    unwatch(cookie);
+    EXPECT_EQ(loadsSeen, 0) << "the declarations loaded a library";
 }
 
 TEST(DpiAwareness, TheSystemDpiIsTheScreensLogicalPixelsPerInch)

@@ -37,17 +37,6 @@ TEST(TwoThreads, EveryIndexRunsOnceAndTheSecondProcessorTakesItsShare)
     EXPECT_EQ(distinct.size(), processors() > 1 ? 2u : 1u);
 }
 
-TEST(TwoThreads, NoneOrOneIndexNeedsNoSecondThread)
-{
-    int calls = 0;
-    forEachOnTwoThreads(0, [&](std::size_t) { ++calls; });
-    EXPECT_EQ(calls, 0);
-    DWORD thread = 0;
-    forEachOnTwoThreads(1, [&](std::size_t) { ++calls; thread = GetCurrentThreadId(); });
-    EXPECT_EQ(calls, 1);
-    EXPECT_EQ(thread, GetCurrentThreadId());
-}
-
 TEST(TwoThreads, TheLowestFailedIndexIsRaisedAndBothThreadsStopAfterAFailure)
 {
     if (processors() < 2)

@@ -51,7 +51,9 @@ void forEachOnTwoThreads(std::size_t count, const std::function<void(std::size_t
 {
     SharedWork shared{count, work, std::vector<std::exception_ptr>(count)};
     DWORD threadId = 0;   // Windows 95 wants somewhere to write it
-    HANDLE helper = count > 1 && twoProcessors() ? CreateThread(nullptr, 0, runOddIndices, &shared, 0, &threadId) : nullptr;
+    HANDLE helper = nullptr;
+    if (count > 1 && twoProcessors())
+        helper = CreateThread(nullptr, 0, runOddIndices, &shared, 0, &threadId);
     if (helper) {
         shared.run(0, 2);
         WaitForSingleObject(helper, INFINITE);

@@ -1,6 +1,7 @@
 #include "saver/flight_passes.h"
 
 #include <cstring>
+#include <utility>
 #include <emmintrin.h>
 
 #include "framework/raster_clip.h"
@@ -228,12 +229,15 @@ int spriteTargetBits(SceneSurface& scene)
 }
 }
 
-void assignSprite(SceneSurface& sprite, const Picture& decoded, SceneSurface& scene)
+void assignSprites(FlightSurfaces& surfaces, const Picture& colours, const Picture& mask)
 {
-    if (decoded.bitsPerPixel == 24 && spriteTargetBits(scene) == 32)
-        sprite.assignBitmapAtThirtyTwoBits(decoded);
-    else
-        sprite.assignBitmap(decoded);
+    const bool widen = spriteTargetBits(surfaces.scene) == 32;   // the display is asked once
+    for (const auto& [sprite, decoded] : {std::pair{&surfaces.colours, &colours}, {&surfaces.mask, &mask}}) {
+        if (widen && decoded->bitsPerPixel == 24)
+            sprite->assignBitmapAtThirtyTwoBits(*decoded);
+        else
+            sprite->assignBitmap(*decoded);
+    }
 }
 
 void matchSpritesToScene(FlightSurfaces& surfaces)

@@ -31,11 +31,12 @@ void drawPlane(FlightSurfaces& surfaces, const FlightState& flight);
 // makes them several times faster; the pixels they produce are the same.
 void matchSpritesToScene(FlightSurfaces& surfaces);
 
-// Gives a sprite surface its decoded picture, in the format matchSpritesToScene
-// would convert it to where that is a plain widening (24 to 32 bits): written
-// straight into the sprite's bitmap, with no bitmap of the decoder's format
-// in between. Any other picture is given as it is, for matchSpritesToScene.
-void assignSprite(SceneSurface& sprite, const Picture& decoded, SceneSurface& scene);
+// Gives the sprite surfaces their decoded pictures, in the format
+// matchSpritesToScene would convert them to where that is a plain widening
+// (24 to 32 bits): written straight into the sprites' bitmaps, with no bitmap
+// of the decoder's format in between. Any other picture is given as it is,
+// for matchSpritesToScene.
+void assignSprites(FlightSurfaces& surfaces, const Picture& colours, const Picture& mask);
 
 // The part of the sprite rectangle where the sprites can change the scene
 // (FlightState::painted). A scene of 8 bits or fewer per pixel gets the whole

@@ -3,46 +3,41 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <utility>
+#include <vector>
 
 #include "imaging/picture_scaling.h"
 #include "tests/support/pictures.h"
 
+namespace {
+Picture pictureOf(int width, int height, int bitsPerPixel, std::vector<uint8_t> bits,
+                  std::vector<uint32_t> palette = {})
+{
+    Picture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.bitsPerPixel = bitsPerPixel;
+    picture.bits = std::move(bits);
+    picture.palette = std::move(palette);
+    return picture;
+}
+}
+
 TEST(PictureScaling, ReadsEveryPixelFormat)
 {
-    Picture grey;
-    grey.width = 3;
-    grey.height = 2;
-    grey.bitsPerPixel = 8;
-    grey.palette = {0x000000, 0x808080, 0xFFFFFF};
-    grey.bits.assign(grey.stride() * 2, 0);
-    grey.row(0)[1] = 1;
-    grey.row(1)[2] = 7;   // past the palette's end: black
+    // Rows bottom-up, each padded to 4 bytes.
+    const Picture grey = pictureOf(3, 2, 8, {0, 0, 7, 0, 0, 1, 0, 0}, {0x000000, 0x808080, 0xFFFFFF});
     EXPECT_EQ(pictureColour(grey, 1, 0), 0x808080u);
-    EXPECT_EQ(pictureColour(grey, 2, 1), 0u);
+    EXPECT_EQ(pictureColour(grey, 2, 1), 0u);   // index 7, past the palette's end: black
 
-    Picture nibbles;
-    nibbles.width = 3;
-    nibbles.height = 1;
-    nibbles.bitsPerPixel = 4;
-    nibbles.palette = {0, 0x112233, 0x445566};
-    nibbles.bits = {0x12, 0x10, 0, 0};
+    const Picture nibbles = pictureOf(3, 1, 4, {0x12, 0x10, 0, 0}, {0, 0x112233, 0x445566});
     EXPECT_EQ(pictureColour(nibbles, 0, 0), 0x112233u);
     EXPECT_EQ(pictureColour(nibbles, 1, 0), 0x445566u);
     EXPECT_EQ(pictureColour(nibbles, 2, 0), 0x112233u);
 
-    Picture wide;
-    wide.width = 1;
-    wide.height = 1;
-    wide.bitsPerPixel = 32;
-    wide.bits = {0x33, 0x22, 0x11, 0xFF};
-    EXPECT_EQ(pictureColour(wide, 0, 0), 0x112233u);
-
-    Picture sixteen;
-    sixteen.width = 1;
-    sixteen.height = 1;
-    sixteen.bitsPerPixel = 16;
-    sixteen.bits = {0xE0, 0x7F, 0, 0};   // 5-5-5: red and green full, blue 0
-    EXPECT_EQ(pictureColour(sixteen, 0, 0), 0xFFFF00u);
+    EXPECT_EQ(pictureColour(pictureOf(1, 1, 32, {0x33, 0x22, 0x11, 0xFF}), 0, 0), 0x112233u);
+    // 5-5-5: red and green full, blue 0
+    EXPECT_EQ(pictureColour(pictureOf(1, 1, 16, {0xE0, 0x7F, 0, 0}), 0, 0), 0xFFFF00u);
 }
 
 TEST(PictureScaling, TheSameSizeKeepsEveryColourAndFlatAreasStayFlat)

@@ -10,6 +10,7 @@
 
 #include "framework/exceptions.h"
 #include "saver/containers.h"
+#include "tests/win32/support/test_files.h"
 
 namespace {
 
@@ -32,35 +33,9 @@ std::string decoded(const std::string& rest)
     return bytes({0xFF, 0xD8, 0xFF}) + rest;
 }
 
-void writeFile(const std::string& path, const std::string& contents)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << "creating " << path << ": error " << GetLastError();
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr);
-    CloseHandle(file);
-    ASSERT_TRUE(ok && written == contents.size()) << "writing " << path;
-}
-
 bool fileExists(const std::string& path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// The file's bytes, or "<missing>".
-std::string readFile(const std::string& path)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return "<missing>";
-    std::string contents;
-    char block[4096];
-    DWORD got = 0;
-    while (ReadFile(file, block, sizeof block, &got, nullptr) && got > 0)
-        contents.append(block, got);
-    CloseHandle(file);
-    return contents;
 }
 
 void setAttributes(const std::string& path, DWORD attributes)
@@ -150,47 +125,47 @@ TEST_F(ContainerFiles, EveryContainerGetsItsImageBesideItAndStaysUnchanged)
     std::string large;
     for (int i = 0; i < 5000; ++i)
         large.push_back(static_cast<char>(i * 13));
-    writeFile(at("In1.sdd"), example);
-    writeFile(at("In2.sdd"), container(large));
-    writeFile(at("In45.sdd"), bytes({0xFF, 0xD8}));
-    writeFile(at("In46.sdd"), "");
-    writeFile(at("screen.jpg"), "not a container");
+    writeTestFile(at("In1.sdd"), example);
+    writeTestFile(at("In2.sdd"), container(large));
+    writeTestFile(at("In45.sdd"), bytes({0xFF, 0xD8}));
+    writeTestFile(at("In46.sdd"), "");
+    writeTestFile(at("screen.jpg"), "not a container");
 
     ASSERT_NO_THROW(decodeImageContainers(dir_));
 
-    EXPECT_EQ(readFile(at("In1.jpg")), bytes({0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07}));
-    EXPECT_EQ(readFile(at("In2.jpg")), decoded(large));
-    EXPECT_EQ(readFile(at("In45.jpg")), bytes({0xFF, 0xD8}));
-    EXPECT_EQ(readFile(at("In46.jpg")), "");
-    EXPECT_EQ(readFile(at("In1.sdd")), example);
-    EXPECT_EQ(readFile(at("In2.sdd")), container(large));
+    EXPECT_EQ(readTestFile(at("In1.jpg")), bytes({0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07}));
+    EXPECT_EQ(readTestFile(at("In2.jpg")), decoded(large));
+    EXPECT_EQ(readTestFile(at("In45.jpg")), bytes({0xFF, 0xD8}));
+    EXPECT_EQ(readTestFile(at("In46.jpg")), "");
+    EXPECT_EQ(readTestFile(at("In1.sdd")), example);
+    EXPECT_EQ(readTestFile(at("In2.sdd")), container(large));
     EXPECT_EQ(listing(dir_), (std::vector<std::string>{"In1.jpg", "In1.sdd", "In2.jpg", "In2.sdd", "In45.jpg",
                                                        "In45.sdd", "In46.jpg", "In46.sdd", "screen.jpg"}));
 }
 
 TEST_F(ContainerFiles, AnExistingImageIsReplaced)
 {
-    writeFile(at("In5.sdd"), container("new"));
-    writeFile(at("In5.jpg"), std::string(10000, 'o'));
+    writeTestFile(at("In5.sdd"), container("new"));
+    writeTestFile(at("In5.jpg"), std::string(10000, 'o'));
     ASSERT_NO_THROW(decodeImageContainers(dir_));
-    EXPECT_EQ(readFile(at("In5.jpg")), decoded("new"));
+    EXPECT_EQ(readTestFile(at("In5.jpg")), decoded("new"));
 }
 
 TEST_F(ContainerFiles, HiddenSystemAndDirectoryEntriesAreSkipped)
 {
-    writeFile(at("In1.sdd"), container("plain"));
-    writeFile(at("In3.sdd"), container("hidden"));
+    writeTestFile(at("In1.sdd"), container("plain"));
+    writeTestFile(at("In3.sdd"), container("hidden"));
     setAttributes(at("In3.sdd"), FILE_ATTRIBUTE_HIDDEN);
-    writeFile(at("In7.sdd"), container("system"));
+    writeTestFile(at("In7.sdd"), container("system"));
     setAttributes(at("In7.sdd"), FILE_ATTRIBUTE_SYSTEM);
-    writeFile(at("In9.sdd"), container("archive"));
+    writeTestFile(at("In9.sdd"), container("archive"));
     setAttributes(at("In9.sdd"), FILE_ATTRIBUTE_ARCHIVE);
     ASSERT_TRUE(CreateDirectoryA(at("In11.sdd").c_str(), nullptr));
 
     ASSERT_NO_THROW(decodeImageContainers(dir_));
 
-    EXPECT_EQ(readFile(at("In1.jpg")), decoded("plain"));
-    EXPECT_EQ(readFile(at("In9.jpg")), decoded("archive"));
+    EXPECT_EQ(readTestFile(at("In1.jpg")), decoded("plain"));
+    EXPECT_EQ(readTestFile(at("In9.jpg")), decoded("archive"));
     EXPECT_FALSE(fileExists(at("In3.jpg"))) << "a hidden container was decoded";
     EXPECT_FALSE(fileExists(at("In7.jpg"))) << "a system container was decoded";
     EXPECT_FALSE(fileExists(at("In11.jpg"))) << "a directory was decoded";
@@ -198,7 +173,7 @@ TEST_F(ContainerFiles, HiddenSystemAndDirectoryEntriesAreSkipped)
 
 TEST_F(ContainerFiles, NoContainersIsNoError)
 {
-    writeFile(at("In1.jpg"), "left from an earlier run");
+    writeTestFile(at("In1.jpg"), "left from an earlier run");
     ASSERT_NO_THROW(decodeImageContainers(dir_));
     EXPECT_EQ(listing(dir_), (std::vector<std::string>{"In1.jpg"}));
     ASSERT_NO_THROW(decodeImageContainers(root_ + "\\missing")) << "a directory that is not there";
@@ -208,39 +183,39 @@ TEST_F(ContainerFiles, ADotInTheDirectoryNameKeepsTheImagesBesideTheirContainers
 {
     const std::string win98 = root_ + "\\WIN.98";
     ASSERT_TRUE(CreateDirectoryA(win98.c_str(), nullptr));
-    writeFile(win98 + "\\In1.sdd", container("one"));
-    writeFile(win98 + "\\In20.sdd", container("twenty"));
+    writeTestFile(win98 + "\\In1.sdd", container("one"));
+    writeTestFile(win98 + "\\In20.sdd", container("twenty"));
 
     ASSERT_NO_THROW(decodeImageContainers(win98));
 
-    EXPECT_EQ(readFile(win98 + "\\In1.jpg"), decoded("one"));
-    EXPECT_EQ(readFile(win98 + "\\In20.jpg"), decoded("twenty"));
+    EXPECT_EQ(readTestFile(win98 + "\\In1.jpg"), decoded("one"));
+    EXPECT_EQ(readTestFile(win98 + "\\In20.jpg"), decoded("twenty"));
     EXPECT_EQ(listing(win98), (std::vector<std::string>{"In1.jpg", "In1.sdd", "In20.jpg", "In20.sdd"}));
     EXPECT_EQ(listing(root_), (std::vector<std::string>{"WIN.98", "WINDOWS"}));
 }
 
 TEST_F(ContainerFiles, AReadOnlyContainerDecodesAndIsLeftAsItWas)
 {
-    writeFile(at("In1.sdd"), container("locked"));
+    writeTestFile(at("In1.sdd"), container("locked"));
     setAttributes(at("In1.sdd"), FILE_ATTRIBUTE_READONLY);
 
     decodeImageContainers(dir_);
 
-    EXPECT_EQ(readFile(at("In1.jpg")), decoded("locked"));
-    EXPECT_EQ(readFile(at("In1.sdd")), container("locked"));
+    EXPECT_EQ(readTestFile(at("In1.jpg")), decoded("locked"));
+    EXPECT_EQ(readTestFile(at("In1.sdd")), container("locked"));
     EXPECT_TRUE(GetFileAttributesA(at("In1.sdd").c_str()) & FILE_ATTRIBUTE_READONLY);
 }
 
 TEST_F(ContainerFiles, AReadOnlyImageCannotBeReplaced)
 {
-    writeFile(at("In5.sdd"), container("new"));
-    writeFile(at("In5.jpg"), "old image");
+    writeTestFile(at("In5.sdd"), container("new"));
+    writeTestFile(at("In5.jpg"), "old image");
     setAttributes(at("In5.jpg"), FILE_ATTRIBUTE_READONLY);
 
     expectIoError([&] { decodeImageContainer(at("In5.sdd")); }, 5, "File access denied");
 
-    EXPECT_EQ(readFile(at("In5.jpg")), "old image");
-    EXPECT_EQ(readFile(at("In5.sdd")), container("new"));
+    EXPECT_EQ(readTestFile(at("In5.jpg")), "old image");
+    EXPECT_EQ(readTestFile(at("In5.sdd")), container("new"));
 }
 
 TEST_F(ContainerFiles, AMissingContainerIsFileNotFound)
@@ -251,7 +226,7 @@ TEST_F(ContainerFiles, AMissingContainerIsFileNotFound)
 
 TEST_F(ContainerFiles, AContainerNamedLikeItsOwnImageIsNotEmptied)
 {
-    writeFile(at("In1.jpg"), container("keep"));
+    writeTestFile(at("In1.jpg"), container("keep"));
     expectIoError([&] { decodeImageContainer(at("In1.jpg")); }, 5, "File access denied");
-    EXPECT_EQ(readFile(at("In1.jpg")), container("keep"));
+    EXPECT_EQ(readTestFile(at("In1.jpg")), container("keep"));
 }

@@ -300,8 +300,7 @@ TEST_P(FlightPasses, SpritesGivenInTheScenesFormatAreTheOnesMatchingWouldMake)
         const SpritePictures sprites = decodedSprites(width, height);
         giveSprites(converted, width, height);
         matchSpritesToScene(converted.surfaces);
-        assignSprite(given.mask, sprites.mask, given.scene);
-        assignSprite(given.colours, sprites.colours, given.scene);
+        assignSprites(given.surfaces, sprites.colours, sprites.mask);
         const Picture givenMask = given.mask.toPicture(), givenColours = given.colours.toPicture();
 
         SCOPED_TRACE("sprite " + std::to_string(width) + " x " + std::to_string(height));

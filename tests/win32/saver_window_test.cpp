@@ -13,6 +13,7 @@
 #include "imaging/bitmap_file.h"
 #include "saver/saver_window.h"
 #include "settings/windows_directory.h"
+#include "tests/win32/support/test_files.h"
 
 namespace {
 
@@ -44,26 +45,6 @@ void touch(const std::string& path, DWORD attributes = FILE_ATTRIBUTE_NORMAL)
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     CloseHandle(file);
     SetFileAttributesA(path.c_str(), attributes);
-}
-
-void writeFile(const std::string& path, const std::string& bytes)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
-std::string readFile(const std::string& path)
-{
-    std::string bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    char block[4096];
-    DWORD got = 0;
-    while (file != INVALID_HANDLE_VALUE && ReadFile(file, block, sizeof block, &got, nullptr) && got > 0)
-        bytes.append(block, got);
-    CloseHandle(file);
-    return bytes;
 }
 
 void setSettings(const char* on)
@@ -237,7 +218,7 @@ class SaverRoutesOut : public SaverWindow, public ::testing::WithParamInterface<
 
 TEST_P(SaverRoutesOut, RestoreTheSystemStateOnceAndDeleteTheDecodedImages)
 {
-    writeFile(at("In97.sdd"), "container");
+    writeTestFile(at("In97.sdd"), "container");
     BoxWatcher boxes;   // answers the box of a start-up without plane images
     {
         TForm1 saver;
@@ -297,10 +278,10 @@ TEST_F(SaverWindow, AFlightTickThatFailsEveryTimeShowsOneBoxStopsTheFlightsAndAK
 {
     setSettings("F16");
     // Slot 1's two images, as containers: the first plane starts.
-    const std::string jpeg = readFile(SKYVANE_TEST_DATA "/jpeg/colour.jpg");
+    const std::string jpeg = readTestFile(SKYVANE_TEST_DATA "/jpeg/colour.jpg");
     ASSERT_FALSE(jpeg.empty());
     for (const char* name : {"In1.sdd", "In2.sdd"})
-        writeFile(at(name), jpeg.substr(0, 3) + "xyz" + jpeg.substr(3));
+        writeTestFile(at(name), jpeg.substr(0, 3) + "xyz" + jpeg.substr(3));
 
     BoxWatcher boxes;
     TForm1 saver;

@@ -16,6 +16,7 @@
 #include "framework/surface.h"
 #include "imaging/bitmap_file.h"
 #include "imaging/image_errors.h"
+#include "tests/win32/support/test_files.h"
 
 namespace {
 
@@ -116,14 +117,6 @@ std::vector<std::string> listing(const std::string& directory)
     } while (FindNextFileA(search, &found));
     FindClose(search);
     return names;
-}
-
-void writeBytes(const std::string& path, const std::string& bytes)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
 }
 
 // The repository's test pictures, through Wine's Z: drive.
@@ -445,7 +438,7 @@ TEST_F(SurfaceFiles, SavedBitmapLoadsBackTheSame)
 
 TEST_F(SurfaceFiles, ASavedBitmapReplacesTheOldFile)
 {
-    writeBytes(at("screen.bmp"), std::string(5000, 'x'));
+    writeTestFile(at("screen.bmp"), std::string(5000, 'x'));
     SceneSurface scene(105, 105);
     scene.assignBitmap(solid(4, 4, 0x808080));
     scene.saveToFile(at("screen.bmp"));
@@ -456,9 +449,9 @@ TEST_F(SurfaceFiles, AFailedLoadKeepsThePreviousPicture)
 {
     SceneSurface scene(105, 105);
     scene.assignBitmap(picture24(6, 6, pattern));
-    writeBytes(at("broken.bmp"), std::string(100, '\x42'));
-    writeBytes(at("broken.jpg"), "not a jpeg at all");
-    writeBytes(at("short.bmp"), "BM");
+    writeTestFile(at("broken.bmp"), std::string(100, '\x42'));
+    writeTestFile(at("broken.jpg"), "not a jpeg at all");
+    writeTestFile(at("short.bmp"), "BM");
 
     const auto loadBitmap = [&](const std::string& name) {
         scene.assignBitmap(readBitmapFile(readWholeFile(at(name))));
@@ -478,7 +471,7 @@ TEST_F(SurfaceFiles, AFailedLoadKeepsThePreviousPicture)
 
 TEST_F(SurfaceFiles, AZeroByteBitmapFileGivesAnEmptyPicture)
 {
-    writeBytes(at("screen.bmp"), "");
+    writeTestFile(at("screen.bmp"), "");
     SceneSurface scene(1024, 768);
     scene.assignBitmap(readBitmapFile(readWholeFile(at("screen.bmp"))));
     EXPECT_TRUE(scene.hasBitmap());
@@ -488,7 +481,7 @@ TEST_F(SurfaceFiles, AZeroByteBitmapFileGivesAnEmptyPicture)
 
 TEST_F(SurfaceFiles, AFileOpenForWritingElsewhereCannotBeOpened)
 {
-    writeBytes(at("screen.bmp"), "BM");
+    writeTestFile(at("screen.bmp"), "BM");
     HANDLE writer = CreateFileA(at("screen.bmp").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(writer, INVALID_HANDLE_VALUE);
@@ -505,7 +498,7 @@ TEST_F(SurfaceFiles, AFileOpenForWritingElsewhereCannotBeOpened)
 TEST_F(SurfaceFiles, AFailedSaveKeepsTheOldFileAndLeavesNoTemporary)
 {
     const std::string good = std::string("BM") + std::string(60, '\x01');
-    writeBytes(at("screen.bmp"), good);
+    writeTestFile(at("screen.bmp"), good);
     SetFileAttributesA(at("screen.bmp").c_str(), FILE_ATTRIBUTE_READONLY);
     SceneSurface scene(105, 105);
     scene.assignBitmap(solid(4, 4, 0x808080));
@@ -531,7 +524,7 @@ TEST_F(SurfaceFiles, AFailedSaveKeepsTheOldFileAndLeavesNoTemporary)
 TEST_F(SurfaceFiles, WithoutMoveFileExAGoodFileSurvivesAFailedReplacementAndYieldsToAGoodOne)
 {
     const std::string good = std::string("BM") + std::string(60, '\x01');
-    writeBytes(at("screen.bmp"), good);
+    writeTestFile(at("screen.bmp"), good);
     const std::vector<uint8_t> newer = {'B', 'M', 2, 2, 2};
 
     // Another program holds the file open without allowing it to be renamed

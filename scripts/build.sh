@@ -14,10 +14,16 @@ read -r -a targets <<<"${SKYVANE_TARGETS:-}"
 builds=("$@")
 [ ${#builds[@]} -gt 0 ] || builds=(cross native)
 
+# One build of a directory at a time: the test command builds the unit tests
+# while an end-to-end test runs scripts/run-saver.sh, which builds too.
 configure_and_build() {
   local dir=$1; shift
-  cmake -S "$root" -B "$dir" -G Ninja -Wno-dev "$@" >/dev/null
-  ninja -C "$dir" -j "$jobs" "${targets[@]}"
+  mkdir -p "$dir"
+  (
+    flock 9
+    cmake -S "$root" -B "$dir" -G Ninja -Wno-dev "$@" >/dev/null &&
+      ninja -C "$dir" -j "$jobs" "${targets[@]}"
+  ) 9>"$dir.lock"
 }
 
 for build in "${builds[@]}"; do

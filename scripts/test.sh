@@ -1,98 +1,81 @@
 #!/usr/bin/env bash
-# The project's one test command. Sets up the machine, builds, and runs every
-# test level:
-#   1. native GoogleTest under ASan and UBSan            (build/native, ctest)
-#   2. a short libFuzzer run of each target in tests/fuzz (build/fuzz)
-#   3. Win32 GoogleTest under Wine                       (build/cross, ctest + scripts/wine-run)
-#   4. end-to-end tests of skyvane.scr under Xvfb + Wine  (tests/e2e, pytest)
-# The last line printed is `N passed, N failed` (and `, N skipped`), summed over
-# all levels; the exit status is non-zero when anything failed.
+# The project's test command. Sets up the machine, builds, and runs the tests:
+#   native    GoogleTest under ASan and UBSan               (build/native, ctest)
+#   fuzz      a short libFuzzer run of each tests/fuzz target (build/fuzz)
+#   win32     GoogleTest, the art and import checks under Wine (build/cross, ctest)
+#   e2e       skyvane.scr under Xvfb and Wine, on two workers (tests/e2e, pytest-xdist)
+#
+#   scripts/test.sh           everything (what continuous integration runs)
+#   scripts/test.sh --unit    the native and Win32 unit tests only: the quick inner loop
+#
+# Stages that do not need each other overlap: the end-to-end tests start as soon
+# as the program and its data are built, while the unit tests, the fuzz runs and
+# the rest of the cross build go on beside them. Each stage's output goes to
+# build/test-results/<stage>.log and is shown when the stage fails. The stage
+# times come at the end, then the last line `N passed, N failed` (with
+# `, N skipped`); the exit status is non-zero when anything failed.
+#
 # SKYVANE_FUZZ_SECONDS: time per fuzz target (default 20).
+# SKYVANE_E2E_WORKERS:  end-to-end workers (default 2).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-results=$root/build/test-results
+source scripts/test-stages.sh
+
+mode=all
+case "${1:-}" in
+  "") ;;
+  --unit) mode=unit ;;
+  *) echo "usage: scripts/test.sh [--unit]" >&2; exit 2 ;;
+esac
 fuzz_seconds=${SKYVANE_FUZZ_SECONDS:-20}
-stages=()   # --passed-stage/--failed-stage arguments for the tally
+e2e_workers=${SKYVANE_E2E_WORKERS:-2}
 
-stage_failed() { echo "test: FAILED: $1"; stages+=(--failed-stage "$1"); }
-stage_passed() { stages+=(--passed-stage "$1"); }
-
-if ! bash scripts/setup.sh; then
-  echo "test: set-up failed"
-  echo "0 passed, 1 failed"
+stages_begin "$root/build/test-results"
+if ! stage "set-up" bash scripts/setup.sh; then
+  stages_summary
   exit 1
 fi
+remove_leftovers_of_killed_runs
 
-rm -rf "$results"
-mkdir -p "$results"
-# Leftovers of runs that were killed: templates of runs that are gone, and
-# prefixes nobody has touched for hours.
-for old in build/wine-template.run-*; do
-  [ -e "$old" ] || continue
-  pid=${old##*-}; pid=${pid%.lock}
-  kill -0 "$pid" 2>/dev/null || rm -rf "$old"
-done
-find build/wine-prefixes -mindepth 1 -maxdepth 1 -mmin +180 -exec rm -rf {} + 2>/dev/null
-# One template prefix per run, booted before the levels that copy it, and a
-# name of its own so that a test run beside this one keeps its template.
+# One template prefix per run, booted while the program builds, with a name of
+# its own so that a test run beside this one keeps its template.
 export SKYVANE_TEMPLATE=$root/build/wine-template.run-$$
 source scripts/wine-env.sh
 trap 'rm -rf "$SKYVANE_TEMPLATE" "$SKYVANE_TEMPLATE.lock"' EXIT
-skyvane_template_prefix >/dev/null || stage_failed "boot of the Wine template prefix"
+stage_in_background "Wine template" skyvane_template_prefix
 
-echo "test: == native unit tests (ASan, UBSan) =="
-if bash scripts/build.sh native; then
-  ctest --test-dir build/native -j2 --output-on-failure --timeout 300 \
-        --output-junit "$results/native.xml" || true
-  [ -f "$results/native.xml" ] || stage_failed "native ctest"
-else
-  stage_failed "native build"
-fi
+# The program, its data files and the end-to-end fixtures first: the end-to-end
+# tests, the longest stage, wait for nothing else.
+program_targets="skyvane art window_probe"
+[ $mode = all ] && program_targets=$(cross_targets_of_the_program)
 
-echo "test: == fuzzing, ${fuzz_seconds}s per target =="
-if bash scripts/build.sh fuzz; then
+run_unit_tests() {
+  stage "native build" bash scripts/build.sh native &&
+    stage --report "$results/native.xml" "native tests" ctest --test-dir build/native -j2 --timeout 300 --output-on-failure \
+                               --output-junit "$results/native.xml"
+  stage "cross build (tests)" bash scripts/build.sh cross &&
+    stage_wait "Wine template" &&
+    stage --report "$results/win32.xml" "win32 tests" ctest --test-dir build/cross -j2 --timeout 300 --output-on-failure \
+                              --output-junit "$results/win32.xml"
+}
+
+run_fuzzing() {
+  stage "fuzz build" bash scripts/build.sh fuzz || return
+  local target
   while IFS= read -r target; do
-    name=$(basename "$target")
-    corpus=$root/build/fuzz-corpus/$name
-    mkdir -p "$corpus"
-    seeds=()
-    [ -d "tests/fuzz/corpus/$name" ] && seeds=("tests/fuzz/corpus/$name")
-    echo "test: fuzzing $name"
-    if "$target" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 \
-         -print_final_stats=1 -artifact_prefix="$results/$name-" \
-         "$corpus" "${seeds[@]}" >"$results/$name.log" 2>&1; then
-      stage_passed "fuzz $name"
-    else
-      tail -n 40 "$results/$name.log"
-      stage_failed "fuzz $name (log: $results/$name.log)"
-    fi
+    stage --counted "fuzz $(basename "$target")" run_fuzz_target "$target" "$fuzz_seconds"
   done < <(find build/fuzz/tests/fuzz -maxdepth 1 -type f -perm -u+x 2>/dev/null | sort)
-else
-  stage_failed "fuzz build"
-fi
+}
 
-echo "test: == cross build and Win32 tests under Wine =="
-cross_built=no
-if bash scripts/build.sh cross; then
-  cross_built=yes
-  ctest --test-dir build/cross -j2 --output-on-failure --timeout 300 \
-        --output-junit "$results/win32.xml" || true
-  [ -f "$results/win32.xml" ] || stage_failed "Win32 ctest"
+if [ $mode = unit ]; then
+  run_unit_tests
 else
-  stage_failed "cross build"
+  if SKYVANE_TARGETS=$program_targets stage "cross build (program)" bash scripts/build.sh cross; then
+    stage_in_background --report "$results/e2e.xml" "end-to-end tests" run_end_to_end "$e2e_workers"
+  fi
+  run_unit_tests
+  run_fuzzing
 fi
-
-echo "test: == end-to-end tests =="
-if [ $cross_built = yes ]; then
-  /usr/bin/python3 -m pytest tests/e2e -v -p no:cacheprovider -o junit_family=xunit2 \
-    --junitxml="$results/e2e.xml" || true
-  [ -f "$results/e2e.xml" ] || stage_failed "end-to-end pytest"
-else
-  stage_failed "end-to-end tests (no cross build)"
-fi
-
-reports=()
-for report in "$results"/*.xml; do [ -f "$report" ] && reports+=("$report"); done
-echo "test: == summary =="
-/usr/bin/python3 scripts/tally.py "${stages[@]}" "${reports[@]}"
+stages_wait_all
+stages_summary

@@ -66,8 +66,29 @@ skyvane_new_prefix() {
   mkdir -p "$SKYVANE_PREFIXES"
   SKYVANE_PREFIX=$(mktemp -d "$SKYVANE_PREFIXES/prefix.XXXXXX") || return 1
   _skyvane_prefixes+=("$SKYVANE_PREFIX")
-  _skyvane_remove+=("$SKYVANE_PREFIX")
-  cp -a "$template/." "$SKYVANE_PREFIX/"
+  skyvane_copy_template "$template" "$SKYVANE_PREFIX"
+}
+
+# Makes the empty directory TARGET a prefix of its own from TEMPLATE: where the
+# system lets us mount (as root), an overlay whose writes go to TARGET.layers
+# and which costs nothing; elsewhere a copy of the template's 600 MB, most of
+# them the system directory's libraries. skyvane_remove_prefix undoes either.
+skyvane_copy_template() {
+  local template=$1 target=$2 layers=$2.layers
+  if [ "$(id -u)" = 0 ] && mkdir -p "$layers/upper" "$layers/work" &&
+     mount -t overlay overlay -o "lowerdir=$template,upperdir=$layers/upper,workdir=$layers/work" \
+           "$target" 2>/dev/null; then
+    return 0
+  fi
+  rm -rf "$layers"
+  cp -a "$template/." "$target/"
+}
+
+# Removes a prefix made by skyvane_copy_template (its wineserver must be gone).
+skyvane_remove_prefix() {
+  local target=$1
+  if mountpoint -q "$target"; then umount "$target" 2>/dev/null || umount -l "$target"; fi
+  rm -rf "$target" "$target.layers"
 }
 
 # The directory where the cross build puts the data files (containers In*.sdd,
@@ -138,6 +159,7 @@ skyvane_cleanup() {
   local p
   for p in "${_skyvane_prefixes[@]}"; do skyvane_stop_wine "$p"; done
   skyvane_stop_xvfb
+  for p in "${_skyvane_prefixes[@]}"; do skyvane_remove_prefix "$p"; done
   for p in "${_skyvane_remove[@]}"; do rm -rf "$p"; done
   _skyvane_prefixes=() _skyvane_xvfb_pids=() _skyvane_remove=()
 }

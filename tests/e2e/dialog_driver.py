@@ -5,25 +5,14 @@ import json
 import os
 import signal
 import subprocess
-from pathlib import Path
 
 import numpy as np
 from PIL import Image
 
 import harness
+from program_facts import SETTINGS_KEY
 
-SETTINGS_KEY = r"HKLM\Software\Brelmor\Skyvane"
 INSPECTOR = harness.FIXTURES / "dialog_inspector.exe"
-VENDOR_ADDRESS = "http://www.brelmor.example/"
-# The registry values in the order the dialog writes them.
-TYPE_VALUES = ["F16", "F15", "Awac", "U2", "B52", "SR71", "Wing", "F117", "B2", "F22", "Other"]
-ALL_VALUES = TYPE_VALUES + ["Delay", "Random", "Fake"]
-# Check box captions of the 11 plane types.
-TYPE_BOXES = {
-    "F16": "F-16 Jets", "SR71": "SR-71 Blackbird", "Awac": "AWAC Air Reconnaisance", "U2": "U-2 Spy Plane",
-    "B52": "B-52 Bomber", "Wing": "The Flying Wing", "F117": "F-117 Stealth Nighthawk",
-    "B2": "B-2 Stealth Bomber", "F22": "F-22 Raptor", "F15": "F-15 Jets", "Other": "All Others",
-}
 SC_CLOSE = 0xF060
 
 

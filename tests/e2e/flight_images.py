@@ -9,8 +9,7 @@ import os
 
 from PIL import Image
 
-# Images of the F16 slots 1, 5, 19 and 20 (white image, black image).
-F16_SLOT_IMAGES = {1: (1, 2), 5: (3, 4), 19: (41, 42), 20: (9, 10)}
+from program_facts import F16_SLOT_IMAGES
 
 # One colour per slot, far apart from each other and from white and black.
 SLOT_COLOURS = {

@@ -9,7 +9,6 @@ import json
 import os
 import random
 import re
-import shutil
 import signal
 import subprocess
 import sys
@@ -50,12 +49,42 @@ def wait_for(condition, timeout, what, interval=0.2):
         time.sleep(interval)
 
 
+# How long a test watches for something that must not happen (a window that
+# closes, a box that opens, a scene that changes) before it takes the quiet as
+# the answer: long enough for a wrongly started reaction to have shown.
+QUIET_SECONDS = 3
+
+
+def holds(condition, what, seconds=QUIET_SECONDS, interval=0.2):
+    """Checks condition() again and again for seconds; fails at the first
+    moment it is false, naming what should have held."""
+    deadline = time.monotonic() + seconds
+    while True:
+        assert condition(), "%s no longer held" % what
+        if time.monotonic() > deadline:
+            return
+        time.sleep(interval)
+
+
+def files_named(directory, prefix="", suffix=""):
+    """The files of directory whose names start with prefix and end with
+    suffix, as Windows matches them (ignoring case), sorted by name."""
+    return sorted((p for p in Path(directory).iterdir() if p.is_file()
+                   and p.name.lower().startswith(prefix.lower()) and p.name.lower().endswith(suffix.lower())),
+                  key=lambda p: p.name)
+
+
+def wine_env_function(name, *args):
+    """Runs one of the shell functions of scripts/wine-env.sh; returns its output."""
+    return subprocess.run(
+        ["bash", "-c", 'source "$1" && shift && "$@"', "-", str(REPO / "scripts" / "wine-env.sh"), name,
+         *map(str, args)],
+        check=True, capture_output=True, text=True, env=dict(os.environ, SKYVANE_BUILD=str(BUILD))).stdout
+
+
 def template_prefix():
     """The run's template prefix, booted once (scripts/wine-env.sh keeps it)."""
-    out = subprocess.run(
-        ["bash", "-c", 'source "$1" && skyvane_template_prefix', "-", str(REPO / "scripts" / "wine-env.sh")],
-        check=True, capture_output=True, text=True, env=dict(os.environ, SKYVANE_BUILD=str(BUILD)))
-    return Path(out.stdout.strip().splitlines()[-1])
+    return Path(wine_env_function("skyvane_template_prefix").strip().splitlines()[-1])
 
 
 def saver_program():
@@ -229,7 +258,7 @@ class Prefix:
     def __init__(self, template, display):
         PREFIXES.mkdir(parents=True, exist_ok=True)
         self.path = Path(tempfile.mkdtemp(prefix="e2e-", dir=PREFIXES))
-        subprocess.run(["cp", "-a", "%s/." % template, str(self.path)], check=True)
+        wine_env_function("skyvane_copy_template", template, self.path)
         self.display = display
         self.windows_dir = self.path / "drive_c" / "windows"
         self.processes = []
@@ -254,7 +283,7 @@ class Prefix:
                 process.wait()
         subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True, timeout=60)
         subprocess.run(["wineserver", "-w"], env=self.env, capture_output=True, timeout=60)
-        shutil.rmtree(self.path, ignore_errors=True)
+        wine_env_function("skyvane_remove_prefix", self.path)
 
     # --- paths ---------------------------------------------------------------
 

@@ -12,17 +12,7 @@ import pytest
 
 import harness
 
-SETTINGS_KEY = r"HKLM\Software\Brelmor\Skyvane"
-TYPE_VALUES = ["F16", "SR71", "F15", "Awac", "U2", "B52", "Wing", "F117", "B2", "F22", "Other"]
-
-# (white image, black image) of every slot, slot 1 first.
-SLOT_IMAGES = [(1, 2), (11, 12), (5, 6), (17, 18), (3, 4), (7, 8), (45, 46), (15, 16), (19, 20), (33, 34),
-               (23, 24), (25, 26), (43, 44), (27, 28), (31, 32), (29, 30), (37, 38), (39, 40), (41, 42),
-               (9, 10)]
-
-TYPE_OF_SLOT = dict(enumerate(
-    ["F16", "Wing", "SR71", "F22", "F16", "Awac", "B2", "F22", "Other", "F117", "B52", "F22", "B2", "F15",
-     "Other", "Other", "F22", "U2", "F16", "F16"], start=1))
+from program_facts import SETTINGS_KEY, SLOT_IMAGES, TYPE_OF_SLOT, TYPE_VALUES
 
 # A colour of its own for each slot's plane, no grey among them. Each channel
 # is 0, 120 or 232: JPEG noise of a few steps around these values stays within
@@ -67,13 +57,11 @@ def set_types(prefix, enabled, random_order):
 
 
 def containers(windows_dir):
-    return sorted(p for p in windows_dir.iterdir() if p.name.lower().startswith("in")
-                  and p.name.lower().endswith(".sdd"))
+    return harness.files_named(windows_dir, "in", ".sdd")
 
 
 def decoded_images(windows_dir):
-    return sorted(p for p in windows_dir.iterdir() if p.name.lower().startswith("in")
-                  and p.name.lower().endswith(".jpg"))
+    return harness.files_named(windows_dir, "in", ".jpg")
 
 
 def screenshot(display):

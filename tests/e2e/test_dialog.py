@@ -2,18 +2,14 @@
 where its controls sit, its keyboard, every way of closing it (each saves all
 14 values), a backdrop that cannot be shown, the label that is not a number,
 and the More Software button."""
-import time
 
 import numpy as np
 import pytest
 
 import harness
-from dialog_driver import (ALL_VALUES, SC_CLOSE, SETTINGS_KEY, TYPE_BOXES, TYPE_VALUES, VENDOR_ADDRESS,
-                           Dialog, browser_stand_in, opened_addresses, stored_values, use_own_window_frames,
-                           write_backdrop)
-
-# Long enough for a close or a message box to have happened had one been started.
-SETTLE = 3
+from dialog_driver import (SC_CLOSE, Dialog, browser_stand_in, opened_addresses, stored_values,
+                           use_own_window_frames, write_backdrop)
+from program_facts import SETTINGS_KEY, TYPE_BOXES, VENDOR_ADDRESS, all_types
 
 
 @pytest.fixture
@@ -46,10 +42,6 @@ def set_values(prefix, **values):
 def expect_stored(prefix, expected):
     stored = stored_values(prefix)
     assert stored == expected, "settings key: got %s, expected %s" % (stored, expected)
-
-
-def all_types(on):
-    return {name: 1 if on else 0 for name in TYPE_VALUES}
 
 
 # --------------------------------------------------------------------- showing
@@ -324,8 +316,7 @@ def test_escape_does_nothing_and_enter_on_a_check_box_presses_ok(prefix, display
     display.key("space")
     harness.wait_for(lambda: not dialog.checked("F-16 Jets"), harness.END_TIMEOUT, "Space to uncheck F-16")
     display.key("Escape")
-    time.sleep(SETTLE)
-    assert dialog.running(), "Escape closed the dialog"
+    harness.holds(dialog.running, "the dialog running after Escape")
     assert stored_values(prefix) is None, "Escape saved something"
     display.key("Return")
     dialog.wait_ended()
@@ -355,8 +346,7 @@ def test_a_backdrop_that_cannot_be_shown_is_reported_once_and_the_settings_load_
     checked = sorted(c["text"] for c in controls if c["checked"] == 1)
     assert checked == sorted([TYPE_BOXES["F16"], TYPE_BOXES["B2"], "Random Order", "Use Your Desktop"]), checked
     assert dialog.label1(controls)["text"] == "7"
-    time.sleep(SETTLE)
-    assert not dialog.message_boxes("Skyvane!"), "the backdrop was reported again"
+    harness.holds(lambda: not dialog.message_boxes("Skyvane!"), "no second report of the backdrop")
     dialog.click("OK")
     dialog.wait_ended()
     expect_stored(prefix, chosen)

@@ -5,13 +5,13 @@ second trigger during a capture is ignored; and a picture that cannot be
 written is reported with the dialog back and the old file kept."""
 import struct
 import subprocess
-import time
 
 import numpy as np
 import pytest
 
 import harness
-from dialog_driver import SETTINGS_KEY, Dialog, stored_values, use_own_window_frames, write_backdrop
+from program_facts import SETTINGS_KEY
+from dialog_driver import Dialog, stored_values, use_own_window_frames, write_backdrop
 
 PROMPT = ('You can select any "screen picture" as your fake background. This window will disappear and '
           'give you 7 seconds to show anything on your screen, and this will capture that screen and '
@@ -23,7 +23,6 @@ DONE = ('Done. Your screen was captured and will become your new "fake desktop".
         'More information is also available on your start-programs menu under Skyvane - help.')
 # Well past the 200 ms + 7000 ms of the capture flow on a slow machine.
 CAPTURE_TIMEOUT = 60
-SETTLE = 3
 
 
 def quantised(pixels, depth):
@@ -144,10 +143,9 @@ def test_a_second_trigger_while_a_capture_runs_is_ignored(display, prefix, deskt
     dialog.click("Get Fake Desktop")
     dialog.wait_message_box("Information")
     dialog.click("Get Fake Desktop")   # posted: it reaches the button under the explanation
-    time.sleep(SETTLE)
+    harness.holds(lambda: len(dialog.message_boxes("Information")) <= 1, "one explanation at a time")
     run_capture_after_prompt(dialog)
-    time.sleep(SETTLE)
-    assert not dialog.message_boxes("Information"), "a second capture started"
+    harness.holds(lambda: not dialog.message_boxes("Information"), "no second capture")
     assert dialog_visible(dialog)
     assert read_bitmap(screen_bmp(prefix))[1:3] == (display.width, display.height)
     dialog.click("OK")
@@ -160,8 +158,7 @@ def test_use_fake_desktop_with_a_picture_present_only_checks_the_button(display,
     dialog = open_dialog()
     dialog.click("Use Fake Desktop")
     harness.wait_for(lambda: dialog.checked("Use Fake Desktop"), harness.END_TIMEOUT, "the radio button")
-    time.sleep(SETTLE)
-    assert not dialog.message_boxes("Information"), "a capture started although screen.bmp exists"
+    harness.holds(lambda: not dialog.message_boxes("Information"), "no capture while screen.bmp exists")
     assert dialog_visible(dialog)
     assert picture.read_bytes() == b"a picture made earlier"
     assert not dialog.checked("Use Your Desktop")

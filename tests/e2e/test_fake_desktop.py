@@ -2,16 +2,13 @@
 its own size from the top-left corner, made once from "screen.jpg" when it is
 missing, and the error box when neither exists."""
 import struct
-import time
 
 import numpy as np
 from PIL import Image
 
 import harness
 
-SETTINGS_KEY = r"HKLM\Software\Brelmor\Skyvane"
-# Long enough for a plane to have started flying had one been started.
-SETTLE = 3
+from program_facts import SETTINGS_KEY
 
 
 def use_fake_desktop(prefix):
@@ -28,9 +25,8 @@ def button_face(prefix):
 
 def remove_pictures(prefix):
     for name in ("screen.bmp", "screen.jpg"):
-        for path in prefix.windows_dir.iterdir():
-            if path.name.lower() == name:
-                path.unlink()
+        for path in harness.files_named(prefix.windows_dir, name):
+            path.unlink()
 
 
 def picture_of(tmp_path, name, width, height, seed):
@@ -107,9 +103,8 @@ def test_a_smaller_picture_fills_the_top_left_and_the_rest_shows_the_button_face
         "outside the 800 x 600 picture the screen is not all button face %s" % (face,))
 
     # Planes are seen only where they cross the picture: the rest stays plain.
-    for _ in range(3):
-        time.sleep(1)
-        assert outside_is_plain(display.screenshot(), 800, 600, face), "something drew outside the picture"
+    harness.holds(lambda: outside_is_plain(display.screenshot(), 800, 600, face),
+                  "nothing drawn outside the picture")
 
     display.key("a")
     saver.wait_ended()
@@ -191,8 +186,7 @@ def test_without_either_picture_the_error_names_screen_jpg_and_a_key_still_ends_
     plain[:, :] = face
     harness.wait_for(lambda: np.array_equal(display.screenshot(), plain), harness.START_TIMEOUT,
                      "the button face colour over the whole screen")
-    time.sleep(SETTLE)
-    assert np.array_equal(display.screenshot(), plain), "something was drawn after the failed start"
+    harness.holds(lambda: np.array_equal(display.screenshot(), plain), "nothing drawn after the failed start")
 
     display.key("a")
     saver.wait_ended()

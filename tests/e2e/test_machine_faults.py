@@ -15,9 +15,9 @@ import subprocess
 import pytest
 
 import harness
-from dialog_driver import SETTINGS_KEY, Dialog, stored_values, use_own_window_frames, write_backdrop
+from program_facts import SETTINGS_KEY, all_types
+from dialog_driver import Dialog, stored_values, use_own_window_frames, write_backdrop
 
-TYPES = ["F16", "F15", "Awac", "U2", "B52", "SR71", "Wing", "F117", "B2", "F22", "Other"]
 
 
 def stop_wine(prefix):
@@ -68,7 +68,7 @@ def windows_dir_mounts(prefix, tmp_path):
 
 
 def write_settings(prefix, **values):
-    settings = {name: 1 for name in TYPES}
+    settings = all_types(True)
     settings.update(Delay=1, Random=0, Fake=0)
     settings.update(values)
     for name, value in settings.items():
@@ -159,4 +159,4 @@ def test_the_settings_key_deleted_while_the_dialog_is_open(prefix, saver_program
     finally:
         dialog.kill()
     stored = stored_values(prefix)
-    assert stored == dict({name: 1 for name in TYPES}, F16=0, Delay=9, Random=0, Fake=0), stored
+    assert stored == dict(all_types(True), F16=0, Delay=9, Random=0, Fake=0), stored

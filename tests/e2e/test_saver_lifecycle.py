@@ -1,20 +1,13 @@
 """The saver's life under /S: its window over the desktop, the input that ends
 it and the input that does not, and what it leaves behind in C:\\windows."""
 import stat
-import time
 
 import pytest
 
 import harness
 
-# Long enough for a wrongly ending saver to have ended; the test does not
-# depend on anything happening within it.
-SETTLE = 3
-
-
 def assert_still_running(saver, prefix, after):
-    time.sleep(SETTLE)
-    assert saver.running(), "the saver ended after %s" % after
+    harness.holds(saver.running, "the saver running after %s" % after)
     assert prefix.saver_windows(), "the saver window went away after %s" % after
 
 
@@ -44,11 +37,8 @@ def test_saver_window_covers_the_screen_and_shows_the_desktop(display, desktop, 
 
     # What shows is the saver's own copy: change the desktop beneath it.
     display.change_desktop(tmp_path)
-    time.sleep(1)
-    shot = display.screenshot()
-    assert harness.shows_picture_but_a_plane(shot, desktop), (
-        "after the desktop changed beneath the saver, the screen differs from the first one in %s"
-        % (harness.difference_box(shot, desktop),))
+    harness.holds(lambda: harness.shows_picture_but_a_plane(display.screenshot(), desktop),
+                  "the first desktop on the screen after the desktop changed beneath the saver", seconds=1)
 
     cursor = prefix.probe("cursor")[0]
     assert cursor["foreground_class"] == "TForm1", "foreground window: %s" % cursor
@@ -103,8 +93,7 @@ def test_ending_deletes_the_decoded_images_but_not_the_containers(display, deskt
     display.key("a")
     saver.wait_ended()
 
-    remaining = sorted(p.name for p in windows.iterdir() if p.name.lower().startswith("in")
-                       and p.name.lower().endswith(".jpg"))
+    remaining = [p.name for p in harness.files_named(windows, "in", ".jpg")]
     assert remaining == sorted(users), (
         "after the end, In*.jpg files left: %s (while running there were %s)" % (remaining, decoded))
     assert {name: (windows / name).read_bytes() for name in users} == users

@@ -9,17 +9,16 @@ import pytest
 
 import harness
 
-SETTINGS_KEY = r"HKEY_LOCAL_MACHINE\Software\Brelmor\Skyvane"
-TYPES = ["F16", "F15", "Awac", "U2", "B52", "SR71", "Wing", "F117", "B2", "F22", "Other"]
+from program_facts import SETTINGS_KEY_IN_FULL, TYPE_VALUES
 
 
 def write_settings(prefix, **values):
     """Writes all 14 settings (every type on, Delay 1, in order, live desktop)
     with values replacing any of them by REGEDIT4 data text."""
-    settings = {name: "dword:00000001" for name in TYPES}
+    settings = {name: "dword:00000001" for name in TYPE_VALUES}
     settings.update(Delay="dword:00000001", Random="dword:00000000", Fake="dword:00000000")
     settings.update(values)
-    lines = ["REGEDIT4", "", "[%s]" % SETTINGS_KEY]
+    lines = ["REGEDIT4", "", "[%s]" % SETTINGS_KEY_IN_FULL]
     lines += ['"%s"=%s' % (name, data) for name, data in settings.items()]
     prefix.reg_import("\n".join(lines) + "\n")
 

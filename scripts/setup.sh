@@ -9,7 +9,7 @@ deps="$here/build/deps"
 packages=(wine wine32 wine64 xvfb xdotool imagemagick x11-utils x11-apps
           g++-mingw-w64-i686 cmake ninja-build nasm dpkg-dev
           googletest libgtest-dev clang libclang-rt-14-dev libjpeg62-turbo-dev
-          librsvg2-bin libjpeg-turbo-progs python3 python3-pytest python3-pil python3-numpy python3-pefile nsis file
+          librsvg2-bin libjpeg-turbo-progs python3 python3-pytest python3-pytest-xdist python3-pil python3-numpy python3-pefile nsis file
           fonts-liberation fonts-wine fonts-dejavu-core
           x11-xserver-utils libxinerama1:i386)
 

@@ -6,16 +6,9 @@
 #include <vector>
 
 #include "saver/containers.h"
+#include "tests/support/test_values.h"
 
 namespace {
-
-std::string bytes(std::initializer_list<int> values)
-{
-    std::string result;
-    for (int value : values)
-        result.push_back(static_cast<char>(value));
-    return result;
-}
 
 // A container of the given length whose byte i is (i * 7 + 1) mod 256, and
 // what it must decode to: every byte but those at offsets 3, 4 and 5.

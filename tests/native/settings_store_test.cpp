@@ -8,6 +8,7 @@
 
 #include "framework/exceptions.h"
 #include "settings/settings_logic.h"
+#include "tests/support/test_values.h"
 
 namespace {
 
@@ -117,27 +118,8 @@ struct RecordingDisplay : DelayDisplay {
     void setLabelText(const std::string& text) override { calls.push_back("label " + text); }
 };
 
-const std::vector<std::string> writeOrder{"F16", "F15", "Awac", "U2", "B52", "SR71", "Wing",
-                                          "F117", "B2", "F22", "Other", "Delay", "Random", "Fake"};
-const std::vector<std::string> typeNames(writeOrder.begin(), writeOrder.begin() + 11);
-
-std::vector<bool> typeFlags(const SaverSettings& s)
-{
-    return {s.F16, s.F15, s.Awac, s.U2, s.B52, s.SR71, s.Wing, s.F117, s.B2, s.F22, s.Other};
-}
 const std::vector<bool> allTypes(11, true);
 const std::vector<bool> noTypes(11, false);
-
-template <class Error, class Action>
-std::string messageOf(Action action)
-{
-    try {
-        action();
-    } catch (const Error& error) {
-        return error.what();
-    }
-    return "(nothing thrown)";
-}
 
 // What the dialog shows after a load, unchanged on close.
 DialogChoices choicesShowing(const SaverSettings& s, const std::string& label)
@@ -156,8 +138,8 @@ TEST(FirstRun, SaverStartWithoutKeyWritesTheFourteenFirstRunValuesInOrder)
 {
     MemoryKey key;
     ensureDefaultSettings(key);
-    EXPECT_EQ(key.writes, writeOrder);
-    for (const std::string& type : typeNames)
+    EXPECT_EQ(key.writes, settingsWriteOrder);
+    for (const std::string& type : typeValueNames)
         EXPECT_EQ(key.stored(type), 1) << type;
     EXPECT_EQ(key.stored("Delay"), 3);
     EXPECT_EQ(key.stored("Random"), 1);
@@ -199,11 +181,11 @@ TEST(FirstRun, DialogFirstReadsTheMissingKeyAsEmptyAndItsCloseWritesAllFourteen)
     EXPECT_EQ(display.calls, (std::vector<std::string>{"scroll 4", "label 4"}));
 
     saveSettings(key, choicesShowing(settings, "4"));
-    EXPECT_EQ(key.writes, writeOrder);
+    EXPECT_EQ(key.writes, settingsWriteOrder);
     EXPECT_EQ(key.stored("Delay"), 4);
     EXPECT_EQ(key.stored("Random"), 0);
     EXPECT_EQ(key.stored("Fake"), 0);
-    for (const std::string& type : typeNames)
+    for (const std::string& type : typeValueNames)
         EXPECT_EQ(key.stored(type), 1) << type;
 
     // A later saver start finds the key and writes nothing of its own.
@@ -364,7 +346,7 @@ TEST(Load, TheSaverVariantTouchesNoControl)
 TEST(LoadFailure, AShortStringF16IsTheWrongTypeAndStopsTheLoad)
 {
     MemoryKey key;
-    for (const std::string& name : writeOrder)
+    for (const std::string& name : settingsWriteOrder)
         key.settingsKey()[name] = MemoryKey::dword(1);
     key.settingsKey()["F16"] = MemoryKey::string("1");
     SaverSettings settings;
@@ -432,8 +414,8 @@ TEST(Save, WritesTheDialogsControlsInOrder)
     choices.radorderChecked = false;    // random order
     choices.raddesktopChecked = true;   // live desktop
     saveSettings(key, choices);
-    EXPECT_EQ(key.writes, writeOrder);
-    for (const std::string& type : typeNames) {
+    EXPECT_EQ(key.writes, settingsWriteOrder);
+    for (const std::string& type : typeValueNames) {
         const bool on = type == "F15" || type == "B52" || type == "Other";
         EXPECT_EQ(key.stored(type), on ? 1 : 0) << type;
     }
@@ -458,7 +440,7 @@ TEST(Save, ALabelThatIsNoNumberFailsAfterTheTypesAreWritten)
     choices.label1Text = "Label1";
     EXPECT_EQ(messageOf<EConvertError>([&] { saveSettings(key, choices); }),
               "'Label1' is not a valid integer value");
-    EXPECT_EQ(key.writes, typeNames);
+    EXPECT_EQ(key.writes, typeValueNames);
     EXPECT_EQ(key.stored("SR71"), 1);
     EXPECT_FALSE(key.stored("Delay"));
     EXPECT_FALSE(key.stored("Random"));
@@ -482,7 +464,7 @@ TEST(FirstRun, AWriteThatFailsStopsTheFirstRunValuesThere)
     key.failWriteOf = "Delay";
     EXPECT_EQ(messageOf<ERegistryException>([&] { ensureDefaultSettings(key); }),
               "Failed to set data for 'Delay'");
-    EXPECT_EQ(key.writes, typeNames);
+    EXPECT_EQ(key.writes, typeValueNames);
 }
 
 TEST(AllOthersRule, NoTypeCheckedChecksAllOthers)
@@ -495,7 +477,7 @@ TEST(AllOthersRule, NoTypeCheckedChecksAllOthers)
     MemoryKey key;
     choices.label1Text = "4";
     saveSettings(key, choices);
-    for (const std::string& type : typeNames)
+    for (const std::string& type : typeValueNames)
         EXPECT_EQ(key.stored(type), type == "Other" ? 1 : 0) << type;
 }
 

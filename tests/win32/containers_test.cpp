@@ -10,17 +10,10 @@
 
 #include "framework/exceptions.h"
 #include "saver/containers.h"
+#include "tests/support/test_values.h"
 #include "tests/win32/support/test_files.h"
 
 namespace {
-
-std::string bytes(std::initializer_list<int> values)
-{
-    std::string result;
-    for (int value : values)
-        result.push_back(static_cast<char>(value));
-    return result;
-}
 
 // A JPEG-like container: FF D8 FF, three filler bytes, then `rest`.
 std::string container(const std::string& rest)

@@ -13,6 +13,7 @@
 #include "imaging/bitmap_file.h"
 #include "saver/saver_window.h"
 #include "settings/windows_directory.h"
+#include "tests/support/test_values.h"
 #include "tests/win32/support/test_files.h"
 
 namespace {
@@ -51,10 +52,9 @@ void setSettings(const char* on)
 {
     HKEY key = nullptr;
     RegCreateKeyExA(HKEY_LOCAL_MACHINE, settingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    for (const char* name : {"F16", "F15", "Awac", "U2", "B52", "SR71", "Wing", "F117", "B2", "F22", "Other",
-                             "Random", "Fake", "Delay"}) {
-        const DWORD value = std::string(name) == on || std::string(name) == "Delay" ? 1 : 0;
-        RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    for (const std::string& name : settingsWriteOrder) {
+        const DWORD value = name == on || name == "Delay" ? 1 : 0;
+        RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
     }
     RegCloseKey(key);
 }

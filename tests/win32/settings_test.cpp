@@ -13,6 +13,7 @@
 #include "settings/settings.h"
 #include "settings/settings_logic.h"
 #include "settings/windows_directory.h"
+#include "tests/support/test_values.h"
 
 namespace {
 
@@ -105,25 +106,6 @@ struct RecordingDisplay : DelayDisplay {
     void setLabelText(const std::string& text) override { label = text; }
 };
 
-std::vector<bool> typeFlags(const SaverSettings& s)
-{
-    return {s.F16, s.F15, s.Awac, s.U2, s.B52, s.SR71, s.Wing, s.F117, s.B2, s.F22, s.Other};
-}
-
-const std::vector<std::string> writeOrder{"F16", "F15", "Awac", "U2", "B52", "SR71", "Wing",
-                                          "F117", "B2", "F22", "Other", "Delay", "Random", "Fake"};
-
-template <class Error, class Action>
-std::string messageOf(Action action)
-{
-    try {
-        action();
-    } catch (const Error& error) {
-        return error.what();
-    }
-    return "(nothing thrown)";
-}
-
 class SettingsStoreTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -152,11 +134,11 @@ TEST_F(SettingsStoreTest, TheSaversFirstRunWritesTheFourteenValuesInOrderAndLoad
 {
     NotingKey noting;
     ensureDefaultSettings(noting);
-    EXPECT_EQ(noting.writes, writeOrder);
+    EXPECT_EQ(noting.writes, settingsWriteOrder);
     ASSERT_TRUE(settingsKeyExists());
     EXPECT_EQ(valuesOfSettingsKey().size(), 14u);
     for (int i = 0; i < 11; ++i)
-        EXPECT_EQ(stored(writeOrder[i]), "1") << writeOrder[i];
+        EXPECT_EQ(stored(settingsWriteOrder[i]), "1") << settingsWriteOrder[i];
     EXPECT_EQ(stored("Delay"), "3");
     EXPECT_EQ(stored("Random"), "1");
     EXPECT_EQ(stored("Fake"), "0");
@@ -204,7 +186,7 @@ TEST_F(SettingsStoreTest, TheDialogFirstReadsTheMissingKeyAsEmptyAndItsCloseWrit
     choices.raddesktopChecked = false;
     NotingKey noting;
     saveSettings(noting, choices);
-    EXPECT_EQ(noting.writes, writeOrder);
+    EXPECT_EQ(noting.writes, settingsWriteOrder);
     EXPECT_EQ(stored("F16"), "1");
     EXPECT_EQ(stored("F15"), "0");
     EXPECT_EQ(stored("Other"), "1");
@@ -228,7 +210,7 @@ TEST_F(SettingsStoreTest, F16StoredAsFiveIsOnAndSavedBackAsOne)
 
 TEST_F(SettingsStoreTest, F16StoredAsAStringStopsTheLoadThere)
 {
-    for (const std::string& name : writeOrder)
+    for (const std::string& name : settingsWriteOrder)
         setDword(name, 1);
 
     setString("F16", "1");

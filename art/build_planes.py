@@ -12,6 +12,7 @@ leaves exactly the plane's colour whatever lay beneath.
 Usage: build_planes.py AIRCRAFT_DIR OUT_DIR [PREVIEW_DIR]
 """
 import math
+import multiprocessing
 import os
 import sys
 import xml.etree.ElementTree as ET
@@ -224,8 +225,9 @@ def main(argv) -> int:
     os.makedirs(out_dir, exist_ok=True)
     if preview_dir:
         os.makedirs(preview_dir, exist_ok=True)
-    for flight in FLIGHTS:
-        build_flight(flight, aircraft_dir, out_dir, preview_dir)
+    # The flights are independent: render them on every processor.
+    with multiprocessing.Pool(os.cpu_count() or 1) as pool:
+        pool.starmap(build_flight, [(flight, aircraft_dir, out_dir, preview_dir) for flight in FLIGHTS])
     return 0
 
 

@@ -1,7 +1,7 @@
 ; Skyvane's Windows installer, built on Linux with makensis by the cross build
 ; from the folder installer/stage.py fills:
-;   makensis -DSTAGE=<stage dir> -DVERSION=<x.y.z> -DOUT=<setup exe>
-;            [-DUNINSTALLER_COPY=<path>] skyvane.nsi
+;   makensis -DSTAGE=<stage dir> -DVERSION=<x.y.z> -DICON=<skyvane.ico>
+;            -DOUT=<setup exe> [-DUNINSTALLER_COPY=<path>] skyvane.nsi
 ; The program and its data files go into the Windows directory, where the
 ; program looks for them and where Windows' screen-saver settings list it.
 
@@ -15,6 +15,9 @@ RequestExecutionLevel admin
 !endif
 !ifndef VERSION
   !error "VERSION (the program's version, x.y.z) is not defined"
+!endif
+!ifndef ICON
+  !error "ICON (the program's icon, skyvane.ico) is not defined"
 !endif
 !ifndef OUT
   !define OUT "skyvane-setup.exe"
@@ -43,6 +46,9 @@ OutFile "${OUT}"
 InstallDir "$WINDIR"
 ShowInstDetails show
 ShowUninstDetails show
+InstallColors /windows
+Icon "${ICON}"
+UninstallIcon "${ICON}"
 
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey "ProductName" "${PRODUCT}"
@@ -65,18 +71,18 @@ Var ScreenSaverPath
 Function .onInit
   ClearErrors
   FileOpen $0 "$WINDIR\skyvane-setup.probe" w
-  ${IfNot} ${Errors}
-    FileClose $0
-    Delete "$WINDIR\skyvane-setup.probe"
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "SetupProbe" ""
-    DeleteRegValue HKLM "${UNINSTALL_KEY}" "SetupProbe"
-    DeleteRegKey /ifempty HKLM "${UNINSTALL_KEY}"
-  ${EndIf}
-  ${If} ${Errors}
-    MessageBox MB_OK|MB_ICONSTOP "Skyvane must be installed by an administrator.$\r$\n$\r$\nThis account may not change the Windows folder ($WINDIR) or the settings of the whole computer. Log on as an administrator and start the setup again." /SD IDOK
-    SetErrorLevel 5
-    Quit
-  ${EndIf}
+  IfErrors mayNotWrite
+  FileClose $0
+  Delete "$WINDIR\skyvane-setup.probe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "SetupProbe" ""
+  IfErrors mayNotWrite
+  DeleteRegValue HKLM "${UNINSTALL_KEY}" "SetupProbe"
+  DeleteRegKey /ifempty HKLM "${UNINSTALL_KEY}"
+  Return
+mayNotWrite:
+  MessageBox MB_OK|MB_ICONSTOP "Skyvane must be installed by an administrator.$\r$\n$\r$\nThis account may not change the Windows folder. Log on as an administrator and start the setup again." /SD IDOK
+  SetErrorLevel 5
+  Quit
 FunctionEnd
 
 Section "Skyvane screen saver (required)" SecMain
@@ -109,6 +115,7 @@ SectionEnd
 ; user's desktop settings; both are switched on through the system, which
 ; also tells the running shell. The short path has no spaces to quote.
 Section "Make Skyvane my screen saver" SecActivate
+  DetailPrint "Making Skyvane the screen saver and switching it on"
   GetFullPathName /SHORT $ScreenSaverPath "$WINDIR\skyvane.scr"
   StrCmp $ScreenSaverPath "" 0 +2
     StrCpy $ScreenSaverPath "$WINDIR\skyvane.scr"
@@ -138,6 +145,7 @@ Function un.TakeBackScreenSaver
   ${AndIf} $0 != $1
     Return
   ${EndIf}
+  DetailPrint "Giving back the screen saver choice"
   ${If} ${IsNT}
     DeleteRegValue HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
   ${Else}

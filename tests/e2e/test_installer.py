@@ -34,6 +34,8 @@ def clean_prefix(request, template, display, fixture_programs):
     wine = harness.Prefix(template, display)
     try:
         wine.start()
+        # Wine would copy the Start menu shortcuts into the host's own menus.
+        wine.reg_add(r"HKCU\Software\Wine\DllOverrides", "winemenubuilder.exe", "REG_SZ", "")
         result = wine.run("winecfg", "-v", request.param)
         assert result.returncode == 0, result.stderr
         wine.reg_add(DESKTOP_KEY, "ScreenSaveActive", "REG_SZ", "0")
@@ -64,6 +66,10 @@ def virtual_store_dir(prefix):
     local = [p for p in (prefix.path / "drive_c" / "users").glob("*/AppData/Local") if p.parts[-3] != "Public"]
     assert len(local) == 1, "no single user's AppData\\Local: %s" % local
     return local[0] / "VirtualStore" / "windows"
+
+
+def start_menu_folders(prefix):
+    return list((prefix.path / "drive_c").glob("**/Start Menu/Programs/Skyvane"))
 
 
 def assert_skyvane_is_the_active_saver(prefix):
@@ -122,6 +128,9 @@ def test_install_chooses_the_saver_and_uninstall_takes_back_only_its_own(clean_p
     assert b"\r\n" in help_text and b"\n" not in help_text.replace(b"\r\n", b""), "the help has bare line feeds"
     entry = prefix.reg_query(UNINSTALL_KEY)
     assert entry is not None and "UninstallString" in entry, "no uninstall entry: %r" % entry
+    shortcuts = sorted(p.name for folder in start_menu_folders(prefix) for p in folder.iterdir())
+    assert shortcuts == ["Picture credits.lnk", "Skyvane - help.lnk", "Skyvane settings.lnk",
+                         "Uninstall Skyvane.lnk"], shortcuts
     assert_skyvane_is_the_active_saver(prefix)
 
     leave_what_the_saver_and_the_user_make(prefix, containers)
@@ -131,6 +140,7 @@ def test_install_chooses_the_saver_and_uninstall_takes_back_only_its_own(clean_p
     assert left == expected, "after uninstalling, left behind: %s; gone: %s" % (
         sorted(left - expected), sorted(expected - left))
     assert not (windows / "Skyvane").exists(), "the help folder outlived the uninstaller"
+    assert not start_menu_folders(prefix), "the Start menu folder outlived the uninstaller"
     for key in [SETTINGS_KEY, r"HKLM\Software\Brelmor", UNINSTALL_KEY]:
         assert prefix.reg_query(key) is None, "%s outlived the uninstaller" % key
     assert boot_saver(prefix) is None and desktop_value(prefix, "SCRNSAVE.EXE") is None, "the saver entry stayed"

@@ -2,6 +2,7 @@
 // command line's first argument.
 #include <windows.h>
 
+#include "app/jpeg_simd.h"
 #include "app/password_change.h"
 #include "app/switches.h"
 #include "dialog/settings_dialog.h"
@@ -51,6 +52,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     const auto argument = firstArgument(GetCommandLineA());
     if (!argument)
         return 0;
+
+    limitJpegSimdToTheSystem();
 
     Application::instance().guarded([&] {
         switch (modeForSwitch(*argument)) {

@@ -1,11 +1,19 @@
-"""The import audit of the shipped program: Windows loads a program only when
-every function it imports is exported, and Wine exports everything, so only
-the program's own tables show whether Windows 95, 98, ME and NT 4.0 can start
-it. Also its header (a 32-bit GUI program for Windows 4.0) and the absence of
-an execution-level request, which would switch off Windows' redirection of a
-standard user's writes to HKEY_LOCAL_MACHINE and the Windows directory.
+"""The import audit of what ships: Windows loads a program only when every
+function it imports is exported, and Wine exports everything, so only the
+files' own tables show whether Windows 95, 98, ME and NT 4.0 can start them.
 
-SKYVANE_PROGRAM names the program (default build/cross/skyvane.scr).
+The program: its imports (windows-imports.txt), its header (a 32-bit GUI
+program for Windows 4.0) and the absence of an execution-level request, which
+would switch off Windows' redirection of a standard user's writes to
+HKEY_LOCAL_MACHINE and the Windows directory.
+The setup program, its uninstaller and the NSIS plugin the setup carries:
+their imports (setup-imports.txt), none of them wide-character, and their
+header.
+
+SKYVANE_PROGRAM, SKYVANE_SETUP and SKYVANE_UNINSTALLER name the files
+(default build/cross/skyvane.scr, skyvane-setup.exe, skyvane-uninstall.exe,
+the last a copy the installer's build keeps); SKYVANE_NSIS_PLUGINS the folder
+of NSIS's ANSI plugins.
 """
 import os
 import pathlib
@@ -14,8 +22,15 @@ import pefile
 import pytest
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
-PROGRAM = pathlib.Path(os.environ.get("SKYVANE_PROGRAM", ROOT / "build" / "cross" / "skyvane.scr"))
+CROSS = ROOT / "build" / "cross"
+PROGRAM = pathlib.Path(os.environ.get("SKYVANE_PROGRAM", CROSS / "skyvane.scr"))
+SETUP = pathlib.Path(os.environ.get("SKYVANE_SETUP", CROSS / "skyvane-setup.exe"))
+UNINSTALLER = pathlib.Path(os.environ.get("SKYVANE_UNINSTALLER", CROSS / "skyvane-uninstall.exe"))
+NSIS_PLUGINS = pathlib.Path(os.environ.get("SKYVANE_NSIS_PLUGINS", "/usr/share/nsis/Plugins/x86-ansi"))
 ALLOWLIST = pathlib.Path(__file__).with_name("windows-imports.txt")
+SETUP_ALLOWLIST = pathlib.Path(__file__).with_name("setup-imports.txt")
+# The plugins skyvane.nsi calls; makensis packs them into the setup program.
+SETUP_FAMILY = {"setup": SETUP, "uninstaller": UNINSTALLER, "System plugin": NSIS_PLUGINS / "System.dll"}
 
 OLDEST_9X = {"95"}
 OLDEST_9X_CRT = {"95+IE4"}   # msvcrt.dll comes with Windows 98 and Internet Explorer 4
@@ -23,17 +38,17 @@ OLDEST_NT = {"3.1", "3.5", "3.51", "4.0"}
 RT_MANIFEST = 24
 
 
-def allowlist():
-    """{(DLL in upper case, function): (9x, NT)} from the allowlist file."""
+def allowlist(path=ALLOWLIST):
+    """{(DLL in upper case, function): (9x, NT)} from an allowlist file."""
     entries = {}
-    for number, line in enumerate(ALLOWLIST.read_text().splitlines(), start=1):
+    for number, line in enumerate(path.read_text().splitlines(), start=1):
         if not line.strip() or line.startswith("#"):
             continue
         fields = line.split(None, 4)
-        assert len(fields) >= 4, "%s:%d: want DLL, function, 9x, NT" % (ALLOWLIST.name, number)
+        assert len(fields) >= 4, "%s:%d: want DLL, function, 9x, NT" % (path.name, number)
         dll, function, nine_x, nt = fields[:4]
         key = (dll.upper(), function)
-        assert key not in entries, "%s:%d: %s!%s twice" % (ALLOWLIST.name, number, dll, function)
+        assert key not in entries, "%s:%d: %s!%s twice" % (path.name, number, dll, function)
         entries[key] = (nine_x, nt)
     return entries
 
@@ -55,8 +70,9 @@ def imports_of(pe):
     return found
 
 
-def test_the_allowlist_holds_only_functions_of_the_oldest_targets():
-    entries = allowlist()
+@pytest.mark.parametrize("path", [ALLOWLIST, SETUP_ALLOWLIST], ids=lambda path: path.name)
+def test_the_allowlist_holds_only_functions_of_the_oldest_targets(path):
+    entries = allowlist(path)
     assert entries
     newer = ["%s!%s (%s, NT %s)" % (dll, function, nine_x, nt)
              for (dll, function), (nine_x, nt) in sorted(entries.items())
@@ -64,7 +80,10 @@ def test_the_allowlist_holds_only_functions_of_the_oldest_targets():
              or nine_x not in (OLDEST_9X_CRT if dll == "MSVCRT.DLL" else OLDEST_9X)]
     assert not newer, "newer than Windows 95 and NT 4.0: %s" % ", ".join(newer)
     dlls = {dll for dll, _ in entries}
-    assert dlls <= {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "ADVAPI32.DLL", "SHELL32.DLL", "MSVCRT.DLL"}, dlls
+    allowed = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "ADVAPI32.DLL", "SHELL32.DLL", "MSVCRT.DLL"}
+    if path == SETUP_ALLOWLIST:
+        allowed |= {"COMCTL32.DLL", "OLE32.DLL"}   # both part of Windows 95 and NT 4.0
+    assert dlls <= allowed, dlls
 
 
 def test_every_import_is_on_the_allowlist(program):
@@ -75,6 +94,39 @@ def test_every_import_is_on_the_allowlist(program):
     assert not missing, "imports not known to load on Windows 95 and NT 4.0: %s" % ", ".join(missing)
     # Imports that bind late are imports all the same.
     assert not getattr(program, "DIRECTORY_ENTRY_DELAY_IMPORT", None), "delay-loaded imports"
+
+
+def unlisted_imports(pe, path):
+    entries = allowlist(path)
+    return sorted("%s!%s" % key for key in imports_of(pe) if key not in entries)
+
+
+@pytest.fixture(scope="module", params=sorted(SETUP_FAMILY), ids=str)
+def setup_file(request):
+    path = SETUP_FAMILY[request.param]
+    assert path.is_file(), "%s (the %s) is not built" % (path, request.param)
+    pe = pefile.PE(str(path))
+    yield pe
+    pe.close()
+
+
+def test_the_setup_family_imports_only_what_windows_95_and_nt_4_export(setup_file):
+    assert imports_of(setup_file), "no import table read"
+    missing = unlisted_imports(setup_file, SETUP_ALLOWLIST)
+    assert not missing, "imports not known to load on Windows 95 and NT 4.0: %s" % ", ".join(missing)
+    assert not getattr(setup_file, "DIRECTORY_ENTRY_DELAY_IMPORT", None), "delay-loaded imports"
+
+
+def test_the_setup_family_is_ansi(setup_file):
+    # Windows 9x exports most wide functions only as stubs that fail.
+    wide = sorted("%s!%s" % (dll, name) for dll, name in imports_of(setup_file) if name.endswith("W"))
+    assert not wide, "wide-character imports (a Unicode installer, NT only): %s" % ", ".join(wide)
+
+
+def test_the_setup_family_is_32_bit_for_windows_4(setup_file):
+    header = setup_file.OPTIONAL_HEADER
+    assert setup_file.FILE_HEADER.Machine == pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"]
+    assert (header.MajorOperatingSystemVersion, header.MajorSubsystemVersion) == (4, 4)
 
 
 def test_the_header_is_a_32_bit_gui_program_for_windows_4(program):

@@ -1,0 +1,88 @@
+"""Gathers what the installer and the release zip ship into one folder, the
+same bytes and dates on every machine that builds the same commit:
+
+  skyvane.scr, the image containers In*.sdd, screen.jpg, background.jpg
+  help.txt, credits.txt    with CR LF line ends (Notepad before Windows 10
+                           shows bare line feeds as one long line)
+  files.nsh                the installer's file lists: what it installs, and
+                           so exactly what its uninstaller deletes, and the
+                           decoded plane images by the catalogue's own names
+
+Every file gets the modification time SOURCE_DATE_EPOCH, or else the date of
+the commit the sources are at: the installer stores these dates, the zip too.
+
+usage: stage.py SKYVANE_SCR DATA_DIR SOURCE_DIR STAGE_DIR
+"""
+import os
+import re
+import shutil
+import subprocess
+import sys
+from pathlib import Path
+
+SHIPPED_TEXTS = ("help.txt", "credits.txt")
+PICTURES = ("screen.jpg", "background.jpg")
+PLANE_IMAGES = 40
+
+
+def build_epoch(source_dir):
+    if os.environ.get("SOURCE_DATE_EPOCH"):
+        return int(os.environ["SOURCE_DATE_EPOCH"])
+    found = subprocess.run(["git", "-C", str(source_dir), "log", "-1", "--format=%ct"],
+                           capture_output=True, text=True)
+    return int(found.stdout.strip()) if found.returncode == 0 and found.stdout.strip() else 0
+
+
+def with_crlf(text):
+    return text.replace("\r\n", "\n").replace("\n", "\r\n")
+
+
+def catalogue_images(catalogue_source):
+    """The decoded plane images the saver writes, as its catalogue names them."""
+    names = sorted(set(re.findall(r'"(In\d+\.jpg)"', catalogue_source.read_text())),
+                   key=lambda name: int(name[2:-4]))
+    if len(names) != PLANE_IMAGES:
+        sys.exit("stage: %d plane images in %s, expected %d" % (len(names), catalogue_source, PLANE_IMAGES))
+    return names
+
+
+def containers(data_dir):
+    return sorted((p.name for p in data_dir.glob("In*.sdd")), key=lambda name: int(name[2:-4]))
+
+
+def nsis_lists(installed, decoded):
+    lines = ["; Written by installer/stage.py: the files the installer puts into the",
+             "; Windows directory, and the decoded plane images the saver writes there.",
+             "!macro InstallProgramFiles"]
+    lines += ['  File "${STAGE}\\%s"' % name for name in installed]
+    lines += ["!macroend", "!macro RemoveProgramFiles DIR"]
+    lines += ['  Delete "${DIR}\\%s"' % name for name in installed]
+    lines += ["!macroend", "!macro RemoveDecodedImages DIR"]
+    lines += ['  Delete "${DIR}\\%s"' % name for name in decoded]
+    lines += ["!macroend", ""]
+    return "\r\n".join(lines)
+
+
+def main(scr, data_dir, source_dir, stage):
+    scr, data_dir, source_dir, stage = Path(scr), Path(data_dir), Path(source_dir), Path(stage)
+    if stage.exists():
+        shutil.rmtree(stage)
+    stage.mkdir(parents=True)
+    installed = ["skyvane.scr", *containers(data_dir), *PICTURES]
+    shutil.copyfile(scr, stage / "skyvane.scr")
+    for name in installed[1:]:
+        shutil.copyfile(data_dir / name, stage / name)
+    for name in SHIPPED_TEXTS:
+        text = (source_dir / "installer" / name).read_text(encoding="ascii")
+        (stage / name).write_bytes(with_crlf(text).encode("ascii"))
+    decoded = catalogue_images(source_dir / "saver" / "catalogue.cpp")
+    (stage / "files.nsh").write_bytes(nsis_lists(installed, decoded).encode("ascii"))
+    epoch = build_epoch(source_dir)
+    for path in stage.iterdir():
+        os.utime(path, (epoch, epoch))
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 5:
+        sys.exit(__doc__)
+    main(*sys.argv[1:])

@@ -95,3 +95,19 @@ FlightRect paintedInScene(const FlightState& flight)
     return {flight.drawn.left + painted.left, flight.drawn.top + painted.top, flight.drawn.left + painted.right,
             flight.drawn.top + painted.bottom};
 }
+
+FlightRect intersectRect(const FlightRect& a, const FlightRect& b)
+{
+    const FlightRect common{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                            std::min(a.bottom, b.bottom)};
+    return common.empty() ? FlightRect{} : common;
+}
+
+PassArea passArea(const FlightState& flight)
+{
+    const FlightRect scene = intersectRect(paintedInScene(flight), flight.field);
+    if (scene.empty())
+        return {};
+    const int32_t left = flight.drawn.left, top = flight.drawn.top;
+    return {scene, {scene.left - left, scene.top - top, scene.right - left, scene.bottom - top}};
+}

@@ -31,6 +31,10 @@ inline constexpr int32_t startOffset = 2 * 547;
 inline constexpr uint32_t leftTimerInterval = 5;    // direction 1
 inline constexpr uint32_t rightTimerInterval = 25;  // direction 2
 
+// A field that holds any scene: the passes are then limited by the scene's
+// edges alone.
+inline constexpr FlightRect wholeScene{-(1 << 30), -(1 << 30), 1 << 30, 1 << 30};
+
 // The plane in flight.
 struct FlightState {
     int32_t x = 0, y = 0;            // top-left corner in scene pixels
@@ -43,6 +47,10 @@ struct FlightState {
     // change the scene; erase, save and both passes work only there, which
     // gives the same pixels as the whole rectangle. Set when a plane starts.
     FlightRect painted{0, 0, spriteWidth, spriteHeight};
+    // The part of the scene the planes fly across (the primary monitor): no
+    // pass changes a scene pixel outside it, so every other monitor keeps its
+    // own desktop. By default only the scene's own edges limit the passes.
+    FlightRect field = wholeScene;
 };
 
 inline FlightRect spriteRect() { return {0, 0, spriteWidth, spriteHeight}; }
@@ -91,6 +99,18 @@ inline constexpr uint32_t longestTimerInterval = 0x7FFFFFFF;
 // The smallest rectangle that covers both (an empty one adds nothing).
 FlightRect unionRect(const FlightRect& a, const FlightRect& b);
 
+// The common part of two rectangles (empty when they do not meet).
+FlightRect intersectRect(const FlightRect& a, const FlightRect& b);
+
 // The painted part of the sprite in scene pixels, where the sprite is drawn.
 FlightRect paintedInScene(const FlightState& flight);
+
+// Where the passes of the plane at its drawn place work: the painted part,
+// cut to the field. scene is in scene pixels; sprite is the same pixels in the
+// sprite pictures and in the save buffer. Both are empty when nothing of the
+// painted part lies inside the field.
+struct PassArea {
+    FlightRect scene, sprite;
+};
+PassArea passArea(const FlightState& flight);
 

@@ -146,6 +146,7 @@ void TForm1::launchPlane(const PlaneSlot& slot, int32_t x, int32_t y, uint32_t f
 {
     matchSpritesToScene(flightSurfaces_);
     flight_.painted = findPaintedArea(flightSurfaces_);
+    flight_.field = fieldInScene(placement_);
     placePlane(flight_, x, y, slot.horizontalStep, slot.verticalStep);
     drawSprite();
 
@@ -158,5 +159,5 @@ void TForm1::launchPlane(const PlaneSlot& slot, int32_t x, int32_t y, uint32_t f
 void TForm1::drawSprite()
 {
     drawPlane(flightSurfaces_, flight_);
-    showChange(handle(), imdest, placement_, paintedInScene(flight_));
+    showChange(handle(), imdest, placement_, passArea(flight_).scene);
 }

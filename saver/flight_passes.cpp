@@ -153,28 +153,32 @@ RECT toRect(const FlightRect& rect)
     return RECT{rect.left, rect.top, rect.right, rect.bottom};
 }
 
-// Each pass covers only the painted part of the sprite: the scene outside it
-// is never changed by the plane, so there is nothing to save or restore.
+// Each pass covers only the painted part of the sprite inside the field: the
+// scene outside it is never changed by the plane, so there is nothing to save
+// or restore there.
 namespace {
 
 void eraseDirectly(FlightSurfaces& surfaces, const DirectSurfaces& direct, const FlightState& flight)
 {
-    copyPixels(direct.scene, paintedInScene(flight), direct.saveBuffer, flight.painted, PixelRule::Copy);
+    const PassArea area = passArea(flight);
+    copyPixels(direct.scene, area.scene, direct.saveBuffer, area.sprite, PixelRule::Copy);
     surfaces.scene.changed();
 }
 
 void saveDirectly(FlightSurfaces& surfaces, const DirectSurfaces& direct, const FlightState& flight)
 {
-    copyPixels(direct.saveBuffer, flight.painted, direct.scene, paintedInScene(flight), PixelRule::Copy);
+    const PassArea area = passArea(flight);
+    copyPixels(direct.saveBuffer, area.sprite, direct.scene, area.scene, PixelRule::Copy);
     surfaces.saveBuffer.changed();
 }
 
 void drawDirectly(FlightSurfaces& surfaces, const DirectSurfaces& direct, const FlightState& flight)
 {
+    const PassArea area = passArea(flight);
     surfaces.scene.setRasterMode(RasterMode::And);
-    copyPixels(direct.scene, paintedInScene(flight), direct.mask, flight.painted, PixelRule::And);
+    copyPixels(direct.scene, area.scene, direct.mask, area.sprite, PixelRule::And);
     surfaces.scene.setRasterMode(RasterMode::Or);
-    copyPixels(direct.scene, paintedInScene(flight), direct.colours, flight.painted, PixelRule::Or);
+    copyPixels(direct.scene, area.scene, direct.colours, area.sprite, PixelRule::Or);
     surfaces.scene.changed();
 }
 
@@ -187,7 +191,8 @@ void erasePlane(FlightSurfaces& surfaces, const FlightState& flight)
     surfaces.scene.setRasterMode(RasterMode::Copy);
     if (DirectSurfaces direct; directSurfaces(surfaces, direct))
         return eraseDirectly(surfaces, direct, flight);
-    rasterCopy(surfaces.scene, toRect(paintedInScene(flight)), surfaces.saveBuffer, toRect(flight.painted));
+    const PassArea area = passArea(flight);
+    rasterCopy(surfaces.scene, toRect(area.scene), surfaces.saveBuffer, toRect(area.sprite));
 }
 
 void saveUnderPlane(FlightSurfaces& surfaces, const FlightState& flight)
@@ -195,18 +200,20 @@ void saveUnderPlane(FlightSurfaces& surfaces, const FlightState& flight)
     surfaces.saveBuffer.setRasterMode(RasterMode::Copy);
     if (DirectSurfaces direct; directSurfaces(surfaces, direct))
         return saveDirectly(surfaces, direct, flight);
-    rasterCopy(surfaces.saveBuffer, toRect(flight.painted), surfaces.scene, toRect(paintedInScene(flight)));
+    const PassArea area = passArea(flight);
+    rasterCopy(surfaces.saveBuffer, toRect(area.sprite), surfaces.scene, toRect(area.scene));
 }
 
 void drawPlane(FlightSurfaces& surfaces, const FlightState& flight)
 {
     if (DirectSurfaces direct; directSurfaces(surfaces, direct))
         return drawDirectly(surfaces, direct, flight);
-    const RECT target = toRect(paintedInScene(flight));
+    const PassArea area = passArea(flight);
+    const RECT target = toRect(area.scene), sprite = toRect(area.sprite);
     surfaces.scene.setRasterMode(RasterMode::And);
-    rasterCopy(surfaces.scene, target, surfaces.mask, toRect(flight.painted));
+    rasterCopy(surfaces.scene, target, surfaces.mask, sprite);
     surfaces.scene.setRasterMode(RasterMode::Or);
-    rasterCopy(surfaces.scene, target, surfaces.colours, toRect(flight.painted));
+    rasterCopy(surfaces.scene, target, surfaces.colours, sprite);
 }
 
 FlightRect findPaintedArea(FlightSurfaces& surfaces)
@@ -254,7 +261,7 @@ void matchSpritesToScene(FlightSurfaces& surfaces)
 
 FlightRect moveAndRedrawPlane(FlightSurfaces& surfaces, FlightState& flight)
 {
-    const FlightRect erased = paintedInScene(flight);
+    const FlightRect erased = passArea(flight).scene;
     // The surfaces' format is asked once for the whole tick.
     if (DirectSurfaces direct; directSurfaces(surfaces, direct)) {
         surfaces.scene.setRasterMode(RasterMode::Copy);
@@ -269,5 +276,5 @@ FlightRect moveAndRedrawPlane(FlightSurfaces& surfaces, FlightState& flight)
         saveUnderPlane(surfaces, flight);
         drawPlane(surfaces, flight);
     }
-    return unionRect(erased, paintedInScene(flight));
+    return unionRect(erased, passArea(flight).scene);
 }

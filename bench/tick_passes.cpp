@@ -88,7 +88,7 @@ struct Surfaces {
     SceneSurface scene;
     SceneSurface saveBuffer{saveBufferWidth, saveBufferHeight};
     SceneSurface mask{spriteWidth, spriteHeight};
-    SceneSurface colours{547, 286};
+    SceneSurface colours{colourSurfaceWidth, colourSurfaceHeight};
     FlightSurfaces surfaces{scene, saveBuffer, mask, colours};
 };
 

@@ -51,16 +51,13 @@ void placePlane(FlightState& flight, int32_t x, int32_t y, int16_t horizontalSte
     flight.verticalStep = verticalStep;
     flight.x = x;
     flight.y = y;
-    flight.sprite = spriteRect();
     flight.drawn = spriteRectAt(x, y);
-    flight.save = spriteRect();
 }
 
 void movePlane(FlightState& flight)
 {
     flight.x += flight.horizontalStep;
     flight.y += flight.verticalStep;
-    flight.sprite = spriteRect();
     flight.drawn = spriteRectAt(flight.x, flight.y);
 }
 

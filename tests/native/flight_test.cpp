@@ -67,21 +67,17 @@ TEST(FirstPlanePlacement, PlacingSetsStepsAndRectangles)
 {
     FlightState flight;
     flight.drawn = {1, 2, 3, 4};
-    flight.save = {5, 6, 7, 8};
     placePlane(flight, -1094, 504, 15, -4);
     EXPECT_EQ(flight.x, -1094);
     EXPECT_EQ(flight.y, 504);
     EXPECT_EQ(flight.horizontalStep, 15);
     EXPECT_EQ(flight.verticalStep, -4);
     EXPECT_EQ(flight.drawn, (FlightRect{-1094, 504, -1094 + 577, 504 + 365}));
-    EXPECT_EQ(flight.sprite, (FlightRect{0, 0, 577, 365}));
-    EXPECT_EQ(flight.save, (FlightRect{0, 0, 577, 365}));
 
     movePlane(flight);
     EXPECT_EQ(flight.x, -1079);
     EXPECT_EQ(flight.y, 500);
     EXPECT_EQ(flight.drawn, (FlightRect{-1079, 500, -1079 + 577, 500 + 365}));
-    EXPECT_EQ(flight.sprite, (FlightRect{0, 0, 577, 365}));
 }
 
 TEST(RandomStartY, DescendingPlaneBelowTheMiddleStartsAtTheTop)

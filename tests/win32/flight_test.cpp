@@ -73,7 +73,7 @@ struct Scene {
     SceneSurface scene{sceneWidth, sceneHeight};
     SceneSurface saveBuffer{saveBufferWidth, saveBufferHeight};
     SceneSurface mask{spriteWidth, spriteHeight};
-    SceneSurface colours{547, 286};
+    SceneSurface colours{colourSurfaceWidth, colourSurfaceHeight};
     FlightSurfaces surfaces{scene, saveBuffer, mask, colours};
     Picture original;
 };

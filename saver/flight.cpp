@@ -54,7 +54,7 @@ void placePlane(FlightState& flight, int32_t x, int32_t y, int16_t horizontalSte
     flight.drawn = spriteRectAt(x, y);
 }
 
-void movePlane(FlightState& flight)
+void advancePlane(FlightState& flight)
 {
     flight.x += flight.horizontalStep;
     flight.y += flight.verticalStep;

@@ -85,7 +85,7 @@ int32_t randomStartY(int16_t verticalStep, int32_t screenHeight, UniformSource& 
 void placePlane(FlightState& flight, int32_t x, int32_t y, int16_t horizontalStep, int16_t verticalStep);
 
 // One tick's move: adds the steps and puts the drawn rectangle at the new place.
-void movePlane(FlightState& flight);
+void advancePlane(FlightState& flight);
 
 // A left-to-right plane is done once x > screen width; a right-to-left one
 // flies on unseen until x < -(screen width).

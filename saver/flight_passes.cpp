@@ -266,13 +266,13 @@ FlightRect moveAndRedrawPlane(FlightSurfaces& surfaces, FlightState& flight)
     if (DirectSurfaces direct; directSurfaces(surfaces, direct)) {
         surfaces.scene.setRasterMode(RasterMode::Copy);
         eraseDirectly(surfaces, direct, flight);
-        movePlane(flight);
+        advancePlane(flight);
         surfaces.saveBuffer.setRasterMode(RasterMode::Copy);
         saveDirectly(surfaces, direct, flight);
         drawDirectly(surfaces, direct, flight);
     } else {
         erasePlane(surfaces, flight);
-        movePlane(flight);
+        advancePlane(flight);
         saveUnderPlane(surfaces, flight);
         drawPlane(surfaces, flight);
     }

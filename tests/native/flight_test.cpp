@@ -74,7 +74,7 @@ TEST(FirstPlanePlacement, PlacingSetsStepsAndRectangles)
     EXPECT_EQ(flight.verticalStep, -4);
     EXPECT_EQ(flight.drawn, (FlightRect{-1094, 504, -1094 + 577, 504 + 365}));
 
-    movePlane(flight);
+    advancePlane(flight);
     EXPECT_EQ(flight.x, -1079);
     EXPECT_EQ(flight.y, 500);
     EXPECT_EQ(flight.drawn, (FlightRect{-1079, 500, -1079 + 577, 500 + 365}));
@@ -166,7 +166,7 @@ int ticksUntilFinished(int slotNumber, int32_t screenWidth, int32_t& finalX)
     placePlane(flight, laterPlaneStartX(slot.direction, screenWidth), 0, slot.horizontalStep, slot.verticalStep);
     int ticks = 0;
     do {
-        movePlane(flight);
+        advancePlane(flight);
         ++ticks;
     } while (!planeFinished(slot.direction, flight.x, screenWidth) && ticks < 100000);
     finalX = flight.x;

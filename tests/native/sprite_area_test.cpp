@@ -99,7 +99,7 @@ TEST(PaintedArea, LiesWhereTheSpriteIsDrawn)
     EXPECT_EQ(paintedInScene(flight), flight.drawn);   // a new flight paints its whole rectangle
     flight.painted = {30, 80, 550, 290};
     EXPECT_EQ(paintedInScene(flight), (FlightRect{-70, 120, 450, 330}));
-    movePlane(flight);
+    advancePlane(flight);
     EXPECT_EQ(paintedInScene(flight), (FlightRect{-63, 121, 457, 331}));
     flight.painted = {};
     EXPECT_TRUE(paintedInScene(flight).empty());

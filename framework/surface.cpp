@@ -34,16 +34,25 @@ uint32_t fromRgbQuad(const RGBQUAD& quad)
     return (uint32_t(quad.rgbRed) << 16) | (uint32_t(quad.rgbGreen) << 8) | quad.rgbBlue;
 }
 
-BitmapInfo describe(const Picture& picture)
+// The header of an uncompressed bitmap whose rows are stored bottom-up, as
+// Picture keeps them; no colour table or masks yet.
+BitmapInfo bitmapInfo(int width, int height, int bitsPerPixel, DWORD compression = BI_RGB)
 {
     BitmapInfo info;
     BITMAPINFOHEADER& header = info.header;
     header.biSize = sizeof(BITMAPINFOHEADER);
-    header.biWidth = picture.width;
-    header.biHeight = picture.height;   // positive: rows bottom-up, as Picture keeps them
+    header.biWidth = width;
+    header.biHeight = height;   // positive: bottom-up
     header.biPlanes = 1;
-    header.biBitCount = static_cast<WORD>(picture.bitsPerPixel);
-    header.biCompression = BI_RGB;
+    header.biBitCount = static_cast<WORD>(bitsPerPixel);
+    header.biCompression = compression;
+    return info;
+}
+
+BitmapInfo describe(const Picture& picture)
+{
+    BitmapInfo info = bitmapInfo(picture.width, picture.height, picture.bitsPerPixel);
+    BITMAPINFOHEADER& header = info.header;
     if (picture.bitsPerPixel <= 8) {
         // Without a palette of its own, a grey ramp keeps the pixels meaningful.
         const std::vector<uint32_t> table = colourTableOf(picture);
@@ -67,13 +76,7 @@ HBITMAP displayFormatBitmap(int width, int height)
 {
     ScopedGetDC screen(nullptr);
     if (GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES) == 32) {
-        BitmapInfo info;
-        info.header.biSize = sizeof(BITMAPINFOHEADER);
-        info.header.biWidth = width;
-        info.header.biHeight = height;
-        info.header.biPlanes = 1;
-        info.header.biBitCount = 32;
-        info.header.biCompression = BI_RGB;
+        BitmapInfo info = bitmapInfo(width, height, 32);
         void* bits = nullptr;
         if (HBITMAP section = CreateDIBSection(screen, info.get(), DIB_RGB_COLORS, &bits, nullptr, 0))
             return section;
@@ -297,13 +300,8 @@ Picture readDisplayBitmap(HBITMAP bitmap, SixteenBitLayout layout)
     picture.height = description.bmHeight;
     picture.bitsPerPixel = description.bmBitsPixel * description.bmPlanes;
     const bool ownMasks = picture.bitsPerPixel == 16 && layout == SixteenBitLayout::OwnMasks;
-    BitmapInfo info;
-    info.header.biSize = sizeof(BITMAPINFOHEADER);
-    info.header.biWidth = picture.width;
-    info.header.biHeight = picture.height;   // rows bottom-up, as Picture keeps them
-    info.header.biPlanes = 1;
-    info.header.biBitCount = static_cast<WORD>(picture.bitsPerPixel);
-    info.header.biCompression = ownMasks ? BI_BITFIELDS : BI_RGB;
+    BitmapInfo info = bitmapInfo(picture.width, picture.height, picture.bitsPerPixel,
+                                 ownMasks ? BI_BITFIELDS : BI_RGB);
     picture.bits.resize(picture.stride() * picture.height);
 
     ScopedGetDC screen(nullptr);

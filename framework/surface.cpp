@@ -201,8 +201,7 @@ void SceneSurface::assignBitmap(const Picture& picture)
 
 void SceneSurface::assignBitmapAtThirtyTwoBits(const Picture& picture)
 {
-    if (picture.bitsPerPixel != 24 || picture.empty() ||
-        picture.bits.size() < picture.stride() * static_cast<std::size_t>(picture.height))
+    if (!widensToThirtyTwoBits(picture))
         return assignBitmap(picture);
     Picture wide;
     wide.width = picture.width;
@@ -210,9 +209,7 @@ void SceneSurface::assignBitmapAtThirtyTwoBits(const Picture& picture)
     wide.bitsPerPixel = 32;
     void* bits = nullptr;
     GdiObject<HBITMAP> bitmap = createSection(wide, bits);
-    auto* rows = static_cast<uint8_t*>(bits);
-    for (int y = 0; y < picture.height; ++y)   // both bottom-up
-        widenRow(picture.bits.data() + y * picture.stride(), rows + y * wide.stride(), picture.width);
+    widenToThirtyTwoBits(picture, static_cast<uint8_t*>(bits));
     adoptBitmap(std::move(bitmap), picture.width, picture.height);
     changed();
 }

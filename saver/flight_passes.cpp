@@ -27,17 +27,9 @@ int displayBitsPerPixel()
     return GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
 }
 
-void convertToDisplayFormat(SceneSurface& sprite, int displayBits)
+// A sprite in the display's format by way of a display bitmap (GDI converts).
+void convertToDisplayFormat(SceneSurface& sprite)
 {
-    // The decoder's 24 bits for a 32-bit display: widened in memory, with no
-    // display bitmap in between (it is on the way to the first frame).
-    if (displayBits == 32) {
-        Picture picture = sprite.toPicture();
-        if (picture.bitsPerPixel == 24) {
-            sprite.assignBitmap(toThirtyTwoBits(picture));
-            return;
-        }
-    }
     const int width = sprite.pictureWidth(), height = sprite.pictureHeight();
     SceneSurface display(width, height);   // gets a display-format bitmap at its first use
     const RECT all{0, 0, width, height};
@@ -238,24 +230,17 @@ int spriteTargetBits(SceneSurface& scene)
 
 void assignSprites(FlightSurfaces& surfaces, const Picture& colours, const Picture& mask)
 {
-    const bool widen = spriteTargetBits(surfaces.scene) == 32;   // the display is asked once
+    const int target = spriteTargetBits(surfaces.scene);   // the display is asked once
     for (const auto& [sprite, decoded] : {std::pair{&surfaces.colours, &colours}, {&surfaces.mask, &mask}}) {
-        if (widen && decoded->bitsPerPixel == 24)
+        // The decoder's 24 bits for a 32-bit display: widened on the way into
+        // the bitmap. Any other difference is left to GDI.
+        if (target == 32)
             sprite->assignBitmapAtThirtyTwoBits(*decoded);
         else
             sprite->assignBitmap(*decoded);
-    }
-}
-
-void matchSpritesToScene(FlightSurfaces& surfaces)
-{
-    const int scene = spriteTargetBits(surfaces.scene);
-    if (scene == 0)
-        return;
-    for (SceneSurface* sprite : {&surfaces.mask, &surfaces.colours}) {
         const int own = bitsPerPixel(*sprite);
-        if (own != 0 && own != scene)
-            convertToDisplayFormat(*sprite, scene);
+        if (target != 0 && own != 0 && own != target)
+            convertToDisplayFormat(*sprite);
     }
 }
 

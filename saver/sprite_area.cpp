@@ -83,17 +83,3 @@ FlightRect paintedArea(const Picture& mask, const Picture& colours)
 {
     return unionRect(changingArea(mask, Keeps::White), changingArea(colours, Keeps::Black));
 }
-
-Picture toThirtyTwoBits(const Picture& picture)
-{
-    if (picture.bitsPerPixel != 24 || picture.empty() || picture.bits.size() < picture.stride() * std::size_t(picture.height))
-        return picture;
-    Picture wide;
-    wide.width = picture.width;
-    wide.height = picture.height;
-    wide.bitsPerPixel = 32;
-    wide.bits.resize(wide.stride() * std::size_t(wide.height));
-    for (int y = 0; y < picture.height; ++y)
-        widenRow(picture.row(y), wide.row(y), picture.width);
-    return wide;
-}

@@ -64,8 +64,6 @@ bool directPixels(SceneSurface& surface, DirectPixels& pixels)
     return true;
 }
 
-enum class PixelRule { Copy, And, Or };
-
 // SSE2, where the processor has it and the system keeps its registers across
 // task switches (IsProcessorFeaturePresent says both; Windows 95 lacks the
 // function, and there the passes stay with GDI).
@@ -83,23 +81,23 @@ bool sse2Available()
 
 // One row of the AND or the OR pass, four pixels at a time. Without SSE2 a
 // plain loop is no faster than GDI's own, so only this form is used.
-__attribute__((target("sse2"))) void combineRow(uint32_t* to, const uint32_t* from, int32_t count, PixelRule rule)
+__attribute__((target("sse2"))) void combineRow(uint32_t* to, const uint32_t* from, int32_t count, RasterMode rule)
 {
     int32_t x = 0;
     for (; x + 4 <= count; x += 4) {
         const __m128i scene = _mm_loadu_si128(reinterpret_cast<const __m128i*>(to + x));
         const __m128i sprite = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + x));
-        const __m128i result = rule == PixelRule::And ? _mm_and_si128(scene, sprite) : _mm_or_si128(scene, sprite);
+        const __m128i result = rule == RasterMode::And ? _mm_and_si128(scene, sprite) : _mm_or_si128(scene, sprite);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(to + x), result);
     }
     for (; x < count; ++x)
-        to[x] = rule == PixelRule::And ? to[x] & from[x] : to[x] | from[x];
+        to[x] = rule == RasterMode::And ? to[x] & from[x] : to[x] | from[x];
 }
 
 // The rectangle copy of the scene surfaces (rasterCopy) as a plain loop over
 // memory: the same clipping, the same bitwise rule on whole 32-bit pixels.
 void copyPixels(const DirectPixels& target, const FlightRect& targetRect, const DirectPixels& source,
-                const FlightRect& sourceRect, PixelRule rule)
+                const FlightRect& sourceRect, RasterMode rule)
 {
     const auto copy = clipRasterCopy({targetRect.left, targetRect.top, targetRect.right, targetRect.bottom},
                                      {sourceRect.left, sourceRect.top, sourceRect.right, sourceRect.bottom},
@@ -110,33 +108,79 @@ void copyPixels(const DirectPixels& target, const FlightRect& targetRect, const 
     for (int32_t y = 0; y < copy->height; ++y) {
         uint32_t* to = target.row(copy->y + y) + copy->x;
         const uint32_t* from = source.row(copy->sourceY + y) + copy->sourceX;
-        if (rule == PixelRule::Copy)
+        if (rule == RasterMode::Copy)
             std::memmove(to, from, std::size_t(width) * 4);
         else
             combineRow(to, from, width, rule);
     }
 }
 
-// The four surfaces' pixels when all are 32-bit DIB sections of one layout
-// and SSE2 is there: then the passes are loops over memory. Any other format
-// goes through GDI.
-struct DirectSurfaces {
-    DirectPixels scene, saveBuffer, mask, colours;
+// One of the flight's surfaces, with its pixels where the passes reach them
+// directly.
+struct PassSurface {
+    SceneSurface& surface;
+    DirectPixels pixels;
 };
 
-bool directSurfaces(FlightSurfaces& surfaces, DirectSurfaces& direct)
-{
-    if (!sse2Available())
-        return false;
-    if (!directPixels(surfaces.scene, direct.scene) || !directPixels(surfaces.saveBuffer, direct.saveBuffer))
-        return false;
-    const bool mask = directPixels(surfaces.mask, direct.mask);
-    const bool colours = directPixels(surfaces.colours, direct.colours);
-    if (!mask || !colours)
-        return false;
-    GdiFlush();   // GDI's own drawing on them is done before the loops touch them
-    return true;
-}
+// The four surfaces for a run of passes. The passes are loops over memory when
+// all four are 32-bit DIB sections and SSE2 is there, and go through GDI for
+// any other format; which of the two is settled once, when the run begins.
+class PassSurfaces {
+public:
+    explicit PassSurfaces(FlightSurfaces& surfaces)
+        : scene_{surfaces.scene, {}}, saveBuffer_{surfaces.saveBuffer, {}}, mask_{surfaces.mask, {}},
+          colours_{surfaces.colours, {}}, direct_(reachDirectly())
+    {
+    }
+
+    // Each pass covers only the painted part of the sprite inside the field:
+    // the scene outside it is never changed by the plane, so there is nothing
+    // to save or restore there.
+    void erase(const FlightState& flight)
+    {
+        const PassArea area = passArea(flight);
+        copy(scene_, area.scene, saveBuffer_, area.sprite, RasterMode::Copy);
+    }
+
+    void save(const FlightState& flight)
+    {
+        const PassArea area = passArea(flight);
+        copy(saveBuffer_, area.sprite, scene_, area.scene, RasterMode::Copy);
+    }
+
+    void draw(const FlightState& flight)
+    {
+        const PassArea area = passArea(flight);
+        copy(scene_, area.scene, mask_, area.sprite, RasterMode::And);
+        copy(scene_, area.scene, colours_, area.sprite, RasterMode::Or);
+    }
+
+private:
+    bool reachDirectly()
+    {
+        if (!sse2Available())
+            return false;
+        bool all = true;
+        for (PassSurface* each : {&scene_, &saveBuffer_, &mask_, &colours_})
+            all = directPixels(each->surface, each->pixels) && all;
+        if (all)
+            GdiFlush();   // GDI's own drawing on them is done before the loops touch them
+        return all;
+    }
+
+    // The rectangle copy of the scene surfaces (rasterCopy) under the mode.
+    void copy(PassSurface& target, const FlightRect& to, PassSurface& source, const FlightRect& from, RasterMode mode)
+    {
+        target.surface.setRasterMode(mode);
+        if (!direct_)
+            return rasterCopy(target.surface, toRect(to), source.surface, toRect(from));
+        copyPixels(target.pixels, to, source.pixels, from, mode);
+        target.surface.changed();
+    }
+
+    PassSurface scene_, saveBuffer_, mask_, colours_;
+    bool direct_;
+};
 
 } // namespace
 
@@ -145,67 +189,19 @@ RECT toRect(const FlightRect& rect)
     return RECT{rect.left, rect.top, rect.right, rect.bottom};
 }
 
-// Each pass covers only the painted part of the sprite inside the field: the
-// scene outside it is never changed by the plane, so there is nothing to save
-// or restore there.
-namespace {
-
-void eraseDirectly(FlightSurfaces& surfaces, const DirectSurfaces& direct, const FlightState& flight)
-{
-    const PassArea area = passArea(flight);
-    copyPixels(direct.scene, area.scene, direct.saveBuffer, area.sprite, PixelRule::Copy);
-    surfaces.scene.changed();
-}
-
-void saveDirectly(FlightSurfaces& surfaces, const DirectSurfaces& direct, const FlightState& flight)
-{
-    const PassArea area = passArea(flight);
-    copyPixels(direct.saveBuffer, area.sprite, direct.scene, area.scene, PixelRule::Copy);
-    surfaces.saveBuffer.changed();
-}
-
-void drawDirectly(FlightSurfaces& surfaces, const DirectSurfaces& direct, const FlightState& flight)
-{
-    const PassArea area = passArea(flight);
-    surfaces.scene.setRasterMode(RasterMode::And);
-    copyPixels(direct.scene, area.scene, direct.mask, area.sprite, PixelRule::And);
-    surfaces.scene.setRasterMode(RasterMode::Or);
-    copyPixels(direct.scene, area.scene, direct.colours, area.sprite, PixelRule::Or);
-    surfaces.scene.changed();
-}
-
-} // namespace
-
-// Each pass covers only the painted part of the sprite: the scene outside it
-// is never changed by the plane, so there is nothing to save or restore.
 void erasePlane(FlightSurfaces& surfaces, const FlightState& flight)
 {
-    surfaces.scene.setRasterMode(RasterMode::Copy);
-    if (DirectSurfaces direct; directSurfaces(surfaces, direct))
-        return eraseDirectly(surfaces, direct, flight);
-    const PassArea area = passArea(flight);
-    rasterCopy(surfaces.scene, toRect(area.scene), surfaces.saveBuffer, toRect(area.sprite));
+    PassSurfaces(surfaces).erase(flight);
 }
 
 void saveUnderPlane(FlightSurfaces& surfaces, const FlightState& flight)
 {
-    surfaces.saveBuffer.setRasterMode(RasterMode::Copy);
-    if (DirectSurfaces direct; directSurfaces(surfaces, direct))
-        return saveDirectly(surfaces, direct, flight);
-    const PassArea area = passArea(flight);
-    rasterCopy(surfaces.saveBuffer, toRect(area.sprite), surfaces.scene, toRect(area.scene));
+    PassSurfaces(surfaces).save(flight);
 }
 
 void drawPlane(FlightSurfaces& surfaces, const FlightState& flight)
 {
-    if (DirectSurfaces direct; directSurfaces(surfaces, direct))
-        return drawDirectly(surfaces, direct, flight);
-    const PassArea area = passArea(flight);
-    const RECT target = toRect(area.scene), sprite = toRect(area.sprite);
-    surfaces.scene.setRasterMode(RasterMode::And);
-    rasterCopy(surfaces.scene, target, surfaces.mask, sprite);
-    surfaces.scene.setRasterMode(RasterMode::Or);
-    rasterCopy(surfaces.scene, target, surfaces.colours, sprite);
+    PassSurfaces(surfaces).draw(flight);
 }
 
 FlightRect findPaintedArea(FlightSurfaces& surfaces)
@@ -246,20 +242,11 @@ void assignSprites(FlightSurfaces& surfaces, const Picture& colours, const Pictu
 
 FlightRect moveAndRedrawPlane(FlightSurfaces& surfaces, FlightState& flight)
 {
+    PassSurfaces passes(surfaces);   // memory or GDI: settled once for the whole tick
     const FlightRect erased = passArea(flight).scene;
-    // The surfaces' format is asked once for the whole tick.
-    if (DirectSurfaces direct; directSurfaces(surfaces, direct)) {
-        surfaces.scene.setRasterMode(RasterMode::Copy);
-        eraseDirectly(surfaces, direct, flight);
-        advancePlane(flight);
-        surfaces.saveBuffer.setRasterMode(RasterMode::Copy);
-        saveDirectly(surfaces, direct, flight);
-        drawDirectly(surfaces, direct, flight);
-    } else {
-        erasePlane(surfaces, flight);
-        advancePlane(flight);
-        saveUnderPlane(surfaces, flight);
-        drawPlane(surfaces, flight);
-    }
+    passes.erase(flight);
+    advancePlane(flight);
+    passes.save(flight);
+    passes.draw(flight);
     return unionRect(erased, passArea(flight).scene);
 }

@@ -171,6 +171,30 @@ TEST_P(FlightPasses, EraseRestoresExactlyTheSavedBackground)
     EXPECT_EQ(changedAnywhere(scene.scene.toPicture(), scene.original), 0);
 }
 
+TEST_P(FlightPasses, APlaneCrossingTheFieldChangesNothingBesideIt)
+{
+    // The field is part of the scene (a second monitor left of it, the rest
+    // above and below); the plane flies from its start place beside the field
+    // across it and out, its body reaching past the field's bottom edge.
+    Scene scene(GetParam());
+    giveSpritesAsTheSaverDoes(scene);
+    const FlightRect field{250, 40, sceneWidth, sceneHeight - 60};
+    FlightState flight;
+    placePlane(flight, field.left - startOffset, 300, 60, 2);
+    flight.painted = findPaintedArea(scene.surfaces);
+    flight.field = field;
+    drawPlane(scene.surfaces, flight);
+    int framesInField = 0;
+    while (!planeFinished(enterLeft, flight.x - field.left, field.width())) {
+        const FlightRect changed = moveAndRedrawPlane(scene.surfaces, flight);
+        const Picture now = scene.scene.toPicture();
+        ASSERT_EQ(changedOutside(now, scene.original, field), 0) << "at x " << flight.x;
+        EXPECT_EQ(intersectRect(changed, field), changed) << "the window is shown a change beside the field";
+        framesInField += changedAnywhere(now, scene.original) > 0;
+    }
+    EXPECT_GT(framesInField, 5);
+}
+
 TEST_P(FlightPasses, WhiteMaskAndBlackColoursLeaveTheSceneUnchanged)
 {
     Scene scene(GetParam());

@@ -79,16 +79,14 @@ private:
 struct Surfaces {
     Surfaces(int width, int height) : scene(width, height)
     {
-        mask.assignBitmap(spritePicture(0xFF, 0x40));
-        colours.assignBitmap(spritePicture(0x00, 0x90));
         scene.canvas();
         saveBuffer.canvas();
-        matchSpritesToScene(surfaces);
+        assignSprites(surfaces, spritePicture(0x00, 0x90), spritePicture(0xFF, 0x40));
     }
     SceneSurface scene;
     SceneSurface saveBuffer{saveBufferWidth, saveBufferHeight};
     SceneSurface mask{spriteWidth, spriteHeight};
-    SceneSurface colours{547, 286};
+    SceneSurface colours{colourSurfaceWidth, colourSurfaceHeight};
     FlightSurfaces surfaces{scene, saveBuffer, mask, colours};
 };
 

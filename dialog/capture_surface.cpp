@@ -4,12 +4,6 @@
 
 #include "framework/exceptions.h"
 
-CaptureSurface::~CaptureSurface()
-{
-    if (originalBitmap_)
-        SelectObject(dc_, originalBitmap_);
-}
-
 void CaptureSurface::resize(int width, int height)
 {
     if (bitmap_ && width == width_ && height == height_)
@@ -18,10 +12,9 @@ void CaptureSurface::resize(int width, int height)
     GdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(screen, width, height));
     if (!bitmap)
         throw Exception("Out of system resources");
-    HGDIOBJ previous = SelectObject(dc_, bitmap.get());
-    if (!originalBitmap_)
-        originalBitmap_ = previous;
-    bitmap_ = std::move(bitmap);   // the old bitmap is no longer selected: safe to delete
+    selected_.reset();   // the old bitmap is no longer selected: safe to delete
+    bitmap_ = std::move(bitmap);
+    selected_.emplace(dc_.get(), bitmap_.get());
     width_ = width;
     height_ = height;
     RECT all{0, 0, width, height};
@@ -33,6 +26,6 @@ Picture CaptureSurface::toPicture() const
     if (!bitmap_)
         return {};
     // Bitmap files keep 16-bit pixels as 5-5-5.
-    ScopedSelectObject deselect(dc_.get(), originalBitmap_);
+    ScopedSelectObject deselect(dc_.get(), selected_->previous());
     return readDisplayBitmap(bitmap_.get(), SixteenBitLayout::Rgb555);
 }

@@ -3,6 +3,7 @@
 // capture until the dialog is destroyed.
 #pragma once
 #include <windows.h>
+#include <optional>
 
 #include "framework/scoped.h"
 #include "imaging/picture.h"
@@ -10,9 +11,6 @@
 class CaptureSurface {
 public:
     CaptureSurface() = default;
-    // Deselects the bitmap first: a bitmap still selected into a device
-    // context cannot be deleted.
-    ~CaptureSurface();
     CaptureSurface(const CaptureSurface&) = delete;
     CaptureSurface& operator=(const CaptureSurface&) = delete;
 
@@ -30,8 +28,10 @@ public:
     Picture toPicture() const;
 
 private:
+    // Released in reverse order: the DC's own bitmap goes back in, then the
+    // bitmap is deleted (a selected one cannot be), then the DC.
     MemoryDC dc_{nullptr};
     GdiObject<HBITMAP> bitmap_;
-    HGDIOBJ originalBitmap_ = nullptr;
+    std::optional<ScopedSelectObject> selected_;   // bitmap_ in dc_
     int width_ = 0, height_ = 0;
 };

@@ -38,6 +38,8 @@ public:
     ~ScopedSelectObject() { if (previous_) SelectObject(dc_, previous_); }
     ScopedSelectObject(const ScopedSelectObject&) = delete;
     ScopedSelectObject& operator=(const ScopedSelectObject&) = delete;
+    // The object the selection replaced (the DC's own, for a first selection).
+    HGDIOBJ previous() const { return previous_; }
 private:
     HDC dc_;
     HGDIOBJ previous_;

@@ -34,16 +34,25 @@ uint32_t fromRgbQuad(const RGBQUAD& quad)
     return (uint32_t(quad.rgbRed) << 16) | (uint32_t(quad.rgbGreen) << 8) | quad.rgbBlue;
 }
 
-BitmapInfo describe(const Picture& picture)
+// The header of an uncompressed bitmap whose rows are stored bottom-up, as
+// Picture keeps them; no colour table or masks yet.
+BitmapInfo bitmapInfo(int width, int height, int bitsPerPixel, DWORD compression = BI_RGB)
 {
     BitmapInfo info;
     BITMAPINFOHEADER& header = info.header;
     header.biSize = sizeof(BITMAPINFOHEADER);
-    header.biWidth = picture.width;
-    header.biHeight = picture.height;   // positive: rows bottom-up, as Picture keeps them
+    header.biWidth = width;
+    header.biHeight = height;   // positive: bottom-up
     header.biPlanes = 1;
-    header.biBitCount = static_cast<WORD>(picture.bitsPerPixel);
-    header.biCompression = BI_RGB;
+    header.biBitCount = static_cast<WORD>(bitsPerPixel);
+    header.biCompression = compression;
+    return info;
+}
+
+BitmapInfo describe(const Picture& picture)
+{
+    BitmapInfo info = bitmapInfo(picture.width, picture.height, picture.bitsPerPixel);
+    BITMAPINFOHEADER& header = info.header;
     if (picture.bitsPerPixel <= 8) {
         // Without a palette of its own, a grey ramp keeps the pixels meaningful.
         const std::vector<uint32_t> table = colourTableOf(picture);
@@ -67,13 +76,7 @@ HBITMAP displayFormatBitmap(int width, int height)
 {
     ScopedGetDC screen(nullptr);
     if (GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES) == 32) {
-        BitmapInfo info;
-        info.header.biSize = sizeof(BITMAPINFOHEADER);
-        info.header.biWidth = width;
-        info.header.biHeight = height;
-        info.header.biPlanes = 1;
-        info.header.biBitCount = 32;
-        info.header.biCompression = BI_RGB;
+        BitmapInfo info = bitmapInfo(width, height, 32);
         void* bits = nullptr;
         if (HBITMAP section = CreateDIBSection(screen, info.get(), DIB_RGB_COLORS, &bits, nullptr, 0))
             return section;
@@ -89,13 +92,6 @@ void checkResource(bool created)
 }
 
 SceneSurface::SceneSurface(int fixedWidth, int fixedHeight) : width_(fixedWidth), height_(fixedHeight) {}
-
-SceneSurface::~SceneSurface()
-{
-    dropPicture();
-    if (dc_)
-        DeleteDC(dc_);
-}
 
 bool SceneSurface::hasBitmap() const
 {
@@ -115,13 +111,13 @@ int SceneSurface::pictureHeight() const
 HDC SceneSurface::canvas()
 {
     ensureBitmap(FirstFill::White);
-    return dc_;
+    return dc_->get();
 }
 
 HDC SceneSurface::canvasToCover()
 {
     ensureBitmap(FirstFill::None);
-    return dc_;
+    return dc_->get();
 }
 
 void SceneSurface::fillWhite()
@@ -133,35 +129,29 @@ void SceneSurface::fillWhite()
 
 void SceneSurface::dropPicture()
 {
-    if (dc_ && originalBitmap_) {
-        SelectObject(dc_, originalBitmap_);
-        originalBitmap_ = nullptr;
-    }
-    if (bitmap_) {
-        DeleteObject(bitmap_);
-        bitmap_ = nullptr;
-    }
+    selected_.reset();
+    bitmap_.reset();
     bitmapWidth_ = bitmapHeight_ = 0;
     hasBitmap_ = false;
     jpeg_.reset();
 }
 
-void SceneSurface::adoptBitmap(HBITMAP bitmap, int width, int height)
+void SceneSurface::adoptBitmap(GdiObject<HBITMAP> bitmap, int width, int height)
 {
     if (!dc_) {
-        dc_ = CreateCompatibleDC(nullptr);
-        if (!dc_) {
-            if (bitmap)
-                DeleteObject(bitmap);
+        dc_.emplace();
+        if (!dc_->get()) {
+            dc_.reset();
             checkResource(false);
         }
     }
     dropPicture();
-    if (bitmap)
-        originalBitmap_ = SelectObject(dc_, bitmap);
-    bitmap_ = bitmap;
-    bitmapWidth_ = bitmap ? width : 0;
-    bitmapHeight_ = bitmap ? height : 0;
+    const bool empty = !bitmap;
+    bitmap_ = std::move(bitmap);
+    if (!empty)
+        selected_.emplace(dc_->get(), bitmap_.get());
+    bitmapWidth_ = empty ? 0 : width;
+    bitmapHeight_ = empty ? 0 : height;
     hasBitmap_ = true;
 }
 
@@ -171,61 +161,56 @@ void SceneSurface::ensureBitmap(FirstFill fill)
         return;
     if (jpeg_)
         throw Exception("Can only modify an image if it contains a bitmap");
-    HBITMAP bitmap = nullptr;
+    GdiObject<HBITMAP> bitmap;
     if (width_ > 0 && height_ > 0) {
-        bitmap = displayFormatBitmap(width_, height_);
-        checkResource(bitmap != nullptr);
+        bitmap.reset(displayFormatBitmap(width_, height_));
+        checkResource(bool(bitmap));
     }
-    adoptBitmap(bitmap, width_, height_);
-    if (bitmap && fill == FirstFill::White)
-        PatBlt(dc_, 0, 0, width_, height_, WHITENESS);
+    adoptBitmap(std::move(bitmap), width_, height_);
+    if (bitmap_ && fill == FirstFill::White)
+        PatBlt(dc_->get(), 0, 0, width_, height_, WHITENESS);
 }
 
-HBITMAP SceneSurface::createSection(const Picture& described, void*& bits)
+GdiObject<HBITMAP> SceneSurface::createSection(const Picture& described, void*& bits)
 {
     BitmapInfo info = describe(described);
     bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, info.get(), DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap && !bits) {
-        DeleteObject(bitmap);
-        bitmap = nullptr;
-    }
-    checkResource(bitmap != nullptr);
+    GdiObject<HBITMAP> bitmap(CreateDIBSection(nullptr, info.get(), DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bits)
+        bitmap.reset();
+    checkResource(bool(bitmap));
     return bitmap;
 }
 
 void SceneSurface::assignBitmap(const Picture& picture)
 {
     if (picture.empty()) {
-        adoptBitmap(nullptr, 0, 0);
+        adoptBitmap({}, 0, 0);
         changed();
         return;
     }
     void* bits = nullptr;
-    HBITMAP bitmap = createSection(picture, bits);
+    GdiObject<HBITMAP> bitmap = createSection(picture, bits);
     const std::size_t size = picture.stride() * static_cast<std::size_t>(picture.height);
     std::memcpy(bits, picture.bits.data(), std::min(size, picture.bits.size()));
     // The new bitmap is complete before the old picture goes: the picture
     // given may belong to this surface's own JPEG.
-    adoptBitmap(bitmap, picture.width, picture.height);
+    adoptBitmap(std::move(bitmap), picture.width, picture.height);
     changed();
 }
 
 void SceneSurface::assignBitmapAtThirtyTwoBits(const Picture& picture)
 {
-    if (picture.bitsPerPixel != 24 || picture.empty() ||
-        picture.bits.size() < picture.stride() * static_cast<std::size_t>(picture.height))
+    if (!widensToThirtyTwoBits(picture))
         return assignBitmap(picture);
     Picture wide;
     wide.width = picture.width;
     wide.height = picture.height;
     wide.bitsPerPixel = 32;
     void* bits = nullptr;
-    HBITMAP bitmap = createSection(wide, bits);
-    auto* rows = static_cast<uint8_t*>(bits);
-    for (int y = 0; y < picture.height; ++y)   // both bottom-up
-        widenRow(picture.bits.data() + y * picture.stride(), rows + y * wide.stride(), picture.width);
-    adoptBitmap(bitmap, picture.width, picture.height);
+    GdiObject<HBITMAP> bitmap = createSection(wide, bits);
+    widenToThirtyTwoBits(picture, static_cast<uint8_t*>(bits));
+    adoptBitmap(std::move(bitmap), picture.width, picture.height);
     changed();
 }
 
@@ -253,7 +238,7 @@ Picture SceneSurface::toPicture()
         return picture;
 
     DIBSECTION section{};
-    if (GetObjectA(bitmap_, sizeof section, &section) == sizeof section && section.dsBm.bmBits) {
+    if (GetObjectA(bitmap_.get(), sizeof section, &section) == sizeof section && section.dsBm.bmBits) {
         GdiFlush();
         const BITMAPINFOHEADER& header = section.dsBmih;
         picture.width = header.biWidth;
@@ -261,7 +246,7 @@ Picture SceneSurface::toPicture()
         picture.bitsPerPixel = header.biBitCount;
         if (picture.bitsPerPixel <= 8) {
             RGBQUAD table[256];
-            const UINT count = GetDIBColorTable(dc_, 0, 256, table);
+            const UINT count = GetDIBColorTable(dc_->get(), 0, 256, table);
             for (UINT i = 0; i < count; ++i)
                 picture.palette.push_back(fromRgbQuad(table[i]));
         }
@@ -283,8 +268,8 @@ Picture SceneSurface::toPicture()
 
     // A display-format bitmap: GDI gives its pixels only while no device
     // context has it selected.
-    ScopedSelectObject deselect(dc_, originalBitmap_);
-    return readDisplayBitmap(bitmap_, SixteenBitLayout::OwnMasks);
+    ScopedSelectObject deselect(dc_->get(), selected_->previous());
+    return readDisplayBitmap(bitmap_.get(), SixteenBitLayout::OwnMasks);
 }
 
 Picture readDisplayBitmap(HBITMAP bitmap, SixteenBitLayout layout)
@@ -297,13 +282,8 @@ Picture readDisplayBitmap(HBITMAP bitmap, SixteenBitLayout layout)
     picture.height = description.bmHeight;
     picture.bitsPerPixel = description.bmBitsPixel * description.bmPlanes;
     const bool ownMasks = picture.bitsPerPixel == 16 && layout == SixteenBitLayout::OwnMasks;
-    BitmapInfo info;
-    info.header.biSize = sizeof(BITMAPINFOHEADER);
-    info.header.biWidth = picture.width;
-    info.header.biHeight = picture.height;   // rows bottom-up, as Picture keeps them
-    info.header.biPlanes = 1;
-    info.header.biBitCount = static_cast<WORD>(picture.bitsPerPixel);
-    info.header.biCompression = ownMasks ? BI_BITFIELDS : BI_RGB;
+    BitmapInfo info = bitmapInfo(picture.width, picture.height, picture.bitsPerPixel,
+                                 ownMasks ? BI_BITFIELDS : BI_RGB);
     picture.bits.resize(picture.stride() * picture.height);
 
     ScopedGetDC screen(nullptr);

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "framework/scoped.h"
 #include "imaging/jpeg_image.h"
 #include "imaging/picture.h"
 
@@ -20,7 +21,6 @@ enum class RasterMode : DWORD {
 class SceneSurface {
 public:
     SceneSurface(int fixedWidth, int fixedHeight);
-    ~SceneSurface();
     SceneSurface(const SceneSurface&) = delete;
     SceneSurface& operator=(const SceneSurface&) = delete;
 
@@ -74,15 +74,17 @@ private:
     enum class FirstFill { White, None };
     void ensureBitmap(FirstFill fill);
     // A DIB section described like the picture; its pixels are for the caller.
-    HBITMAP createSection(const Picture& described, void*& bits);
+    GdiObject<HBITMAP> createSection(const Picture& described, void*& bits);
     void dropPicture();
     // Makes the bitmap (null for an empty one) the surface's picture.
-    void adoptBitmap(HBITMAP bitmap, int width, int height);
+    void adoptBitmap(GdiObject<HBITMAP> bitmap, int width, int height);
     int width_, height_;
     RasterMode mode_ = RasterMode::Copy;
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ originalBitmap_ = nullptr;
+    // Released in reverse order: the DC's own bitmap goes back in, then the
+    // bitmap is deleted (a selected one cannot be), then the DC.
+    std::optional<MemoryDC> dc_;   // made with the first picture
+    GdiObject<HBITMAP> bitmap_;
+    std::optional<ScopedSelectObject> selected_;   // bitmap_ in dc_
     int bitmapWidth_ = 0, bitmapHeight_ = 0;
     bool hasBitmap_ = false;   // also true for an empty (0 x 0) bitmap
     std::unique_ptr<JpegImage> jpeg_;

@@ -51,14 +51,27 @@ inline std::vector<uint32_t> colourTableOf(const Picture& picture)
     return ramp;
 }
 
-// One row of a 24-bit picture as 32-bit pixels (B, G, R and an unused 0):
-// the pixels GDI's own conversion to a 32-bit display gives.
-inline void widenRow(const uint8_t* from, uint8_t* to, int width)
+// Whether widenToThirtyTwoBits takes the picture: a 24-bit picture with all
+// its rows.
+inline bool widensToThirtyTwoBits(const Picture& picture)
 {
-    for (int x = 0; x < width; ++x, from += 3, to += 4) {
-        to[0] = from[0];
-        to[1] = from[1];
-        to[2] = from[2];
-        to[3] = 0;
+    return picture.bitsPerPixel == 24 && !picture.empty()
+        && picture.bits.size() >= picture.stride() * static_cast<std::size_t>(picture.height);
+}
+
+// Writes a 24-bit picture as 32-bit pixels (B, G, R and an unused 0), the
+// pixels GDI's own conversion to a 32-bit display gives, to `to`: height rows
+// of 4 * width bytes, bottom-up like the picture's own. This is the one place
+// a picture is widened, straight into the bitmap that will hold it.
+inline void widenToThirtyTwoBits(const Picture& picture, uint8_t* to)
+{
+    for (int y = 0; y < picture.height; ++y) {
+        const uint8_t* from = picture.bits.data() + static_cast<std::size_t>(y) * picture.stride();
+        for (int x = 0; x < picture.width; ++x, from += 3, to += 4) {
+            to[0] = from[0];
+            to[1] = from[1];
+            to[2] = from[2];
+            to[3] = 0;
+        }
     }
 }

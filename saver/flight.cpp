@@ -51,16 +51,13 @@ void placePlane(FlightState& flight, int32_t x, int32_t y, int16_t horizontalSte
     flight.verticalStep = verticalStep;
     flight.x = x;
     flight.y = y;
-    flight.sprite = spriteRect();
     flight.drawn = spriteRectAt(x, y);
-    flight.save = spriteRect();
 }
 
-void movePlane(FlightState& flight)
+void advancePlane(FlightState& flight)
 {
     flight.x += flight.horizontalStep;
     flight.y += flight.verticalStep;
-    flight.sprite = spriteRect();
     flight.drawn = spriteRectAt(flight.x, flight.y);
 }
 
@@ -94,4 +91,20 @@ FlightRect paintedInScene(const FlightState& flight)
         return {};
     return {flight.drawn.left + painted.left, flight.drawn.top + painted.top, flight.drawn.left + painted.right,
             flight.drawn.top + painted.bottom};
+}
+
+FlightRect intersectRect(const FlightRect& a, const FlightRect& b)
+{
+    const FlightRect common{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                            std::min(a.bottom, b.bottom)};
+    return common.empty() ? FlightRect{} : common;
+}
+
+PassArea passArea(const FlightState& flight)
+{
+    const FlightRect scene = intersectRect(paintedInScene(flight), flight.field);
+    if (scene.empty())
+        return {};
+    const int32_t left = flight.drawn.left, top = flight.drawn.top;
+    return {scene, {scene.left - left, scene.top - top, scene.right - left, scene.bottom - top}};
 }

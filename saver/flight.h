@@ -16,20 +16,30 @@ struct FlightRect {
     friend bool operator==(const FlightRect&, const FlightRect&) = default;
 };
 
-// The sprite's fixed size (the mask surface's design size; the loaded images
-// never change it). Erase, save and both sprite passes use it.
+// The design sizes of the saver window's surfaces, which the flights'
+// arithmetic uses whatever pictures the surfaces hold.
+// The sprite mask (View_Image_White): its size is the sprite's, which erase,
+// save and both sprite passes use; the loaded images never change it.
 inline constexpr int32_t spriteWidth = 577;
 inline constexpr int32_t spriteHeight = 365;
-// The save buffer that holds the background under the plane.
+// The sprite colours (View_Image_Black).
+inline constexpr int32_t colourSurfaceWidth = 547;
+inline constexpr int32_t colourSurfaceHeight = 286;
+// The save buffer (imsave) that holds the background under the plane.
 inline constexpr int32_t saveBufferWidth = 637;
 inline constexpr int32_t saveBufferHeight = 462;
-// A new plane starts this far outside the screen: twice the colour surface's
-// design width of 547 pixels.
-inline constexpr int32_t startOffset = 2 * 547;
+// The scene and the JPEG holders until they get their pictures.
+inline constexpr int32_t placeholderSurfaceSize = 105;
+// A new plane starts this far outside the screen: twice the colour surface's width.
+inline constexpr int32_t startOffset = 2 * colourSurfaceWidth;
 
 // Tick intervals while flying, by direction.
 inline constexpr uint32_t leftTimerInterval = 5;    // direction 1
 inline constexpr uint32_t rightTimerInterval = 25;  // direction 2
+
+// A field that holds any scene: the passes are then limited by the scene's
+// edges alone.
+inline constexpr FlightRect wholeScene{-(1 << 30), -(1 << 30), 1 << 30, 1 << 30};
 
 // The plane in flight.
 struct FlightState {
@@ -37,12 +47,14 @@ struct FlightState {
     int16_t horizontalStep = 0;      // pixels per tick, from the current slot
     int16_t verticalStep = 0;
     FlightRect drawn;                // where the sprite was last drawn
-    FlightRect sprite{0, 0, spriteWidth, spriteHeight};
-    FlightRect save{0, 0, spriteWidth, spriteHeight};  // its place in the save buffer
     // The part of the sprite rectangle where the current plane's pictures can
     // change the scene; erase, save and both passes work only there, which
     // gives the same pixels as the whole rectangle. Set when a plane starts.
     FlightRect painted{0, 0, spriteWidth, spriteHeight};
+    // The part of the scene the planes fly across (the primary monitor): no
+    // pass changes a scene pixel outside it, so every other monitor keeps its
+    // own desktop. By default only the scene's own edges limit the passes.
+    FlightRect field = wholeScene;
 };
 
 inline FlightRect spriteRect() { return {0, 0, spriteWidth, spriteHeight}; }
@@ -69,12 +81,11 @@ int32_t laterPlaneStartX(int direction, int32_t screenWidth);
 // edge (y = screen height). The middle is the exact half, as a real number.
 int32_t randomStartY(int16_t verticalStep, int32_t screenHeight, UniformSource& source);
 
-// Places the plane at (x, y) with the slot's steps: drawn rectangle there,
-// sprite and save rectangles at the buffers' origin.
+// Places the plane at (x, y) with the slot's steps: drawn rectangle there.
 void placePlane(FlightState& flight, int32_t x, int32_t y, int16_t horizontalStep, int16_t verticalStep);
 
 // One tick's move: adds the steps and puts the drawn rectangle at the new place.
-void movePlane(FlightState& flight);
+void advancePlane(FlightState& flight);
 
 // A left-to-right plane is done once x > screen width; a right-to-left one
 // flies on unseen until x < -(screen width).
@@ -91,6 +102,18 @@ inline constexpr uint32_t longestTimerInterval = 0x7FFFFFFF;
 // The smallest rectangle that covers both (an empty one adds nothing).
 FlightRect unionRect(const FlightRect& a, const FlightRect& b);
 
+// The common part of two rectangles (empty when they do not meet).
+FlightRect intersectRect(const FlightRect& a, const FlightRect& b);
+
 // The painted part of the sprite in scene pixels, where the sprite is drawn.
 FlightRect paintedInScene(const FlightState& flight);
+
+// Where the passes of the plane at its drawn place work: the painted part,
+// cut to the field. scene is in scene pixels; sprite is the same pixels in the
+// sprite pictures and in the save buffer. Both are empty when nothing of the
+// painted part lies inside the field.
+struct PassArea {
+    FlightRect scene, sprite;
+};
+PassArea passArea(const FlightState& flight);
 

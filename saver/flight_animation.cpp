@@ -139,13 +139,13 @@ void TForm1::startFirstPlane()
                 field.top + firstPlaneStartY(slot.verticalStep, field.height), flyingInterval(slot.direction));
 }
 
-// Readies the chosen plane's sprites, draws it at (x, y), a start place
+// Finds where the chosen plane's sprites paint, draws it at (x, y), a start place
 // outside the field, and starts the timer of its direction: its first tick
 // comes after firstInterval.
 void TForm1::launchPlane(const PlaneSlot& slot, int32_t x, int32_t y, uint32_t firstInterval)
 {
-    matchSpritesToScene(flightSurfaces_);
     flight_.painted = findPaintedArea(flightSurfaces_);
+    flight_.field = fieldInScene(placement_);
     placePlane(flight_, x, y, slot.horizontalStep, slot.verticalStep);
     drawSprite();
 
@@ -158,5 +158,5 @@ void TForm1::launchPlane(const PlaneSlot& slot, int32_t x, int32_t y, uint32_t f
 void TForm1::drawSprite()
 {
     drawPlane(flightSurfaces_, flight_);
-    showChange(handle(), imdest, placement_, paintedInScene(flight_));
+    showChange(handle(), imdest, placement_, passArea(flight_).scene);
 }

@@ -27,17 +27,9 @@ int displayBitsPerPixel()
     return GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
 }
 
-void convertToDisplayFormat(SceneSurface& sprite, int displayBits)
+// A sprite in the display's format by way of a display bitmap (GDI converts).
+void convertToDisplayFormat(SceneSurface& sprite)
 {
-    // The decoder's 24 bits for a 32-bit display: widened in memory, with no
-    // display bitmap in between (it is on the way to the first frame).
-    if (displayBits == 32) {
-        Picture picture = sprite.toPicture();
-        if (picture.bitsPerPixel == 24) {
-            sprite.assignBitmap(toThirtyTwoBits(picture));
-            return;
-        }
-    }
     const int width = sprite.pictureWidth(), height = sprite.pictureHeight();
     SceneSurface display(width, height);   // gets a display-format bitmap at its first use
     const RECT all{0, 0, width, height};
@@ -72,8 +64,6 @@ bool directPixels(SceneSurface& surface, DirectPixels& pixels)
     return true;
 }
 
-enum class PixelRule { Copy, And, Or };
-
 // SSE2, where the processor has it and the system keeps its registers across
 // task switches (IsProcessorFeaturePresent says both; Windows 95 lacks the
 // function, and there the passes stay with GDI).
@@ -91,23 +81,23 @@ bool sse2Available()
 
 // One row of the AND or the OR pass, four pixels at a time. Without SSE2 a
 // plain loop is no faster than GDI's own, so only this form is used.
-__attribute__((target("sse2"))) void combineRow(uint32_t* to, const uint32_t* from, int32_t count, PixelRule rule)
+__attribute__((target("sse2"))) void combineRow(uint32_t* to, const uint32_t* from, int32_t count, RasterMode rule)
 {
     int32_t x = 0;
     for (; x + 4 <= count; x += 4) {
         const __m128i scene = _mm_loadu_si128(reinterpret_cast<const __m128i*>(to + x));
         const __m128i sprite = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + x));
-        const __m128i result = rule == PixelRule::And ? _mm_and_si128(scene, sprite) : _mm_or_si128(scene, sprite);
+        const __m128i result = rule == RasterMode::And ? _mm_and_si128(scene, sprite) : _mm_or_si128(scene, sprite);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(to + x), result);
     }
     for (; x < count; ++x)
-        to[x] = rule == PixelRule::And ? to[x] & from[x] : to[x] | from[x];
+        to[x] = rule == RasterMode::And ? to[x] & from[x] : to[x] | from[x];
 }
 
 // The rectangle copy of the scene surfaces (rasterCopy) as a plain loop over
 // memory: the same clipping, the same bitwise rule on whole 32-bit pixels.
 void copyPixels(const DirectPixels& target, const FlightRect& targetRect, const DirectPixels& source,
-                const FlightRect& sourceRect, PixelRule rule)
+                const FlightRect& sourceRect, RasterMode rule)
 {
     const auto copy = clipRasterCopy({targetRect.left, targetRect.top, targetRect.right, targetRect.bottom},
                                      {sourceRect.left, sourceRect.top, sourceRect.right, sourceRect.bottom},
@@ -118,33 +108,79 @@ void copyPixels(const DirectPixels& target, const FlightRect& targetRect, const 
     for (int32_t y = 0; y < copy->height; ++y) {
         uint32_t* to = target.row(copy->y + y) + copy->x;
         const uint32_t* from = source.row(copy->sourceY + y) + copy->sourceX;
-        if (rule == PixelRule::Copy)
+        if (rule == RasterMode::Copy)
             std::memmove(to, from, std::size_t(width) * 4);
         else
             combineRow(to, from, width, rule);
     }
 }
 
-// The four surfaces' pixels when all are 32-bit DIB sections of one layout
-// and SSE2 is there: then the passes are loops over memory. Any other format
-// goes through GDI.
-struct DirectSurfaces {
-    DirectPixels scene, saveBuffer, mask, colours;
+// One of the flight's surfaces, with its pixels where the passes reach them
+// directly.
+struct PassSurface {
+    SceneSurface& surface;
+    DirectPixels pixels;
 };
 
-bool directSurfaces(FlightSurfaces& surfaces, DirectSurfaces& direct)
-{
-    if (!sse2Available())
-        return false;
-    if (!directPixels(surfaces.scene, direct.scene) || !directPixels(surfaces.saveBuffer, direct.saveBuffer))
-        return false;
-    const bool mask = directPixels(surfaces.mask, direct.mask);
-    const bool colours = directPixels(surfaces.colours, direct.colours);
-    if (!mask || !colours)
-        return false;
-    GdiFlush();   // GDI's own drawing on them is done before the loops touch them
-    return true;
-}
+// The four surfaces for a run of passes. The passes are loops over memory when
+// all four are 32-bit DIB sections and SSE2 is there, and go through GDI for
+// any other format; which of the two is settled once, when the run begins.
+class PassSurfaces {
+public:
+    explicit PassSurfaces(FlightSurfaces& surfaces)
+        : scene_{surfaces.scene, {}}, saveBuffer_{surfaces.saveBuffer, {}}, mask_{surfaces.mask, {}},
+          colours_{surfaces.colours, {}}, direct_(reachDirectly())
+    {
+    }
+
+    // Each pass covers only the painted part of the sprite inside the field:
+    // the scene outside it is never changed by the plane, so there is nothing
+    // to save or restore there.
+    void erase(const FlightState& flight)
+    {
+        const PassArea area = passArea(flight);
+        copy(scene_, area.scene, saveBuffer_, area.sprite, RasterMode::Copy);
+    }
+
+    void save(const FlightState& flight)
+    {
+        const PassArea area = passArea(flight);
+        copy(saveBuffer_, area.sprite, scene_, area.scene, RasterMode::Copy);
+    }
+
+    void draw(const FlightState& flight)
+    {
+        const PassArea area = passArea(flight);
+        copy(scene_, area.scene, mask_, area.sprite, RasterMode::And);
+        copy(scene_, area.scene, colours_, area.sprite, RasterMode::Or);
+    }
+
+private:
+    bool reachDirectly()
+    {
+        if (!sse2Available())
+            return false;
+        bool all = true;
+        for (PassSurface* each : {&scene_, &saveBuffer_, &mask_, &colours_})
+            all = directPixels(each->surface, each->pixels) && all;
+        if (all)
+            GdiFlush();   // GDI's own drawing on them is done before the loops touch them
+        return all;
+    }
+
+    // The rectangle copy of the scene surfaces (rasterCopy) under the mode.
+    void copy(PassSurface& target, const FlightRect& to, PassSurface& source, const FlightRect& from, RasterMode mode)
+    {
+        target.surface.setRasterMode(mode);
+        if (!direct_)
+            return rasterCopy(target.surface, toRect(to), source.surface, toRect(from));
+        copyPixels(target.pixels, to, source.pixels, from, mode);
+        target.surface.changed();
+    }
+
+    PassSurface scene_, saveBuffer_, mask_, colours_;
+    bool direct_;
+};
 
 } // namespace
 
@@ -153,60 +189,19 @@ RECT toRect(const FlightRect& rect)
     return RECT{rect.left, rect.top, rect.right, rect.bottom};
 }
 
-// Each pass covers only the painted part of the sprite: the scene outside it
-// is never changed by the plane, so there is nothing to save or restore.
-namespace {
-
-void eraseDirectly(FlightSurfaces& surfaces, const DirectSurfaces& direct, const FlightState& flight)
-{
-    copyPixels(direct.scene, paintedInScene(flight), direct.saveBuffer, flight.painted, PixelRule::Copy);
-    surfaces.scene.changed();
-}
-
-void saveDirectly(FlightSurfaces& surfaces, const DirectSurfaces& direct, const FlightState& flight)
-{
-    copyPixels(direct.saveBuffer, flight.painted, direct.scene, paintedInScene(flight), PixelRule::Copy);
-    surfaces.saveBuffer.changed();
-}
-
-void drawDirectly(FlightSurfaces& surfaces, const DirectSurfaces& direct, const FlightState& flight)
-{
-    surfaces.scene.setRasterMode(RasterMode::And);
-    copyPixels(direct.scene, paintedInScene(flight), direct.mask, flight.painted, PixelRule::And);
-    surfaces.scene.setRasterMode(RasterMode::Or);
-    copyPixels(direct.scene, paintedInScene(flight), direct.colours, flight.painted, PixelRule::Or);
-    surfaces.scene.changed();
-}
-
-} // namespace
-
-// Each pass covers only the painted part of the sprite: the scene outside it
-// is never changed by the plane, so there is nothing to save or restore.
 void erasePlane(FlightSurfaces& surfaces, const FlightState& flight)
 {
-    surfaces.scene.setRasterMode(RasterMode::Copy);
-    if (DirectSurfaces direct; directSurfaces(surfaces, direct))
-        return eraseDirectly(surfaces, direct, flight);
-    rasterCopy(surfaces.scene, toRect(paintedInScene(flight)), surfaces.saveBuffer, toRect(flight.painted));
+    PassSurfaces(surfaces).erase(flight);
 }
 
 void saveUnderPlane(FlightSurfaces& surfaces, const FlightState& flight)
 {
-    surfaces.saveBuffer.setRasterMode(RasterMode::Copy);
-    if (DirectSurfaces direct; directSurfaces(surfaces, direct))
-        return saveDirectly(surfaces, direct, flight);
-    rasterCopy(surfaces.saveBuffer, toRect(flight.painted), surfaces.scene, toRect(paintedInScene(flight)));
+    PassSurfaces(surfaces).save(flight);
 }
 
 void drawPlane(FlightSurfaces& surfaces, const FlightState& flight)
 {
-    if (DirectSurfaces direct; directSurfaces(surfaces, direct))
-        return drawDirectly(surfaces, direct, flight);
-    const RECT target = toRect(paintedInScene(flight));
-    surfaces.scene.setRasterMode(RasterMode::And);
-    rasterCopy(surfaces.scene, target, surfaces.mask, toRect(flight.painted));
-    surfaces.scene.setRasterMode(RasterMode::Or);
-    rasterCopy(surfaces.scene, target, surfaces.colours, toRect(flight.painted));
+    PassSurfaces(surfaces).draw(flight);
 }
 
 FlightRect findPaintedArea(FlightSurfaces& surfaces)
@@ -231,43 +226,27 @@ int spriteTargetBits(SceneSurface& scene)
 
 void assignSprites(FlightSurfaces& surfaces, const Picture& colours, const Picture& mask)
 {
-    const bool widen = spriteTargetBits(surfaces.scene) == 32;   // the display is asked once
+    const int target = spriteTargetBits(surfaces.scene);   // the display is asked once
     for (const auto& [sprite, decoded] : {std::pair{&surfaces.colours, &colours}, {&surfaces.mask, &mask}}) {
-        if (widen && decoded->bitsPerPixel == 24)
+        // The decoder's 24 bits for a 32-bit display: widened on the way into
+        // the bitmap. Any other difference is left to GDI.
+        if (target == 32)
             sprite->assignBitmapAtThirtyTwoBits(*decoded);
         else
             sprite->assignBitmap(*decoded);
-    }
-}
-
-void matchSpritesToScene(FlightSurfaces& surfaces)
-{
-    const int scene = spriteTargetBits(surfaces.scene);
-    if (scene == 0)
-        return;
-    for (SceneSurface* sprite : {&surfaces.mask, &surfaces.colours}) {
         const int own = bitsPerPixel(*sprite);
-        if (own != 0 && own != scene)
-            convertToDisplayFormat(*sprite, scene);
+        if (target != 0 && own != 0 && own != target)
+            convertToDisplayFormat(*sprite);
     }
 }
 
 FlightRect moveAndRedrawPlane(FlightSurfaces& surfaces, FlightState& flight)
 {
-    const FlightRect erased = paintedInScene(flight);
-    // The surfaces' format is asked once for the whole tick.
-    if (DirectSurfaces direct; directSurfaces(surfaces, direct)) {
-        surfaces.scene.setRasterMode(RasterMode::Copy);
-        eraseDirectly(surfaces, direct, flight);
-        movePlane(flight);
-        surfaces.saveBuffer.setRasterMode(RasterMode::Copy);
-        saveDirectly(surfaces, direct, flight);
-        drawDirectly(surfaces, direct, flight);
-    } else {
-        erasePlane(surfaces, flight);
-        movePlane(flight);
-        saveUnderPlane(surfaces, flight);
-        drawPlane(surfaces, flight);
-    }
-    return unionRect(erased, paintedInScene(flight));
+    PassSurfaces passes(surfaces);   // memory or GDI: settled once for the whole tick
+    const FlightRect erased = passArea(flight).scene;
+    passes.erase(flight);
+    advancePlane(flight);
+    passes.save(flight);
+    passes.draw(flight);
+    return unionRect(erased, passArea(flight).scene);
 }

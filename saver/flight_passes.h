@@ -25,17 +25,12 @@ void saveUnderPlane(FlightSurfaces& surfaces, const FlightState& flight);
 // keeps it) at the drawn rectangle.
 void drawPlane(FlightSurfaces& surfaces, const FlightState& flight);
 
-// Gives the sprite bitmaps the scene's pixel format when the scene is in the
-// display's format and they are not (decoded JPEGs are 24-bit, the display
-// is mostly 32-bit). The passes then need no conversion per pixel, which
-// makes them several times faster; the pixels they produce are the same.
-void matchSpritesToScene(FlightSurfaces& surfaces);
-
-// Gives the sprite surfaces their decoded pictures, in the format
-// matchSpritesToScene would convert them to where that is a plain widening
-// (24 to 32 bits): written straight into the sprites' bitmaps, with no bitmap
-// of the decoder's format in between. Any other picture is given as it is,
-// for matchSpritesToScene.
+// Gives the sprite surfaces their decoded pictures, in the scene's pixel
+// format where the scene is in the display's (decoded JPEGs are 24-bit, the
+// display is mostly 32-bit): a 24-bit picture for a 32-bit display is widened
+// on its way into the bitmap, any other goes through a display bitmap. The
+// passes then need no conversion per pixel, which makes them several times
+// faster; the pixels they produce are the same.
 void assignSprites(FlightSurfaces& surfaces, const Picture& colours, const Picture& mask);
 
 // The part of the sprite rectangle where the sprites can change the scene

@@ -30,8 +30,8 @@ void TForm1::selectNextPlane()
 
     loadPlaneImage(Image_Read_Black, slot.blackImage);
     loadPlaneImage(Image_Read_White, slot.whiteImage);
-    // Decoded black first, then white; straight into the scene's format where
-    // that is a widening, so starting the plane has nothing left to convert.
+    // Decoded black first, then white; given in the scene's format, so
+    // starting the plane has nothing left to convert.
     const Picture& colours = convertJpegToBitmap(*Image_Read_Black.jpeg());
     const Picture& mask = convertJpegToBitmap(*Image_Read_White.jpeg());
     assignSprites(flightSurfaces_, colours, mask);

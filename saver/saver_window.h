@@ -38,14 +38,14 @@ public:
     // (top-most, maximised) once FormCreate has returned, whatever happened in it.
     void createAndShow();
 
-    // The scene surfaces (fixed sizes at design).
-    SceneSurface imdest{105, 105};
-    SceneSurface imsave{637, 462};
-    SceneSurface View_Image_White{577, 365};
-    SceneSurface View_Image_Black{547, 286};
-    SceneSurface Image_Read_White{105, 105};
-    SceneSurface Image_Read_Black{105, 105};
-    SceneSurface Image_Background_Jpeg{105, 105};
+    // The scene surfaces at their design sizes.
+    SceneSurface imdest{placeholderSurfaceSize, placeholderSurfaceSize};
+    SceneSurface imsave{saveBufferWidth, saveBufferHeight};
+    SceneSurface View_Image_White{spriteWidth, spriteHeight};
+    SceneSurface View_Image_Black{colourSurfaceWidth, colourSurfaceHeight};
+    SceneSurface Image_Read_White{placeholderSurfaceSize, placeholderSurfaceSize};
+    SceneSurface Image_Read_Black{placeholderSurfaceSize, placeholderSurfaceSize};
+    SceneSurface Image_Background_Jpeg{placeholderSurfaceSize, placeholderSurfaceSize};
 
     // Flight timers, both disabled at creation.
     Timer Timer_Left;

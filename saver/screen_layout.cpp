@@ -39,6 +39,12 @@ SaverPlacement saverPlacement(const DisplayMetrics& metrics, bool fakeDesktop)
     return placement;
 }
 
+FlightRect fieldInScene(const SaverPlacement& placement)
+{
+    const ScreenArea& field = placement.flightField;
+    return {field.left, field.top, field.left + field.width, field.top + field.height};
+}
+
 FlightRect sceneToWindow(const SaverPlacement& placement, const FlightRect& scene)
 {
     const ScreenPoint& at = placement.sceneInWindow;

@@ -48,6 +48,9 @@ struct SaverPlacement {
 // primary monitor is the picture's own top-left part.
 SaverPlacement saverPlacement(const DisplayMetrics& metrics, bool fakeDesktop);
 
+// The flight field as the rectangle of scene pixels the planes may change.
+FlightRect fieldInScene(const SaverPlacement& placement);
+
 // A rectangle of scene pixels in window coordinates.
 FlightRect sceneToWindow(const SaverPlacement& placement, const FlightRect& scene);
 

@@ -36,14 +36,12 @@ bool keepsScene(const Picture& picture, const uint8_t* row, int x, Keeps keeps)
         const uint32_t pixel = row[2 * x] | (uint32_t(row[2 * x + 1]) << 8);
         return (pixel & channelBits(picture)) == (white & channelBits(picture));
     }
-    case 8:
+    case 8:   // a greyscale JPEG as decoded
         return paletteColour(picture, row[x]) == (white & 0xFFFFFFu);
-    case 4:
-        return paletteColour(picture, (row[x / 2] >> (x % 2 == 0 ? 4 : 0)) & 0x0F) == (white & 0xFFFFFFu);
-    case 1:
-        return paletteColour(picture, (row[x / 8] >> (7 - x % 8)) & 1) == (white & 0xFFFFFFu);
     default:
-        return false;   // unknown layout: assume it paints
+        // Fewer bits reach the sprites only on a display of 8 bits or fewer,
+        // whose scene is drawn over the whole rectangle; assume it paints.
+        return false;
     }
 }
 
@@ -82,18 +80,4 @@ FlightRect changingArea(const Picture& picture, Keeps keeps)
 FlightRect paintedArea(const Picture& mask, const Picture& colours)
 {
     return unionRect(changingArea(mask, Keeps::White), changingArea(colours, Keeps::Black));
-}
-
-Picture toThirtyTwoBits(const Picture& picture)
-{
-    if (picture.bitsPerPixel != 24 || picture.empty() || picture.bits.size() < picture.stride() * std::size_t(picture.height))
-        return picture;
-    Picture wide;
-    wide.width = picture.width;
-    wide.height = picture.height;
-    wide.bitsPerPixel = 32;
-    wide.bits.resize(wide.stride() * std::size_t(wide.height));
-    for (int y = 0; y < picture.height; ++y)
-        widenRow(picture.row(y), wide.row(y), picture.width);
-    return wide;
 }

@@ -11,8 +11,3 @@
 // where the mask or the colours can change a scene; parts of the rectangle
 // beyond a picture change nothing. Empty when neither changes anything.
 FlightRect paintedArea(const Picture& mask, const Picture& colours);
-
-// A 24-bit picture as 32 bits per pixel (BI_RGB, the unused byte 0): the
-// same pixels as GDI's own conversion to a 32-bit display, without a trip
-// through a display bitmap. Any other picture is returned as it is.
-Picture toThirtyTwoBits(const Picture& picture);

@@ -2,14 +2,18 @@
 the primary; left and above give it negative coordinates in Windows): the
 window covers both, the live desktop shows on both, a fake desktop picture
 sits at the primary's top-left with the button face elsewhere, the planes fly
-across the primary, and a press on the second monitor ends the saver."""
+across the primary and change nothing on any other monitor, and a press on
+the second monitor ends the saver."""
 import time
 
 import numpy as np
 import pytest
+from PIL import Image
 
+import flight_images
 import harness
 from test_fake_desktop import button_face, picture_of, start_over_fake_desktop
+from test_flight import find_plane, screenshot, settings
 
 # X places the primary at x = 800; Windows puts the primary's top-left at (0, 0).
 TWO_MONITORS = [pytest.mark.screen("1824x768x24"), pytest.mark.monitors("1024x768+800+0", "800x600+0+0")]
@@ -27,9 +31,9 @@ def flights_seen(display, expected, seconds):
     return boxes
 
 
-def overlaps(box, area):
+def within(box, area):
     left, top, right, bottom = box
-    return left < area[2] and right > area[0] and top < area[3] and bottom > area[1]
+    return left >= area[0] and top >= area[1] and right <= area[2] and bottom <= area[3]
 
 
 # (X screen, monitors with the primary first, the saver window's rectangle in
@@ -59,10 +63,10 @@ def test_the_live_desktop_covers_every_monitor_and_a_press_on_the_second_ends_it
     harness.wait_for(lambda: harness.shows_picture_but_a_plane(display.screenshot(), desktop),
                      harness.START_TIMEOUT, "the desktop on every monitor")
 
-    # The first plane flies across the primary monitor.
+    # The first plane flies across the primary monitor, and only there.
     boxes = flights_seen(display, desktop, 8)
     assert boxes, "no plane flew within 8 seconds"
-    assert any(overlaps(box, primary) for box in boxes), "no plane over the primary %s: %s" % (primary, boxes)
+    assert all(within(box, primary) for box in boxes), "changes beyond the primary %s: %s" % (primary, boxes)
 
     display.move_mouse(*second_point)
     display.click(1)
@@ -87,6 +91,53 @@ def test_a_fake_desktop_sits_on_the_primary_and_the_second_monitor_shows_the_but
     display.screenshot(save_to=tmp_path / "two-monitors-fake.png")
     assert boxes, "no plane crossed the primary within 8 seconds"
     assert all(left >= PRIMARY_LEFT for left, _top, _right, _bottom in boxes), boxes
+
+    display.key("a")
+    saver.wait_ended()
+
+
+# The primary in X coordinates, with the second monitor left of it or right of it.
+WHOLE_FLIGHT_LAYOUTS = [
+    pytest.param((800, 0, 1824, 768), id="second-left", marks=[
+        pytest.mark.screen("1824x768x24"), pytest.mark.monitors("1024x768+800+0", "800x600+0+0")]),
+    pytest.param((0, 0, 1024, 768), id="second-right", marks=[
+        pytest.mark.screen("2304x1024x24"), pytest.mark.monitors("1024x768+0+0", "1280x1024+1024+0")]),
+]
+WHOLE_FLIGHTS_TIMEOUT = 120
+
+
+@pytest.mark.parametrize("primary", WHOLE_FLIGHT_LAYOUTS)
+def test_whole_flights_leave_every_other_monitor_as_its_desktop(display, desktop, prefix, start_saver, tmp_path,
+                                                                primary):
+    """A left-to-right plane (slot 1) and a right-to-left one (slot 5) from
+    their start places beside the primary to their ends beside it, until the
+    third plane shows: in every screenshot everything outside the primary is
+    the desktop, pixel for pixel."""
+    flight_images.write_f16_containers(prefix.windows_dir)
+    settings(prefix, 1)
+    saver = start_saver("/S")
+    saver.wait_for_window()
+    left, top, right, bottom = primary
+    beside = np.ones(desktop.shape[:2], dtype=bool)
+    beside[top:bottom, left:right] = False
+
+    slots = []
+    deadline = time.monotonic() + WHOLE_FLIGHTS_TIMEOUT
+    while 19 not in slots:
+        assert saver.running(), "the saver ended during the flights"
+        assert time.monotonic() < deadline, "planes seen in %ss: %s" % (WHOLE_FLIGHTS_TIMEOUT, slots)
+        shot = screenshot(display)
+        changed = np.any(shot != desktop, axis=2) & beside
+        if changed.any():
+            Image.fromarray(shot).save(tmp_path / "mark-beside-the-primary.png")
+            rows, cols = np.nonzero(changed)
+            raise AssertionError("after planes %s, %d pixels beside the primary %s differ from the desktop in "
+                                 "(%d, %d)-(%d, %d)" % (slots, changed.sum(), primary, cols.min(), rows.min(),
+                                                        cols.max() + 1, rows.max() + 1))
+        plane = find_plane(shot[top:bottom, left:right], desktop[top:bottom, left:right])
+        if plane and plane[0] not in slots:
+            slots.append(plane[0])
+    assert slots[-2:] == [5, 19], "planes came as slots %s" % slots
 
     display.key("a")
     saver.wait_ended()

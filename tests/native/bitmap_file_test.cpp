@@ -281,6 +281,11 @@ TEST(BitmapWrite, EmptyPictureIsAnEmptyFileAndInconsistentPicturesAreRefused)
     Picture shortBits = randomPicture(4, 4, 24, random);
     shortBits.bits.pop_back();
     EXPECT_THROW(writeBitmapFile(shortBits), EInvalidGraphic);
+    // Each row is padded to 4 bytes: bits for 3 x 2 pixels of 9 bytes a row
+    // are 6 bytes short of the 2 rows of 12 the writer copies.
+    Picture unpadded = randomPicture(3, 2, 24, random);
+    unpadded.bits.resize(2 * 9);
+    EXPECT_THROW(writeBitmapFile(unpadded), EInvalidGraphic);
     Picture bigPalette = randomPicture(4, 4, 4, random);
     bigPalette.palette.resize(17);
     EXPECT_THROW(writeBitmapFile(bigPalette), EInvalidGraphic);

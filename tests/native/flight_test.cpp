@@ -67,21 +67,17 @@ TEST(FirstPlanePlacement, PlacingSetsStepsAndRectangles)
 {
     FlightState flight;
     flight.drawn = {1, 2, 3, 4};
-    flight.save = {5, 6, 7, 8};
     placePlane(flight, -1094, 504, 15, -4);
     EXPECT_EQ(flight.x, -1094);
     EXPECT_EQ(flight.y, 504);
     EXPECT_EQ(flight.horizontalStep, 15);
     EXPECT_EQ(flight.verticalStep, -4);
     EXPECT_EQ(flight.drawn, (FlightRect{-1094, 504, -1094 + 577, 504 + 365}));
-    EXPECT_EQ(flight.sprite, (FlightRect{0, 0, 577, 365}));
-    EXPECT_EQ(flight.save, (FlightRect{0, 0, 577, 365}));
 
-    movePlane(flight);
+    advancePlane(flight);
     EXPECT_EQ(flight.x, -1079);
     EXPECT_EQ(flight.y, 500);
     EXPECT_EQ(flight.drawn, (FlightRect{-1079, 500, -1079 + 577, 500 + 365}));
-    EXPECT_EQ(flight.sprite, (FlightRect{0, 0, 577, 365}));
 }
 
 TEST(RandomStartY, DescendingPlaneBelowTheMiddleStartsAtTheTop)
@@ -170,7 +166,7 @@ int ticksUntilFinished(int slotNumber, int32_t screenWidth, int32_t& finalX)
     placePlane(flight, laterPlaneStartX(slot.direction, screenWidth), 0, slot.horizontalStep, slot.verticalStep);
     int ticks = 0;
     do {
-        movePlane(flight);
+        advancePlane(flight);
         ++ticks;
     } while (!planeFinished(slot.direction, flight.x, screenWidth) && ticks < 100000);
     finalX = flight.x;
@@ -233,6 +229,61 @@ TEST(RepaintRectangle, UnionCoversBothAndIgnoresEmpty)
     EXPECT_EQ(unionRect(erased, FlightRect{5, 5, 5, 9}), erased);
     EXPECT_EQ(unionRect(FlightRect{-1094, 0, -517, 365}, FlightRect{-1072, -1, -495, 364}),
               (FlightRect{-1094, -1, -495, 365}));
+}
+
+// The passes' rectangles cut to the field: a field of 1024 x 768 at x = 800
+// (a second monitor left of the primary), a plane whose painted part is
+// (64, 48)-(336, 144) of its sprite.
+FlightState planeAt(int32_t x, int32_t y)
+{
+    FlightState flight;
+    placePlane(flight, x, y, 22, -1);
+    flight.painted = {64, 48, 336, 144};
+    flight.field = {800, 0, 1824, 768};
+    return flight;
+}
+
+TEST(PassArea, APlaneBesideTheFieldTouchesNothing)
+{
+    // Its start place: the painted part lies on the monitor left of the field.
+    EXPECT_TRUE(passArea(planeAt(800 - 1094, 300)).scene.empty());
+    EXPECT_TRUE(passArea(planeAt(800 - 1094, 300)).sprite.empty());
+    // Just past the right edge, and above the top edge.
+    EXPECT_TRUE(passArea(planeAt(1824 - 64, 300)).scene.empty());
+    EXPECT_TRUE(passArea(planeAt(900, -144)).scene.empty());
+}
+
+TEST(PassArea, APlaneAcrossAnEdgeWorksOnlyInsideTheField)
+{
+    // Across the left edge: the scene part starts at the edge, the sprite part
+    // at the same pixel of the sprite.
+    const PassArea left = passArea(planeAt(800 - 100, 300));
+    EXPECT_EQ(left.scene, (FlightRect{800, 348, 800 - 100 + 336, 444}));
+    EXPECT_EQ(left.sprite, (FlightRect{100, 48, 336, 144}));
+    // Across the right and the bottom edges.
+    const PassArea corner = passArea(planeAt(1824 - 200, 768 - 60));
+    EXPECT_EQ(corner.scene, (FlightRect{1824 - 136, 768 - 12, 1824, 768}));
+    EXPECT_EQ(corner.sprite, (FlightRect{64, 48, 200, 60}));
+    EXPECT_EQ(corner.scene.width(), corner.sprite.width());
+    EXPECT_EQ(corner.scene.height(), corner.sprite.height());
+}
+
+TEST(PassArea, InsideTheFieldOrWithoutOneThePaintedPartIsWhole)
+{
+    const FlightState inside = planeAt(1000, 200);
+    EXPECT_EQ(passArea(inside).scene, paintedInScene(inside));
+    EXPECT_EQ(passArea(inside).sprite, inside.painted);
+
+    FlightState anywhere;   // the default field: only the scene's edges limit it
+    placePlane(anywhere, -5000, -3000, 22, -1);
+    EXPECT_EQ(passArea(anywhere).scene, anywhere.drawn);
+    EXPECT_EQ(passArea(anywhere).sprite, spriteRect());
+}
+
+TEST(PassArea, IntersectionIsEmptyWhenRectanglesOnlyTouch)
+{
+    EXPECT_TRUE(intersectRect({0, 0, 10, 10}, {10, 0, 20, 10}).empty());
+    EXPECT_EQ(intersectRect({0, 0, 10, 10}, {5, -5, 20, 8}), (FlightRect{5, 0, 10, 8}));
 }
 
 }  // namespace

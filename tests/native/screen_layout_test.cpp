@@ -141,6 +141,9 @@ TEST(ScreenLayout, PlanesFlyAcrossThePrimaryMonitorAtItsPlace)
     EXPECT_TRUE(planeFinished(enterLeft, 1280 + 1025 - field.left, field.width));
     // In the window, the plane at the field's origin is at the primary's top-left.
     EXPECT_EQ(sceneToWindow(live, spriteRectAt(field.left, field.top)).left, 1280);
+    // The passes may change the primary monitor's part of the scene only.
+    EXPECT_EQ(fieldInScene(live), (FlightRect{1280, 0, 2304, 768}));
+    EXPECT_EQ(fieldInScene(saverPlacement(withSecond(-1280, 0, 1280, 1024), true)), (FlightRect{0, 0, 1024, 768}));
 }
 
 TEST(ScreenLayout, DesktopCopyBandsStaySmallAndAlwaysMoveOn)

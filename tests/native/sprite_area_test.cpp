@@ -99,36 +99,10 @@ TEST(PaintedArea, LiesWhereTheSpriteIsDrawn)
     EXPECT_EQ(paintedInScene(flight), flight.drawn);   // a new flight paints its whole rectangle
     flight.painted = {30, 80, 550, 290};
     EXPECT_EQ(paintedInScene(flight), (FlightRect{-70, 120, 450, 330}));
-    movePlane(flight);
+    advancePlane(flight);
     EXPECT_EQ(paintedInScene(flight), (FlightRect{-63, 121, 457, 331}));
     flight.painted = {};
     EXPECT_TRUE(paintedInScene(flight).empty());
-}
-
-} // namespace
-
-namespace {
-
-TEST(ToThirtyTwoBits, WidensEveryRowPastItsPaddingAndKeepsOtherDepths)
-{
-    Picture picture = blank(3, 2, 24, 0);   // 9 bytes a row, padded to 12
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x)
-            setBytes(picture, x, y, {uint8_t(10 * x + y), uint8_t(100 + x), uint8_t(200 + y)});
-    const Picture wide = toThirtyTwoBits(picture);
-    ASSERT_EQ(wide.bitsPerPixel, 32);
-    ASSERT_EQ(wide.bits.size(), 24u);
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x) {
-            const uint8_t* pixel = wide.row(y) + 4 * x;
-            EXPECT_EQ(pixel[0], 10 * x + y);
-            EXPECT_EQ(pixel[1], 100 + x);
-            EXPECT_EQ(pixel[2], 200 + y);
-            EXPECT_EQ(pixel[3], 0);
-        }
-    const Picture grey = blank(4, 4, 8, 7);
-    EXPECT_EQ(toThirtyTwoBits(grey).bits, grey.bits);
-    EXPECT_EQ(toThirtyTwoBits(grey).bitsPerPixel, 8);
 }
 
 } // namespace

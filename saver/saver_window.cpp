@@ -2,6 +2,7 @@
 #include "saver/saver_window.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "framework/application.h"
 #include "framework/scoped.h"
@@ -82,6 +83,7 @@ void TForm1::FormCreate()
     // before step 10, the input watch is installed all the same, so a key or a
     // mouse button still ends the saver once the error box is closed.
     bool inputWatchInstalled = false;
+    std::optional<ERegistryException> unreadableSetting;
     try {
         ShowCursor(FALSE);   // step 1
         cursorHidden_ = true;
@@ -90,7 +92,7 @@ void TForm1::FormCreate()
         SystemParametersInfoA(SPI_SCREENSAVERRUNNING, TRUE, &previousState, 0);
         saverRunningSet_ = true;
         ensureDefaultSettings();   // step 4
-        loadSettings(true);   // step 5, the saver variant
+        unreadableSetting = loadSettings(true);   // step 5, the saver variant
         inputWatchBusy = false;   // step 6
         dataPath_ = windowsDirectory() + "\\";   // step 7: every data file lives here
         imagesDecoded_ = true;   // a pass that fails part-way leaves some behind
@@ -115,6 +117,10 @@ void TForm1::FormCreate()
     paintBackground();   // step 13
     selectNextPlane();   // step 14
     startFirstPlane();   // step 15
+    // A stored value that could not be read took its assumed value, and the
+    // planes fly with the rest; it is reported once, now.
+    if (unreadableSetting)
+        throw *unreadableSetting;
 }
 
 void TForm1::installInputWatch()

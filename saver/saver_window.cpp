@@ -83,6 +83,9 @@ void TForm1::FormCreate()
     // before step 10, the input watch is installed all the same, so a key or a
     // mouse button still ends the saver once the error box is closed.
     bool inputWatchInstalled = false;
+    // A stored value that could not be read takes its assumed value and the
+    // planes fly with the rest; it is reported once the start-up is over,
+    // before whatever else stopped it.
     std::optional<ERegistryException> unreadableSetting;
     try {
         ShowCursor(FALSE);   // step 1
@@ -100,25 +103,25 @@ void TForm1::FormCreate()
         buildCatalogue();   // step 9
         installInputWatch();   // step 10
         inputWatchInstalled = true;
+
+        // step 11: the window covers the screen, every monitor of it
+        placeOnScreens(saverSettings.Fake);
+        const ScreenArea& window = placement_.window;
+        SetWindowPos(handle(), nullptr, window.left, window.top, window.width, window.height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        // step 12: the scene's fixed size is the window's
+        imdest.setWidth(window.width);
+        imdest.setHeight(window.height);
+        paintBackground();   // step 13
+        selectNextPlane();   // step 14
+        startFirstPlane();   // step 15
     } catch (...) {
         if (!inputWatchInstalled)
             installInputWatch();
+        if (unreadableSetting)
+            Application::instance().showException(*unreadableSetting, handle());
         throw;
     }
-
-    // step 11: the window covers the screen, every monitor of it
-    placeOnScreens(saverSettings.Fake);
-    const ScreenArea& window = placement_.window;
-    SetWindowPos(handle(), nullptr, window.left, window.top, window.width, window.height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    // step 12: the scene's fixed size is the window's
-    imdest.setWidth(window.width);
-    imdest.setHeight(window.height);
-    paintBackground();   // step 13
-    selectNextPlane();   // step 14
-    startFirstPlane();   // step 15
-    // A stored value that could not be read took its assumed value, and the
-    // planes fly with the rest; it is reported once, now.
     if (unreadableSetting)
         throw *unreadableSetting;
 }

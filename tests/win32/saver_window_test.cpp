@@ -135,7 +135,13 @@ protected:
 TEST_F(SaverWindow, AFailureBeforeTheInputWatchStillLetsAKeyEndTheSaver)
 {
     // A container that another program holds open cannot be read: the
-    // start-up stops at decoding the containers.
+    // start-up stops at decoding the containers. A settings value of the
+    // wrong type, read before, is reported first.
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, settingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(key, "F16", 0, REG_SZ, reinterpret_cast<const BYTE*>("on"), 3);
+    RegCloseKey(key);
     touch(at("In98.sdd"));
     HANDLE held = CreateFileA(at("In98.sdd").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
@@ -144,9 +150,11 @@ TEST_F(SaverWindow, AFailureBeforeTheInputWatchStillLetsAKeyEndTheSaver)
     TForm1 saver;
     saver.createAndShow();
     CloseHandle(held);
-    ASSERT_EQ(boxes.boxes().size(), 1u);
+    ASSERT_EQ(boxes.boxes().size(), 2u);
     EXPECT_EQ(boxes.boxes()[0].caption, "Skyvane!");
-    EXPECT_EQ(boxes.boxes()[0].text, "I/O error 32.");
+    EXPECT_EQ(boxes.boxes()[0].text, "Invalid data type for 'F16'");
+    EXPECT_EQ(boxes.boxes()[1].caption, "Skyvane!");
+    EXPECT_EQ(boxes.boxes()[1].text, "I/O error 32.");
 
     // Shown anyway: top-most, covering the screen, found by the single-instance probe.
     EXPECT_TRUE(IsWindowVisible(saver.handle()));

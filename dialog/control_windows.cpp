@@ -147,6 +147,8 @@ HWND ControlWindows::createWindow(HWND parent, const ControlDesign& control)
     }
     if (control.kind == ControlKind::Label)
         sizeToText(window);
+    if (control.kind == ControlKind::CheckBox || control.kind == ControlKind::RadioButton)
+        widenForCaption(window, control.caption, b);
     return window;
 }
 
@@ -186,6 +188,20 @@ void ControlWindows::setText(int id, const std::string& text)
     const ControlDesign* controlDesign = design(id);
     if (controlDesign && controlDesign->kind == ControlKind::Label)
         sizeToText(control);
+}
+
+void ControlWindows::widenForCaption(HWND button, const std::string& caption, const Bounds& scaled)
+{
+    // The caption grows a little faster than the design where the font's
+    // rounded height does, so a caption that fits at 96 DPI may not at 120.
+    ScopedGetDC dc(button);
+    ScopedSelectObject font(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(button, WM_GETFONT, 0, 0)));
+    SIZE captionSize{0, 0}, digitSize{0, 0};
+    GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &captionSize);
+    GetTextExtentPoint32A(dc, "0", 1, &digitSize);
+    const int width = captionedButtonWidth(scaled.width, captionSize.cx, digitSize.cx, dpi_);
+    if (width != scaled.width)
+        SetWindowPos(button, nullptr, 0, 0, width, scaled.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void ControlWindows::sizeToText(HWND label)

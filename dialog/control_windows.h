@@ -51,6 +51,9 @@ private:
     HWND createWindow(HWND parent, const ControlDesign& control);
     void createChildren(HWND parentWindow, int parentId);
     void sizeToText(HWND label);
+    // Widens a check box or radio button whose caption is wider than its
+    // scaled design leaves room for.
+    void widenForCaption(HWND button, const std::string& caption, const Bounds& scaled);
 
     void showAsDefault(int id, bool isDefault);
 

@@ -40,14 +40,22 @@ FontDesign scaledFont(const FontDesign& design, int dpi)
     return scaled;
 }
 
-WindowPlace scaledFormPlace(const Unit2::FormDesign& form, int dpi, int screenWidth, int screenHeight)
+int captionedButtonWidth(int scaledWidth, int captionWidth, int digitWidth, int dpi)
 {
-    if (effectiveDpi(dpi) == designDpi)
-        return {form.left, form.top, form.width, form.height};
+    constexpr int markDesignWidth = 13;
+    constexpr int focusFrame = 1;
+    const int needed = scaledLength(markDesignWidth, dpi) + digitWidth / 2 + focusFrame + captionWidth + focusFrame;
+    return std::max(scaledWidth, needed);
+}
+
+WindowPlace scaledFormPlace(const Unit2::FormDesign& form, int dpi, const ScreenRect& workArea)
+{
     WindowPlace place{scaledLength(form.left, dpi), scaledLength(form.top, dpi), scaledLength(form.width, dpi),
                       scaledLength(form.height, dpi)};
-    place.left = std::max(0, std::min(place.left, screenWidth - place.width));
-    place.top = std::max(0, std::min(place.top, screenHeight - place.height));
+    // The right and bottom edge first, so the top-left corner wins where the
+    // dialog is larger than the work area.
+    place.left = std::max(workArea.left, std::min(place.left, workArea.right - place.width));
+    place.top = std::max(workArea.top, std::min(place.top, workArea.bottom - place.height));
     return place;
 }
 

@@ -19,16 +19,28 @@ Bounds scaledBounds(const Bounds& design, int dpi);
 // The character height of a font at dpi.
 FontDesign scaledFont(const FontDesign& design, int dpi);
 
+// The width a check box or radio button needs to show its whole caption: the
+// mark (13 design pixels), half a digit's width between mark and caption, the
+// caption itself and a pixel either side of it for the focus frame. Where the
+// scaled design width is enough it is kept.
+int captionedButtonWidth(int scaledWidth, int captionWidth, int digitWidth, int dpi);
+
 struct WindowPlace {
     int left = 0, top = 0, width = 0, height = 0;
     friend bool operator==(const WindowPlace&, const WindowPlace&) = default;
 };
 
-// The settings dialog's outer bounds at dpi on a screen of the given size:
-// place and size scaled; a scaled dialog that would reach past the screen's
-// right or bottom edge is moved left or up until it fits (never past the
-// top-left corner). At 96 DPI the designed place, whatever the screen.
-WindowPlace scaledFormPlace(const Unit2::FormDesign& form, int dpi, int screenWidth, int screenHeight);
+// A rectangle on the screen, right and bottom exclusive: the work area of the
+// main monitor (the screen less the taskbar and other docked bars).
+struct ScreenRect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// The settings dialog's outer bounds at dpi: the designed place and size,
+// scaled (at 96 DPI the design itself). Where that place does not lie inside
+// the work area, the dialog is moved just far enough to; a dialog larger than
+// the work area has its top-left corner at the work area's.
+WindowPlace scaledFormPlace(const Unit2::FormDesign& form, int dpi, const ScreenRect& workArea);
 
 // A window of this size centred on the screen (the about box).
 WindowPlace centredOnScreen(int width, int height, int screenWidth, int screenHeight);

@@ -36,43 +36,42 @@ void TForm2::Button1Click()
 
 void TForm2::promptFakeDesktopCapture()
 {
-    // A second click, or a posted click while the explanation is open, would
-    // start a second flow that hides the dialog under its own box.
-    if (captureRunning_)
-        return;
-    captureRunning_ = true;
-    // However the box is dismissed, the capture follows: there is no cancel.
-    MessageBoxA(handle(), dialog_text::capturePrompt, dialog_text::informationCaption,
-                MB_ICONINFORMATION | MB_OK);
-    hideOnNextTick = true;
-    Timer1.setInterval(waitBeforeHidingMs);
-    Timer1.setEnabled(true);
+    captureRun_.begin([this] {
+        // However the box is dismissed, the capture follows: there is no cancel.
+        MessageBoxA(handle(), dialog_text::capturePrompt, dialog_text::informationCaption,
+                    MB_ICONINFORMATION | MB_OK);
+        hideOnNextTick = true;
+        Timer1.setInterval(waitBeforeHidingMs);
+        Timer1.setEnabled(true);
+    });
 }
 
 void TForm2::Timer1Timer()
 {
     if (hideOnNextTick) {
-        Timer1.setInterval(hiddenMs);
-        ShowWindow(handle(), SW_HIDE);
-        hideOnNextTick = false;
+        captureRun_.proceed([this] {
+            hideOnNextTick = false;
+            Timer1.setInterval(hiddenMs);
+            ShowWindow(handle(), SW_HIDE);
+        });
         return;
     }
     Timer1.setEnabled(false);
-    try {
-        captureFakeDesktop();
-    } catch (...) {
-        // The dialog must come back even when the picture cannot be stored;
-        // the error box then reports why, over it.
+    captureRun_.finish([this] {
+        try {
+            captureFakeDesktop();
+        } catch (...) {
+            // The dialog must come back even when the picture cannot be
+            // stored; the error box then reports why, over it.
+            show(SW_SHOW);
+            SetForegroundWindow(handle());
+            throw;
+        }
         show(SW_SHOW);
         SetForegroundWindow(handle());
-        captureRunning_ = false;
-        throw;
-    }
-    show(SW_SHOW);
-    SetForegroundWindow(handle());
-    MessageBoxA(handle(), dialog_text::captureDone, dialog_text::informationCaption,
-                MB_ICONINFORMATION | MB_OK);
-    captureRunning_ = false;
+        MessageBoxA(handle(), dialog_text::captureDone, dialog_text::informationCaption,
+                    MB_ICONINFORMATION | MB_OK);
+    });
 }
 
 void TForm2::captureFakeDesktop()

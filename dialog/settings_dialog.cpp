@@ -28,6 +28,15 @@ namespace {
 
 constexpr UINT_PTR timer1Id = 1;
 
+// The main monitor's work area; the whole screen where the system cannot tell.
+ScreenRect workArea()
+{
+    RECT area{};
+    if (SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0) && area.right > area.left && area.bottom > area.top)
+        return {area.left, area.top, area.right, area.bottom};
+    return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
 std::optional<ScrollRequest> scrollRequest(WORD code)
 {
     switch (code) {
@@ -61,8 +70,7 @@ void TForm2::createAndShow()
     design.style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
     design.exStyle = WS_EX_CONTROLPARENT;
     dpi_ = systemDpi();
-    const WindowPlace place =
-        scaledFormPlace(form, dpi_, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    const WindowPlace place = scaledFormPlace(form, dpi_, workArea());
     design.left = place.left;
     design.top = place.top;
     design.width = place.width;
@@ -90,20 +98,24 @@ void TForm2::createControls()
 
 void TForm2::FormCreate()
 {
-    // The settings are shown whatever happens to the backdrop: a dialog left
-    // in its design state would save that over the user's choices on close.
-    // The picture's problem is reported once the settings are in place, and
-    // the dialog shows without it.
+    // The settings are shown whatever happens to the backdrop or to one stored
+    // value: a dialog left in its design state would save that over the
+    // user's choices on close. Each problem is reported once the settings are
+    // in place, in the order they happened, and the dialog shows without it.
     std::exception_ptr backdropFailure;
     try {
         loadDialogBackdrop();
     } catch (...) {
         backdropFailure = std::current_exception();
     }
-    loadSettings(false, this);
+    const std::optional<ERegistryException> unreadableSetting = loadSettings(false, this);
     showSettingsInControls();
-    if (backdropFailure)
+    if (backdropFailure && unreadableSetting)
+        Application::instance().guarded([&] { std::rethrow_exception(backdropFailure); }, handle());
+    else if (backdropFailure)
         std::rethrow_exception(backdropFailure);
+    if (unreadableSetting)
+        throw *unreadableSetting;
 }
 
 void TForm2::loadDialogBackdrop()
@@ -111,14 +123,13 @@ void TForm2::loadDialogBackdrop()
     // Decoded here, so a damaged file is reported now and not at every repaint.
     Image1.assignJpeg(std::make_unique<JpegImage>(readWholeFile(joinPath(windowsDirectory(), "background.jpg"))));
     const Picture& backdrop = convertJpegToBitmap(*Image1.jpeg());
-    if (dpi_ == designDpi)
-        Image1.assignBitmap(backdrop);
-    else
-        Image1.assignBitmap(smoothlyScaled(backdrop, scaledLength(backdrop.width, dpi_),
-                                           scaledLength(backdrop.height, dpi_)));
     // Image1 covers the form from its top-left corner at the form's design
     // size; the picture is drawn there at its own size, under every control.
+    // Only that part of it is kept, and scaled (a large picture enlarged
+    // whole would not fit in memory).
     const Bounds bounds = scaledBounds(backdropBounds, dpi_);
+    Image1.assignBitmap(smoothlyScaledPart(backdrop, scaledLength(backdrop.width, dpi_),
+                                           scaledLength(backdrop.height, dpi_), bounds.width, bounds.height));
     Image1.setWidth(bounds.width);
     Image1.setHeight(bounds.height);
     InvalidateRect(handle(), nullptr, TRUE);

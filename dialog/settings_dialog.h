@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <string>
 
+#include "dialog/capture_run.h"
 #include "dialog/capture_surface.h"
 #include "dialog/control_windows.h"
 #include "framework/surface.h"
@@ -73,5 +74,5 @@ private:
     std::string fakeDesktopPath;
     bool hideOnNextTick = false;
     // From the explanation to the confirmation: further triggers are ignored.
-    bool captureRunning_ = false;
+    CaptureRun captureRun_;
 };

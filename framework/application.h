@@ -27,12 +27,12 @@ public:
 
     void setMessageHook(MessageHook hook) { hook_ = std::move(hook); }
 
-    // The main form's window (set by Form for its main form): the default
-    // owner of the error box.
     // Set on a top-level window whose keyboard works like a dialog box's (Tab,
     // arrows, Enter, Esc): the loop passes its messages to IsDialogMessageA.
     static constexpr const char* dialogNavigationProperty = "SkyvaneDialogNavigation";
 
+    // The main form's window (set by Form for its main form): the default
+    // owner of the error box.
     void setMainWindow(HWND window) { mainWindow_ = window; }
     HWND mainWindow() const { return mainWindow_; }
 

@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <string>
+
+#include "framework/files.h"
+#include "framework/paths.h"
 #include "framework/scoped.h"
 
 namespace {
@@ -47,9 +51,16 @@ bool setAwarenessContext(HMODULE user32, DpiAwareness awareness)
     return setContext(set, perMonitorAwareV2Context) || setContext(set, perMonitorAwareContext);
 }
 
-bool setProcessAwareness(DpiAwareness awareness)
+}
+
+bool declareDpiAwarenessThroughShcore(DpiAwareness awareness)
 {
-    ScopedLibrary shcore("shcore.dll");
+    // By its full path: a library of that name in the program's or the
+    // current directory would otherwise be loaded and run in its place.
+    const std::string directory = systemDirectory();
+    if (directory.empty())
+        return false;
+    ScopedLibrary shcore(joinPath(directory, "shcore.dll").c_str());
     auto set = reinterpret_cast<SetAwarenessFunction>(reinterpret_cast<void*>(shcore.entry("SetProcessDpiAwareness")));
     if (!set)
         return false;
@@ -58,12 +69,10 @@ bool setProcessAwareness(DpiAwareness awareness)
     return result == S_OK || result == accessDenied;
 }
 
-}
-
 bool declareDpiAwareness(DpiAwareness awareness)
 {
     HMODULE user32 = GetModuleHandleA("user32.dll");
-    if (setAwarenessContext(user32, awareness) || setProcessAwareness(awareness))
+    if (setAwarenessContext(user32, awareness) || declareDpiAwarenessThroughShcore(awareness))
         return true;
     auto setAware = lookUp<SetAwareFunction>(user32, "SetProcessDPIAware");
     return setAware && setAware() != FALSE;

@@ -16,5 +16,10 @@ enum class DpiAwareness {
 // awareness the process already has is kept. Returns whether one succeeded.
 bool declareDpiAwareness(DpiAwareness awareness);
 
+// The Windows 8.1 way alone, which declareDpiAwareness takes where the
+// Windows 10 function is missing: SetProcessDpiAwareness of shcore.dll, the
+// library loaded from the system directory only. False where there is none.
+bool declareDpiAwarenessThroughShcore(DpiAwareness awareness);
+
 // The system's pixels per inch (LOGPIXELSY of the screen): 96 at 100 %.
 int systemDpi();

@@ -50,8 +50,11 @@ void Timer::restart()
     KillTimer(owner_, id_);
     // An interval of 0 keeps the timer silent, as does a missing handler.
     if (enabled_ && interval_ != 0 && onTimer_) {
-        if (!SetTimer(owner_, id_, interval_, nullptr))
+        if (!SetTimer(owner_, id_, interval_, nullptr)) {
+            // A timer that did not start is not running: the next enable tries again.
+            enabled_ = false;
             throw Exception("Not enough timers available");
+        }
     }
 }
 

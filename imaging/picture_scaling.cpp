@@ -53,17 +53,26 @@ uint32_t pictureColour(const Picture& picture, int x, int y)
 
 Picture smoothlyScaled(const Picture& source, int width, int height)
 {
+    return smoothlyScaledPart(source, width, height, width, height);
+}
+
+Picture smoothlyScaledPart(const Picture& source, int width, int height, int keptWidth, int keptHeight)
+{
     Picture scaled;
-    if (source.empty() || width <= 0 || height <= 0)
+    keptWidth = std::min(keptWidth, width);
+    keptHeight = std::min(keptHeight, height);
+    if (source.empty() || keptWidth <= 0 || keptHeight <= 0)
         return scaled;
-    scaled.width = width;
-    scaled.height = height;
+    if (static_cast<uint64_t>(keptWidth) * static_cast<uint64_t>(keptHeight) > maxPicturePixels)
+        return scaled;
+    scaled.width = keptWidth;
+    scaled.height = keptHeight;
     scaled.bitsPerPixel = 24;
-    scaled.bits.assign(scaled.stride() * static_cast<std::size_t>(height), 0);
-    for (int y = 0; y < height; ++y) {
+    scaled.bits.assign(scaled.stride() * static_cast<std::size_t>(keptHeight), 0);
+    for (int y = 0; y < keptHeight; ++y) {
         const Sample down = sampleAt(y, height, source.height);
         uint8_t* out = scaled.row(y);
-        for (int x = 0; x < width; ++x) {
+        for (int x = 0; x < keptWidth; ++x) {
             const Sample across = sampleAt(x, width, source.width);
             const uint32_t corners[4] = {
                 pictureColour(source, across.first, down.first), pictureColour(source, across.second, down.first),

@@ -13,5 +13,13 @@
 uint32_t pictureColour(const Picture& picture, int x, int y);
 
 // The picture at width x height, 24 bits per pixel. An empty source or size
-// gives an empty picture; the same size gives the same colours.
+// gives an empty picture, and so does one of more than maxPicturePixels; the
+// same size gives the same colours.
 Picture smoothlyScaled(const Picture& source, int width, int height);
+
+// Only the top-left keptWidth x keptHeight pixels of the picture scaled to
+// width x height (the part a window shows): the same pixels as scaling the
+// whole picture and cutting it, without making the whole, which for a large
+// picture at 500 % would not fit 32-bit sizes. The kept part is at most the
+// scaled size; one of more than maxPicturePixels gives an empty picture.
+Picture smoothlyScaledPart(const Picture& source, int width, int height, int keptWidth, int keptHeight);

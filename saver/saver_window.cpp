@@ -2,6 +2,7 @@
 #include "saver/saver_window.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "framework/application.h"
 #include "framework/scoped.h"
@@ -82,6 +83,10 @@ void TForm1::FormCreate()
     // before step 10, the input watch is installed all the same, so a key or a
     // mouse button still ends the saver once the error box is closed.
     bool inputWatchInstalled = false;
+    // A stored value that could not be read takes its assumed value and the
+    // planes fly with the rest; it is reported once the start-up is over,
+    // before whatever else stopped it.
+    std::optional<ERegistryException> unreadableSetting;
     try {
         ShowCursor(FALSE);   // step 1
         cursorHidden_ = true;
@@ -90,7 +95,7 @@ void TForm1::FormCreate()
         SystemParametersInfoA(SPI_SCREENSAVERRUNNING, TRUE, &previousState, 0);
         saverRunningSet_ = true;
         ensureDefaultSettings();   // step 4
-        loadSettings(true);   // step 5, the saver variant
+        unreadableSetting = loadSettings(true);   // step 5, the saver variant
         inputWatchBusy = false;   // step 6
         dataPath_ = windowsDirectory() + "\\";   // step 7: every data file lives here
         imagesDecoded_ = true;   // a pass that fails part-way leaves some behind
@@ -98,23 +103,27 @@ void TForm1::FormCreate()
         buildCatalogue();   // step 9
         installInputWatch();   // step 10
         inputWatchInstalled = true;
+
+        // step 11: the window covers the screen, every monitor of it
+        placeOnScreens(saverSettings.Fake);
+        const ScreenArea& window = placement_.window;
+        SetWindowPos(handle(), nullptr, window.left, window.top, window.width, window.height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        // step 12: the scene's fixed size is the window's
+        imdest.setWidth(window.width);
+        imdest.setHeight(window.height);
+        paintBackground();   // step 13
+        selectNextPlane();   // step 14
+        startFirstPlane();   // step 15
     } catch (...) {
         if (!inputWatchInstalled)
             installInputWatch();
+        if (unreadableSetting)
+            Application::instance().showException(*unreadableSetting, handle());
         throw;
     }
-
-    // step 11: the window covers the screen, every monitor of it
-    placeOnScreens(saverSettings.Fake);
-    const ScreenArea& window = placement_.window;
-    SetWindowPos(handle(), nullptr, window.left, window.top, window.width, window.height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    // step 12: the scene's fixed size is the window's
-    imdest.setWidth(window.width);
-    imdest.setHeight(window.height);
-    paintBackground();   // step 13
-    selectNextPlane();   // step 14
-    startFirstPlane();   // step 15
+    if (unreadableSetting)
+        throw *unreadableSetting;
 }
 
 void TForm1::installInputWatch()

@@ -10,10 +10,10 @@ void ensureDefaultSettings()
     ensureDefaultSettings(key);
 }
 
-void loadSettings(bool saverVariant, DelayDisplay* display)
+std::optional<ERegistryException> loadSettings(bool saverVariant, DelayDisplay* display)
 {
     RegistryKey key(HKEY_LOCAL_MACHINE);
-    loadSettings(key, saverSettings, saverVariant, display);
+    return loadSettings(key, saverSettings, saverVariant, display);
 }
 
 void saveSettings(const DialogChoices& choices)

@@ -4,13 +4,17 @@
 // opens the key and closes it again before it returns: loading for reading
 // only, so a standard user's saver and dialog work; the first-run values and
 // saving for writing, creating the key when missing. A key that cannot be
-// read is no error: nothing is read. A value that cannot be read or written
-// throws ERegistryException and the operation stops at that value.
+// read is no error: nothing is read. A value that cannot be read takes its
+// assumed value and its error is handed back to the caller; a value that
+// cannot be written throws ERegistryException and the writing stops there.
 // Pure header: no <windows.h>.
 #pragma once
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "framework/exceptions.h"
 
 // The loaded settings: one record for the process, zero until loadSettings.
 struct SaverSettings {
@@ -49,8 +53,12 @@ struct DelayDisplay {
 enum class PlaneType { F16, SR71, F15, Awac, U2, B52, Wing, F117, B2, F22, Other };
 inline constexpr int planeTypeCount = 11;
 
+// The names of the 14 registry values live here: the types' in planeTypes,
+// the other three in the rows below it.
+
 // The one table of the types: registry value, the settings dialog's check box
-// caption and the loaded record's field. Indexed by PlaneType.
+// caption and the loaded record's field. Indexed by PlaneType. Every type is
+// on at the first run and when its value is missing.
 struct PlaneTypeRow {
     PlaneType type;
     const char* valueName;
@@ -71,6 +79,18 @@ inline constexpr std::array<PlaneTypeRow, planeTypeCount> planeTypes{{
     {PlaneType::Other, "Other", "All Others", &SaverSettings::Other},
 }};
 constexpr const PlaneTypeRow& planeTypeRow(PlaneType type) { return planeTypes[static_cast<int>(type)]; }
+
+// The three values beside the types: registry value, the number the saver's
+// first run writes and the one assumed when the value is missing or cannot
+// be read. Random and Fake are booleans (1 or 0).
+struct SettingValueRow {
+    const char* valueName;
+    int32_t firstRun;
+    int32_t assumed;
+};
+inline constexpr SettingValueRow delayValue{"Delay", 3, 4};
+inline constexpr SettingValueRow randomValue{"Random", 1, 0};
+inline constexpr SettingValueRow fakeValue{"Fake", 0, 0};
 
 // The orders over the table. loadSettings reads in table order; both writers
 // write in this one.
@@ -111,12 +131,16 @@ bool applyAllOthersRule(DialogChoices& choices);
 // left as it is, even with values missing.
 void ensureDefaultSettings();
 
-// Fills saverSettings from the key. A missing type reads as on, a missing
-// Delay as 4, a missing Random or Fake as off. The type flags, Random and Fake
-// are cleared first; Delay keeps its previous value until it is read.
-// saverVariant false is the dialog's call: it then also shows Delay in
-// *display (which may be null only in the saver variant).
-void loadSettings(bool saverVariant, DelayDisplay* display = nullptr);
+// Fills saverSettings from the key. A value that is missing, or that cannot be
+// read (not a REG_DWORD, or longer than 4 bytes), takes its assumed value: a
+// type on, Delay 4, Random and Fake off; every other value is read as stored.
+// A key that cannot be read leaves the type flags, Random and Fake off and
+// Delay as it was. saverVariant false is the dialog's call: it then also
+// shows Delay in *display (which may be null only in the saver variant).
+// Returns the error of the first value that could not be read ("Invalid data
+// type for '%s'", "Failed to get data for '%s'"), for the caller to report
+// once its own set-up is done; nothing when every value was read.
+[[nodiscard]] std::optional<ERegistryException> loadSettings(bool saverVariant, DelayDisplay* display = nullptr);
 
 // Writes all 14 values from the dialog's controls (the dialog applies
 // applyAllOthersRule first). Delay is label1Text read as an integer; a text

@@ -3,6 +3,7 @@
 // real registry key; the native tests run them on a key in memory. Pure.
 #pragma once
 #include <array>
+#include <optional>
 #include <string_view>
 
 #include "settings/key_access.h"
@@ -12,5 +13,6 @@
 inline constexpr const char* settingsKeyPath = "Software\\Brelmor\\Skyvane";
 
 void ensureDefaultSettings(KeyAccess& key);
-void loadSettings(KeyAccess& key, SaverSettings& settings, bool saverVariant, DelayDisplay* display);
+[[nodiscard]] std::optional<ERegistryException> loadSettings(KeyAccess& key, SaverSettings& settings,
+                                                             bool saverVariant, DelayDisplay* display);
 void saveSettings(KeyAccess& key, const DialogChoices& choices);

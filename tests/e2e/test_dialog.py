@@ -1,7 +1,7 @@
 """The settings dialog (skyvane.scr /c): what it shows from the settings key,
 where its controls sit, its keyboard, every way of closing it (each saves all
-14 values), a backdrop that cannot be shown, the label that is not a number,
-and the More Software button."""
+14 values), a backdrop or a stored value that cannot be read, a screen too
+small for the designed place, and the More Software button."""
 
 import numpy as np
 import pytest
@@ -168,6 +168,22 @@ def test_a_delay_outside_the_scroll_range_is_shown_as_stored_and_saved_unchanged
     dialog.click("OK")
     dialog.wait_ended()
     expect_stored(prefix, dict(all_types(True), Delay=stored & 0xFFFFFFFF, Random=0, Fake=0))
+
+
+@pytest.mark.parametrize("screen", [
+    pytest.param((640, 480), marks=pytest.mark.screen("640x480x24"), id="640x480"),
+    pytest.param((800, 600), marks=pytest.mark.screen("800x600x24"), id="800x600"),
+])
+def test_on_a_small_screen_the_dialog_moves_just_far_enough_to_lie_on_it(display, open_dialog, screen):
+    dialog = open_dialog()
+    form, controls = dialog.snapshot()
+    width, height = screen
+    # No taskbar here: the work area is the whole screen.
+    assert (form["left"], form["top"], form["right"], form["bottom"]) == (
+        width - 555, height - 441, width, height), form
+    ok = dialog.control("OK", controls)
+    x, y = dialog.screen_point(ok, form)
+    assert x < width and y < height, "the OK button is off the screen at %d,%d" % (x, y)
 
 
 def test_the_scroll_bar_moves_by_keys_arrows_clicks_and_dragging_and_the_label_follows(
@@ -352,9 +368,10 @@ def test_a_backdrop_that_cannot_be_shown_is_reported_once_and_the_settings_load_
     expect_stored(prefix, chosen)
 
 
-def test_a_label_that_is_no_number_keeps_the_dialog_open_until_the_scroll_bar_moves(
-        prefix, display, open_dialog):
-    # A value of the wrong type stops the set-up before the controls are filled.
+def test_a_value_that_cannot_be_read_is_reported_and_costs_none_of_the_others(prefix, open_dialog):
+    # The user's choices, with F16 left as text by a hand edit.
+    chosen = dict(all_types(True), B52=1, Other=0, Delay=9, Random=1, Fake=0)
+    set_values(prefix, **chosen)
     prefix.reg_add(SETTINGS_KEY, "F16", "REG_SZ", "on")
     dialog = open_dialog(wait=False)
     texts = dialog.wait_message_box("Skyvane!")
@@ -362,31 +379,19 @@ def test_a_label_that_is_no_number_keeps_the_dialog_open_until_the_scroll_bar_mo
     dialog.dismiss("Skyvane!")
     dialog.wait_shown()
 
-    # The rest of the set-up did not run: the design-time state.
+    # Every other value as stored; F16 as assumed for a missing value: on.
     controls = dialog.controls()
-    assert not [c["text"] for c in controls if c["checked"] == 1], "something is checked"
-    assert dialog.scroll_bar(controls)["pos"] == 2
-    assert dialog.label1(controls)["text"] == "Label1"
+    checked = sorted(c["text"] for c in controls if c["checked"] == 1)
+    expected = [caption for name, caption in TYPE_BOXES.items() if name != "Other"]
+    assert checked == sorted(expected + ["Random Order", "Use Your Desktop"]), checked
+    assert dialog.scroll_bar(controls)["pos"] == 9
+    assert dialog.label1(controls)["text"] == "9"
+    assert not dialog.message_boxes("Skyvane!"), "the value was reported twice"
 
-    dialog.click("OK")
-    texts = dialog.wait_message_box("Skyvane!")
-    assert texts == ["'Label1' is not a valid integer value."], texts
-    dialog.dismiss("Skyvane!")
-    assert dialog.running(), "the dialog closed although its delay is no number"
-    # The type values were written before the delay failed; All Others is checked.
-    expect_stored(prefix, dict(all_types(False), Other=1))
-    assert dialog.checked("All Others")
-
-    form, controls = dialog.snapshot()
-    bar = dialog.scroll_bar(controls)
-    display.move_mouse(form["client_left"] + bar["x"] + bar["width"] - 3,
-                       form["client_top"] + bar["y"] + bar["height"] // 2)   # the right arrow
-    display.click(1)
-    harness.wait_for(lambda: dialog.label1()["text"] == "3", harness.END_TIMEOUT, "the label to read 3")
+    # Closed unchanged, the dialog writes the user's values back, F16 as a number.
     dialog.click("OK")
     dialog.wait_ended()
-    # Neither "In Order" nor "Use Your Desktop" is checked: both save as on.
-    expect_stored(prefix, dict(all_types(False), Other=1, Delay=3, Random=1, Fake=1))
+    expect_stored(prefix, dict(chosen, F16=1))
 
 
 # --------------------------------------------------------------------- More Software

@@ -1,7 +1,8 @@
 """The program on a scaled display (LogPixels 120, 144 and 192, as Windows
 sets it for 125 %, 150 % and 200 %): the settings dialog and the about box
 grow by DPI / 96 (outer size, control places, fonts, glyphs, the smoothly
-enlarged backdrop), while the saver and the fake desktop capture stay exact
+enlarged backdrop; check boxes and radio buttons as wide as their caption
+needs), while the saver and the fake desktop capture stay exact
 to the physical pixel."""
 import json
 
@@ -102,6 +103,10 @@ def test_the_dialog_grows_by_the_system_dpi(display, prefix, open_dialog, tmp_pa
         x, y, w, h = scaled_bounds(*[b or 0 for b in bounds], dpi)
         got = (parent_caption, control["left"], control["top"], control["width"], control["height"])
         expected = (parent, x, y, w if bounds[2] else got[3], h if bounds[3] else got[4])
+        if control["checked"] != -1 and got[3] > w:
+            # Widened for its caption (see the caption test), inside its box.
+            assert control["left"] + got[3] <= ids[control["parent"]]["width"], (caption, dpi, got)
+            expected = expected[:3] + (got[3],) + expected[4:]
         assert got == expected, "%s at %d DPI: got %s, expected %s" % (caption, dpi, got, expected)
     bar = dialog.scroll_bar(controls)
     assert (bar["left"], bar["top"], bar["width"], bar["height"]) == scaled_bounds(14, 18, 92, 11, dpi)
@@ -176,3 +181,24 @@ def test_at_150_percent_the_capture_records_the_screen_pixel_for_pixel(display, 
     differs = np.any(pixels != shown, axis=2)
     assert not differs.any(), "screen.bmp differs from the screen in %d pixels" % differs.sum()
     assert np.array_equal(shown, picture)
+
+
+@pytest.mark.screen("1280x1024x24")
+def test_every_check_box_and_radio_button_shows_its_whole_caption_at_every_supported_dpi(prefix, open_dialog):
+    # Wine draws the mark 12 x DPI / 96 + 1 pixels wide and the caption half a
+    # digit's width after it, one pixel further in; what is wider is cut off.
+    too_narrow = []
+    for dpi in (96, 120, 144, 168, 192):
+        set_dpi(prefix, dpi)
+        dialog = open_dialog()
+        height = scaled(11, dpi)
+        digit = text_size(prefix, "Arial", height, "0")[0]
+        buttons = [c for c in dialog.controls() if c["checked"] != -1]
+        assert len(buttons) == 15, [c["text"] for c in buttons]
+        for button in buttons:
+            needed = 12 * dpi // 96 + 1 + digit // 2 + 1 + text_size(prefix, "Arial", height, button["text"])[0]
+            if button["width"] < needed:
+                too_narrow.append("%s at %d DPI: %d wide, the caption needs %d" % (
+                    button["text"], dpi, button["width"], needed))
+        dialog.kill()
+    assert not too_narrow, "\n".join(too_narrow)

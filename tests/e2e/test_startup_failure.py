@@ -1,13 +1,16 @@
 """A saver whose start-up fails: the error box (caption "Skyvane!", error
 icon, one OK button, the message with the full-stop rule), then the saver
 window over the whole screen in the button-face colour, and a key still ends
-the saver so that the user is never locked out."""
+the saver so that the user is never locked out. One stored setting that
+cannot be read is reported the same way and costs nothing else: the planes fly."""
 import shutil
 
 import numpy as np
 import pytest
 
+import flight_images
 import harness
+from test_flight import F16_ORDER, WATCH_TIMEOUT, find_plane, screenshot
 
 from program_facts import SETTINGS_KEY_IN_FULL, TYPE_VALUES
 
@@ -51,12 +54,28 @@ def test_fake_desktop_without_any_picture(display, desktop, prefix, start_saver)
                              "Cannot open file %s\\screen.jpg." % prefix.windows_dir_windows)
 
 
-def test_a_setting_of_the_wrong_type(display, desktop, prefix, start_saver):
-    # A 2-byte string where a 32-bit number belongs. The message ends in a
-    # quote, which sorts before ".", so no full stop is added.
-    write_settings(prefix, F16='"1"')
+def test_a_setting_of_the_wrong_type_is_reported_once_and_the_planes_fly_with_the_rest(
+        display, desktop, prefix, start_saver):
+    # Only the F16 planes' pictures, and only F16 on: as a 2-byte string where
+    # a 32-bit number belongs, it takes its assumed value (on), and every other
+    # type is read as stored (off). The message ends in a quote, which sorts
+    # before ".", so no full stop is added.
+    flight_images.write_f16_containers(prefix.windows_dir)
+    write_settings(prefix, F16='"1"', **{name: "dword:00000000" for name in TYPES[1:]})
     saver = start_saver("/S")
-    expect_error_then_window(display, prefix, saver, "Invalid data type for 'F16'")
+    box = harness.wait_for(lambda: harness.message_box(prefix, "Skyvane!"), harness.START_TIMEOUT,
+                           "the error box (caption Skyvane!)")
+    assert box["texts"] == ["Invalid data type for 'F16'"], box["texts"]
+    assert not [w for w in prefix.saver_windows() if w["visible"]], (
+        "the saver window showed before its start-up ended")
+    assert prefix.probe("press", "Skyvane!", "OK") is not None
+    saver.wait_for_window()
+
+    plane = harness.wait_for(lambda: find_plane(screenshot(display), desktop), WATCH_TIMEOUT, "an F16 plane")
+    assert plane[0] in F16_ORDER, plane
+    assert harness.message_box(prefix, "Skyvane!") is None, "the value was reported again"
+    display.key("a")
+    saver.wait_ended()
 
 
 def test_a_container_that_cannot_be_decoded(display, desktop, prefix, start_saver):

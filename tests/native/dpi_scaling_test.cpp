@@ -20,8 +20,7 @@ TEST(DpiScaling, At96DpiEverythingIsTheDesign)
                 << control.name;
         }
         EXPECT_EQ(scaledFont(arial11, dpi).pixelHeight, 11);
-        // The designed place holds even where the screen is too small for it.
-        EXPECT_EQ(scaledFormPlace(Unit2::form, dpi, 640, 480), (WindowPlace{380, 189, 555, 441}));
+        EXPECT_EQ(scaledFormPlace(Unit2::form, dpi, {0, 0, 1024, 768}), (WindowPlace{380, 189, 555, 441}));
         for (int i = 0; i < glyphSize; ++i)
             EXPECT_EQ(glyphDesignPixel(i, glyphSize), i);
     }
@@ -60,16 +59,47 @@ TEST(DpiScaling, ControlsThatMeetInTheDesignStillMeetWhenScaled)
     EXPECT_EQ((std::array{label.left, label.top, label.width, label.height}), (std::array{40, 66, 0, 0}));
 }
 
-TEST(DpiScaling, TheScaledFormStaysOnTheScreen)
+TEST(DpiScaling, TheFormKeepsItsScaledPlaceWhereItFitsTheWorkArea)
 {
-    // 150 % on a screen of that scale: place and size grow alike.
-    EXPECT_EQ(scaledFormPlace(Unit2::form, 144, 1920, 1080), (WindowPlace{570, 284, 833, 662}));
-    // 200 % on a screen too small for the scaled place: moved up and left to fit.
-    EXPECT_EQ(scaledFormPlace(Unit2::form, 192, 1600, 900), (WindowPlace{490, 18, 1110, 882}));
-    // Larger than the screen: the top-left corner stays on it.
-    EXPECT_EQ(scaledFormPlace(Unit2::form, 192, 1024, 768), (WindowPlace{0, 0, 1110, 882}));
+    EXPECT_EQ(scaledFormPlace(Unit2::form, 96, {0, 0, 935, 630}), (WindowPlace{380, 189, 555, 441}));
+    EXPECT_EQ(scaledFormPlace(Unit2::form, 144, {0, 0, 1920, 1080}), (WindowPlace{570, 284, 833, 662}));
+    // A taskbar at the top or the left that leaves the place free moves nothing.
+    EXPECT_EQ(scaledFormPlace(Unit2::form, 96, {0, 189, 1024, 768}), (WindowPlace{380, 189, 555, 441}));
+    EXPECT_EQ(scaledFormPlace(Unit2::form, 96, {380, 0, 1024, 768}), (WindowPlace{380, 189, 555, 441}));
+}
+
+TEST(DpiScaling, WhereItDoesNotFitTheFormMovesJustFarEnoughIntoTheWorkArea)
+{
+    // 640 x 480 and 800 x 600 at 96 DPI, with a 28-pixel taskbar at the bottom.
+    EXPECT_EQ(scaledFormPlace(Unit2::form, 96, {0, 0, 640, 452}), (WindowPlace{85, 11, 555, 441}));
+    EXPECT_EQ(scaledFormPlace(Unit2::form, 96, {0, 0, 800, 572}), (WindowPlace{245, 131, 555, 441}));
+    EXPECT_EQ(scaledFormPlace(Unit2::form, 96, {0, 0, 800, 600}), (WindowPlace{245, 159, 555, 441}));
+    // A taskbar at the top or the left pushes it the other way.
+    EXPECT_EQ(scaledFormPlace(Unit2::form, 96, {0, 200, 1024, 768}), (WindowPlace{380, 200, 555, 441}));
+    EXPECT_EQ(scaledFormPlace(Unit2::form, 96, {400, 0, 1024, 768}), (WindowPlace{400, 189, 555, 441}));
+    // 200 % on a screen too small for the scaled place: moved up and left.
+    EXPECT_EQ(scaledFormPlace(Unit2::form, 192, {0, 0, 1600, 900}), (WindowPlace{490, 18, 1110, 882}));
+    // Larger than the work area: the top-left corner goes to the work area's.
+    EXPECT_EQ(scaledFormPlace(Unit2::form, 192, {0, 0, 1024, 768}), (WindowPlace{0, 0, 1110, 882}));
+    EXPECT_EQ(scaledFormPlace(Unit2::form, 96, {30, 40, 500, 400}), (WindowPlace{30, 40, 555, 441}));
+}
+
+TEST(DpiScaling, TheAboutBoxIsCentred)
+{
     EXPECT_EQ(centredOnScreen(839, 531, 1920, 1080), (WindowPlace{540, 274, 839, 531}));
     EXPECT_EQ(centredOnScreen(559, 354, 1024, 768), (WindowPlace{232, 207, 559, 354}));
+}
+
+TEST(DpiScaling, CheckBoxesAndRadioButtonsAreWideEnoughForTheirCaption)
+{
+    // Room for the mark (13 design pixels), half a digit, the caption and a
+    // pixel either side: the design where that is enough.
+    EXPECT_EQ(captionedButtonWidth(97, 70, 6, 96), 97);
+    EXPECT_EQ(captionedButtonWidth(97, 79, 6, 96), 97);    // 13 + 3 + 1 + 79 + 1 = 97
+    EXPECT_EQ(captionedButtonWidth(97, 80, 6, 96), 98);
+    EXPECT_EQ(captionedButtonWidth(121, 100, 8, 120), 122);   // 16 + 4 + 1 + 100 + 1
+    EXPECT_EQ(captionedButtonWidth(194, 160, 12, 192), 194);
+    EXPECT_EQ(captionedButtonWidth(194, 170, 12, 192), 204);  // 26 + 6 + 1 + 170 + 1
 }
 
 TEST(DpiScaling, GlyphsGrowInWholeDesignPixels)

@@ -89,3 +89,38 @@ TEST(PictureScaling, EnlargingBlendsAnEdgeInsteadOfCopyingBlocks)
     EXPECT_EQ(pictureColour(doubled, 1, 0), 0x323232u);   // 1/4 of the way
     EXPECT_EQ(pictureColour(doubled, 2, 0), 0x969696u);   // 3/4 of the way
 }
+
+TEST(PictureScaling, APartIsTheTopLeftOfTheWholeScaledPicture)
+{
+    Picture source = filledPicture24(7, 5, 0x1E6EC8);
+    for (int i = 0; i < 5; ++i)
+        setPixel24(source, i, i, 0x102030u * static_cast<uint32_t>(i + 1));
+    const Picture whole = smoothlyScaled(source, 23, 17);
+    const Picture part = smoothlyScaledPart(source, 23, 17, 10, 9);
+    ASSERT_EQ((std::array{part.width, part.height}), (std::array{10, 9}));
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 10; ++x)
+            ASSERT_EQ(pictureColour(part, x, y), pictureColour(whole, x, y)) << x << "," << y;
+    // A part larger than the scaled picture is the whole of it.
+    const Picture all = smoothlyScaledPart(source, 23, 17, 555, 441);
+    EXPECT_EQ((std::array{all.width, all.height}), (std::array{23, 17}));
+    EXPECT_EQ(all.bits, whole.bits);
+}
+
+TEST(PictureScaling, ALargePictureAtFiveHundredPercentIsNeverMadeWhole)
+{
+    // 8192 x 8192 at 500 % is 40960 x 40960: 4.7 GB at 24 bits, past 32-bit
+    // sizes. Only the part the dialog shows is made.
+    Picture source = filledPicture24(8, 8, 0x1E6EC8);
+    setPixel24(source, 0, 0, 0xDC3C28);
+    const int scaled = 8192 * 5;
+    const Picture part = smoothlyScaledPart(source, scaled, scaled, 300, 200);
+    ASSERT_EQ((std::array{part.width, part.height}), (std::array{300, 200}));
+    EXPECT_EQ(pictureColour(part, 0, 0), 0xDC3C28u);   // 5120 pixels of the first source pixel
+    EXPECT_EQ(pictureColour(part, 299, 199), 0xDC3C28u);
+    // A part past the readers' largest picture, or the whole, is refused
+    // rather than overflowing its size.
+    ASSERT_TRUE(smoothlyScaledPart(source, scaled, scaled, 8193, 8192).empty());
+    EXPECT_TRUE(smoothlyScaled(source, scaled, scaled).empty());
+    EXPECT_FALSE(smoothlyScaledPart(source, scaled, scaled, 8192, 1).empty());
+}

@@ -42,6 +42,14 @@ TEST(IntegerText, AnythingElseIsRejected)
         EXPECT_EQ(parseIntegerText(text), std::nullopt) << '"' << text << '"';
 }
 
+TEST(IntegerText, HexadecimalDigitsCountOnlyAfterDollarOrZeroX)
+{
+    for (const char* text : {"1a", "a", "F", "12b4", "-1f", "0a", "$1g"})
+        EXPECT_EQ(parseIntegerText(text), std::nullopt) << '"' << text << '"';
+    EXPECT_EQ(parseIntegerText("$1a"), 26);
+    EXPECT_EQ(parseIntegerText("0x1A"), 26);
+}
+
 TEST(IntegerText, StrToIntNamesTheTextInItsError)
 {
     EXPECT_EQ(strToInt("500"), 500);

@@ -147,7 +147,7 @@ TEST(FirstRun, SaverStartWithoutKeyWritesTheFourteenFirstRunValuesInOrder)
     EXPECT_FALSE(key.isOpen);
 
     SaverSettings settings;
-    loadSettings(key, settings, true, nullptr);
+    EXPECT_FALSE(loadSettings(key, settings, true, nullptr).has_value());
     EXPECT_EQ(typeFlags(settings), allTypes);
     EXPECT_EQ(settings.Delay, 3);
     EXPECT_TRUE(settings.Random);
@@ -163,7 +163,7 @@ TEST(FirstRun, AnExistingKeyIsLeftAloneEvenWithoutValues)
 
     // Empty key: every type, a 4-second pause, catalogue order, live desktop.
     SaverSettings settings;
-    loadSettings(key, settings, true, nullptr);
+    EXPECT_FALSE(loadSettings(key, settings, true, nullptr).has_value());
     EXPECT_EQ(typeFlags(settings), allTypes);
     EXPECT_EQ(settings.Delay, 4);
     EXPECT_FALSE(settings.Random);
@@ -175,7 +175,7 @@ TEST(FirstRun, DialogFirstReadsTheMissingKeyAsEmptyAndItsCloseWritesAllFourteen)
     MemoryKey key;
     SaverSettings settings;
     RecordingDisplay display;
-    loadSettings(key, settings, false, &display);
+    EXPECT_FALSE(loadSettings(key, settings, false, &display).has_value());
     EXPECT_FALSE(key.keys.count(settingsKeyPath)) << "reading creates nothing";
     EXPECT_EQ(typeFlags(settings), allTypes);
     EXPECT_EQ(display.calls, (std::vector<std::string>{"scroll 4", "label 4"}));
@@ -204,7 +204,7 @@ TEST(KeyCannotBeOpened, NothingIsWrittenReadOrReported)
     settings.F16 = settings.Random = settings.Fake = true;
     settings.Delay = 0;
     RecordingDisplay display;
-    EXPECT_NO_THROW(loadSettings(key, settings, false, &display));
+    EXPECT_FALSE(loadSettings(key, settings, false, &display).has_value());
     EXPECT_EQ(typeFlags(settings), noTypes);
     EXPECT_FALSE(settings.Random);
     EXPECT_FALSE(settings.Fake);
@@ -231,7 +231,7 @@ TEST(StandardUser, LoadingAsksForReadAccessOnlyAndAFailedSaveIsReported)
     key.refuseWrite = true;
 
     SaverSettings settings;
-    loadSettings(key, settings, true, nullptr);
+    EXPECT_FALSE(loadSettings(key, settings, true, nullptr).has_value());
     EXPECT_EQ(key.opens, std::vector<std::string>{"read"});
     EXPECT_FALSE(settings.F16);
     EXPECT_TRUE(settings.SR71);
@@ -255,7 +255,7 @@ TEST(StandardUser, WithoutTheKeyTheSaverRunsOnTheAssumedValues)
     key.refuseWrite = true;
     EXPECT_NO_THROW(ensureDefaultSettings(key));
     SaverSettings settings;
-    loadSettings(key, settings, true, nullptr);
+    EXPECT_FALSE(loadSettings(key, settings, true, nullptr).has_value());
     EXPECT_EQ(typeFlags(settings), allTypes);
     EXPECT_EQ(settings.Delay, 4);
     EXPECT_TRUE(key.keys.empty());
@@ -267,7 +267,7 @@ TEST(KeyCannotBeOpened, DelayKeepsTheNumberAnEarlierLoadGaveIt)
     key.refuseOpen = true;
     SaverSettings settings;
     settings.Delay = 17;
-    loadSettings(key, settings, true, nullptr);
+    EXPECT_FALSE(loadSettings(key, settings, true, nullptr).has_value());
     EXPECT_EQ(settings.Delay, 17);
 }
 
@@ -279,7 +279,7 @@ TEST(Load, AnyNonZeroNumberIsTrueAndTheRecordHoldsOneOrZero)
     key.settingsKey()["F15"] = MemoryKey::dword(0);
     key.settingsKey()["Random"] = MemoryKey::dword(256);
     SaverSettings settings;
-    loadSettings(key, settings, true, nullptr);
+    EXPECT_FALSE(loadSettings(key, settings, true, nullptr).has_value());
     EXPECT_TRUE(settings.F16);
     EXPECT_TRUE(settings.SR71);
     EXPECT_FALSE(settings.F15);
@@ -298,7 +298,7 @@ TEST(Load, MissingValuesTakeTheirAssumedValuesNotTheFirstRunOnes)
     key.settingsKey()["Fake"] = MemoryKey::dword(1);
     SaverSettings settings;
     settings.Random = true;
-    loadSettings(key, settings, true, nullptr);
+    EXPECT_FALSE(loadSettings(key, settings, true, nullptr).has_value());
     EXPECT_FALSE(settings.F16);
     EXPECT_TRUE(settings.Other);
     EXPECT_EQ(settings.Delay, 4);
@@ -321,7 +321,7 @@ TEST(Load, DelayOutsideTheDialogsRangeSurvivesLoadAndSave)
         key.settingsKey()["Delay"] = MemoryKey::dword(delay);
         SaverSettings settings;
         RecordingDisplay display;
-        loadSettings(key, settings, false, &display);
+        EXPECT_FALSE(loadSettings(key, settings, false, &display).has_value());
         EXPECT_EQ(settings.Delay, delay);
         // Scroll bar first (it limits the position), then the label with the stored number.
         const std::string text = std::to_string(delay);
@@ -337,71 +337,86 @@ TEST(Load, TheSaverVariantTouchesNoControl)
     key.settingsKey()["Delay"] = MemoryKey::dword(9);
     SaverSettings settings;
     RecordingDisplay display;
-    loadSettings(key, settings, true, &display);
+    EXPECT_FALSE(loadSettings(key, settings, true, &display).has_value());
     EXPECT_EQ(settings.Delay, 9);
     EXPECT_TRUE(display.calls.empty());
     EXPECT_FALSE(key.isOpen);
 }
 
-TEST(LoadFailure, AShortStringF16IsTheWrongTypeAndStopsTheLoad)
+// A key as a user left it, every value away from its assumed one, with one
+// value replaced by something that cannot be read as a 32-bit number.
+MemoryKey userKeyWith(const std::string& badName, const MemoryKey::Value& bad)
 {
     MemoryKey key;
-    for (const std::string& name : settingsWriteOrder)
-        key.settingsKey()[name] = MemoryKey::dword(1);
-    key.settingsKey()["F16"] = MemoryKey::string("1");
-    SaverSettings settings;
-    settings.Delay = 12;
-    EXPECT_EQ(messageOf<ERegistryException>([&] { loadSettings(key, settings, true, nullptr); }),
-              "Invalid data type for 'F16'");
-    EXPECT_EQ(typeFlags(settings), noTypes);
-    EXPECT_FALSE(settings.Random);
-    EXPECT_FALSE(settings.Fake);
-    EXPECT_EQ(settings.Delay, 12);
-}
-
-TEST(LoadFailure, ALongStringF16CannotBeRead)
-{
-    MemoryKey key;
-    key.settingsKey()["F16"] = MemoryKey::string("enabled");
-    SaverSettings settings;
-    EXPECT_EQ(messageOf<ERegistryException>([&] { loadSettings(key, settings, true, nullptr); }),
-              "Failed to get data for 'F16'");
-    EXPECT_EQ(typeFlags(settings), noTypes);
-    EXPECT_EQ(settings.Delay, 0);
-}
-
-TEST(LoadFailure, ValuesBeforeTheFailingOneKeepTheirReadings)
-{
-    // Read order: F16, SR71, F15, Awac, ... so Awac failing leaves three read.
-    MemoryKey key;
-    key.settingsKey()["Awac"] = MemoryKey::string("x");
-    SaverSettings settings;
-    RecordingDisplay display;
-    EXPECT_THROW(loadSettings(key, settings, false, &display), ERegistryException);
-    EXPECT_TRUE(settings.F16);
-    EXPECT_TRUE(settings.SR71);
-    EXPECT_TRUE(settings.F15);
-    EXPECT_FALSE(settings.Awac);
-    EXPECT_FALSE(settings.U2);
-    EXPECT_FALSE(settings.Other);
-    EXPECT_TRUE(display.calls.empty()) << "the dialog's delay controls are set only after Delay is read";
-}
-
-TEST(LoadFailure, AFailingFakeLeavesTheDelayAlreadyShown)
-{
-    MemoryKey key;
+    for (const std::string& type : typeValueNames)
+        key.settingsKey()[type] = MemoryKey::dword(type == "B52" || type == "Other" ? 0 : 1);
     key.settingsKey()["Delay"] = MemoryKey::dword(30);
     key.settingsKey()["Random"] = MemoryKey::dword(1);
-    key.settingsKey()["Fake"] = MemoryKey::string("no");
+    key.settingsKey()["Fake"] = MemoryKey::dword(1);
+    key.settingsKey()[badName] = bad;
+    return key;
+}
+
+TEST(LoadFailure, AValueThatCannotBeReadTakesItsAssumedValueAndTheOthersAreReadAsStored)
+{
+    const std::map<std::string, int32_t> assumed{{"F16", 1}, {"B52", 1}, {"Other", 1},
+                                                 {"Delay", 4}, {"Random", 0}, {"Fake", 0}};
+    for (const auto& [badName, assumedValue] : assumed) {
+        // A short string is of the wrong type; a long one does not fit 4 bytes.
+        for (const auto& [text, message] : {std::pair{"1", "Invalid data type for '"},
+                                            std::pair{"enabled", "Failed to get data for '"}}) {
+            SCOPED_TRACE(badName + " stored as \"" + text + "\"");
+            MemoryKey key = userKeyWith(badName, MemoryKey::string(text));
+            SaverSettings settings;
+            RecordingDisplay display;
+            const std::optional<ERegistryException> failure = loadSettings(key, settings, false, &display);
+            ASSERT_TRUE(failure.has_value());
+            EXPECT_EQ(std::string(failure->what()), message + badName + "'");
+            EXPECT_FALSE(key.isOpen);
+
+            // The dialog shows what it read and, closed unchanged, writes
+            // every value back: the unreadable one as its assumed number.
+            const std::string label = std::to_string(settings.Delay);
+            EXPECT_EQ(display.calls, (std::vector<std::string>{"scroll " + label, "label " + label}));
+            saveSettings(key, choicesShowing(settings, label));
+            for (const std::string& name : settingsWriteOrder) {
+                std::optional<int32_t> expected = name == "B52" || name == "Other" ? 0 : 1;
+                if (name == "Delay")
+                    expected = 30;
+                if (name == badName)
+                    expected = assumedValue;
+                EXPECT_EQ(key.stored(name), expected) << name;
+            }
+        }
+    }
+}
+
+TEST(LoadFailure, TheSaverVariantReadsTheRestTooAndTheFirstFailureInReadOrderIsTheOneReported)
+{
+    // Read order: the types (F16, SR71, F15, Awac, ...), Delay, Random, Fake.
+    MemoryKey key = userKeyWith("Fake", MemoryKey::string("no"));
+    key.settingsKey()["Awac"] = MemoryKey::string("x");
+    key.settingsKey()["Delay"] = MemoryKey::string("a long text");
     SaverSettings settings;
+    settings.Delay = 12;
     RecordingDisplay display;
-    EXPECT_EQ(messageOf<ERegistryException>([&] { loadSettings(key, settings, false, &display); }),
-              "Invalid data type for 'Fake'");
-    EXPECT_EQ(typeFlags(settings), allTypes);
-    EXPECT_EQ(settings.Delay, 30);
+    const std::optional<ERegistryException> failure = loadSettings(key, settings, true, &display);
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_STREQ(failure->what(), "Invalid data type for 'Awac'");
+    EXPECT_TRUE(settings.Awac);
+    EXPECT_FALSE(settings.B52);
+    EXPECT_FALSE(settings.Other);
+    EXPECT_TRUE(settings.F22);
+    EXPECT_EQ(settings.Delay, 4);
     EXPECT_TRUE(settings.Random);
     EXPECT_FALSE(settings.Fake);
-    EXPECT_EQ(display.calls, (std::vector<std::string>{"scroll 30", "label 30"}));
+    EXPECT_TRUE(display.calls.empty());
+
+    // Every value readable again: nothing to report.
+    for (const char* name : {"Awac", "Delay", "Fake"})
+        key.settingsKey()[name] = MemoryKey::dword(1);
+    EXPECT_FALSE(loadSettings(key, settings, true, nullptr).has_value());
+    EXPECT_EQ(settings.Delay, 1);
 }
 
 TEST(Save, WritesTheDialogsControlsInOrder)

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <string>
+
 #include "framework/dpi_awareness.h"
 #include "framework/scoped.h"
 
@@ -75,4 +77,21 @@ TEST(DpiAwareness, TheSystemDpiIsTheScreensLogicalPixelsPerInch)
     ScopedGetDC screen(nullptr);
     EXPECT_EQ(systemDpi(), GetDeviceCaps(screen, LOGPIXELSY));
     EXPECT_GE(systemDpi(), 96);
+}
+
+TEST(DpiAwareness, TheOlderFunctionsLibraryComesFromTheSystemDirectoryOnly)
+{
+    // A library named shcore.dll beside the program, whose declaration fails.
+    char path[MAX_PATH] = {};
+    ASSERT_GT(GetModuleFileNameA(nullptr, path, MAX_PATH), 0u);
+    std::string directory(path);
+    directory.erase(directory.find_last_of('\\') + 1);
+    const std::string planted = directory + "shcore.dll";
+    ASSERT_TRUE(CopyFileA((directory + "fixtures\\planted_shcore.dll").c_str(), planted.c_str(), FALSE))
+        << "error " << GetLastError();
+    ASSERT_EQ(GetModuleHandleA("shcore.dll"), nullptr) << "the library is loaded already";
+    const bool declared = declareDpiAwarenessThroughShcore(DpiAwareness::PerMonitor);
+    DeleteFileA(planted.c_str());
+    EXPECT_TRUE(declared) << "the planted library answered";
+    EXPECT_EQ(GetModuleHandleA("shcore.dll"), nullptr) << "loaded for one call and unloaded";
 }

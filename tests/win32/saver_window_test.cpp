@@ -124,7 +124,8 @@ protected:
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, settingsKey);
         for (const char* name : {"screen.bmp", "In90.jpg", "In91.jpg", "In92.jpg", "In93.jpg", "In94.bmp", "In95.sdd",
                                  "In90.sdd", "In91.sdd", "In92.sdd", "In93.sdd", "In96.sdd", "In99.jpg", "Intro.jpg",
-                                 "Index.jpgx", "In1.sdd", "In2.sdd", "In1.jpg", "In2.jpg", "In97.sdd", "In97.jpg"})
+                                 "Index.jpgx", "In1.sdd", "In2.sdd", "In1.jpg", "In2.jpg", "In97.sdd", "In97.jpg",
+                                 "In98.sdd", "In98.jpg"})
             removeFile(at(name));
         RemoveDirectoryA(at("In96.jpg").c_str());
     }
@@ -133,19 +134,27 @@ protected:
 
 TEST_F(SaverWindow, AFailureBeforeTheInputWatchStillLetsAKeyEndTheSaver)
 {
-    // A settings value of the wrong type stops the start-up at loading the settings.
+    // A container that another program holds open cannot be read: the
+    // start-up stops at decoding the containers. A settings value of the
+    // wrong type, read before, is reported first.
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, settingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     RegSetValueExA(key, "F16", 0, REG_SZ, reinterpret_cast<const BYTE*>("on"), 3);
     RegCloseKey(key);
+    touch(at("In98.sdd"));
+    HANDLE held = CreateFileA(at("In98.sdd").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
 
     BoxWatcher boxes;
     TForm1 saver;
     saver.createAndShow();
-    ASSERT_EQ(boxes.boxes().size(), 1u);
+    CloseHandle(held);
+    ASSERT_EQ(boxes.boxes().size(), 2u);
     EXPECT_EQ(boxes.boxes()[0].caption, "Skyvane!");
     EXPECT_EQ(boxes.boxes()[0].text, "Invalid data type for 'F16'");
+    EXPECT_EQ(boxes.boxes()[1].caption, "Skyvane!");
+    EXPECT_EQ(boxes.boxes()[1].text, "I/O error 32.");
 
     // Shown anyway: top-most, covering the screen, found by the single-instance probe.
     EXPECT_TRUE(IsWindowVisible(saver.handle()));

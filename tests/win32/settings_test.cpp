@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -146,7 +147,7 @@ TEST_F(SettingsStoreTest, TheSaversFirstRunWritesTheFourteenValuesInOrderAndLoad
     // The program's own entry points, as the saver's start-up runs them.
     deleteKey();
     ensureDefaultSettings();
-    loadSettings(true);
+    EXPECT_FALSE(loadSettings(true).has_value());
     EXPECT_EQ(valuesOfSettingsKey().size(), 14u);
     EXPECT_EQ(typeFlags(saverSettings), std::vector<bool>(11, true));
     EXPECT_EQ(saverSettings.Delay, 3);
@@ -163,7 +164,7 @@ TEST_F(SettingsStoreTest, AKeyWithoutValuesGetsNoFirstRunValuesAndLoadsTheAssume
     RegCloseKey(key);
     ensureDefaultSettings();
     EXPECT_TRUE(valuesOfSettingsKey().empty());
-    loadSettings(true);
+    EXPECT_FALSE(loadSettings(true).has_value());
     EXPECT_EQ(typeFlags(saverSettings), std::vector<bool>(11, true));
     EXPECT_EQ(saverSettings.Delay, 4);
     EXPECT_FALSE(saverSettings.Random);
@@ -173,7 +174,7 @@ TEST_F(SettingsStoreTest, AKeyWithoutValuesGetsNoFirstRunValuesAndLoadsTheAssume
 TEST_F(SettingsStoreTest, TheDialogFirstReadsTheMissingKeyAsEmptyAndItsCloseWritesAllValues)
 {
     RecordingDisplay display;
-    loadSettings(false, &display);
+    EXPECT_FALSE(loadSettings(false, &display).has_value());
     EXPECT_FALSE(settingsKeyExists()) << "loading only reads";
     EXPECT_EQ(display.position, 4);
     EXPECT_EQ(display.label, "4");
@@ -198,7 +199,7 @@ TEST_F(SettingsStoreTest, TheDialogFirstReadsTheMissingKeyAsEmptyAndItsCloseWrit
 TEST_F(SettingsStoreTest, F16StoredAsFiveIsOnAndSavedBackAsOne)
 {
     setDword("F16", 5);
-    loadSettings(true);
+    EXPECT_FALSE(loadSettings(true).has_value());
     EXPECT_TRUE(saverSettings.F16);
 
     DialogChoices choices;
@@ -208,24 +209,49 @@ TEST_F(SettingsStoreTest, F16StoredAsFiveIsOnAndSavedBackAsOne)
     EXPECT_EQ(stored("F16"), "1");
 }
 
-TEST_F(SettingsStoreTest, F16StoredAsAStringStopsTheLoadThere)
+TEST_F(SettingsStoreTest, AValueStoredAsAStringTakesItsAssumedValueAndTheOthersAreRead)
 {
     for (const std::string& name : settingsWriteOrder)
-        setDword(name, 1);
+        setDword(name, name == "B52" || name == "Fake" ? 0 : 1);
+    setDword("Delay", 42);
 
+    // One character and its terminating zero: the wrong type.
     setString("F16", "1");
-    saverSettings.Delay = 42;
-    EXPECT_EQ(messageOf<ERegistryException>([] { loadSettings(true); }), "Invalid data type for 'F16'");
-    EXPECT_EQ(typeFlags(saverSettings), std::vector<bool>(11, false));
+    setDword("Random", 0);
+    std::optional<ERegistryException> failure = loadSettings(true);
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_STREQ(failure->what(), "Invalid data type for 'F16'");
+    std::vector<bool> expected(11, true);
+    expected[4] = false;   // B52
+    EXPECT_EQ(typeFlags(saverSettings), expected);
+    EXPECT_EQ(saverSettings.Delay, 42);
     EXPECT_FALSE(saverSettings.Random);
     EXPECT_FALSE(saverSettings.Fake);
-    EXPECT_EQ(saverSettings.Delay, 42);
 
-    setString("F16", "enabled");
-    EXPECT_EQ(messageOf<ERegistryException>([] { loadSettings(true); }), "Failed to get data for 'F16'");
-    EXPECT_EQ(typeFlags(saverSettings), std::vector<bool>(11, false));
-    EXPECT_FALSE(saverSettings.Random);
-    EXPECT_EQ(saverSettings.Delay, 42);
+    // Longer than 4 bytes: the data cannot be had.
+    setDword("F16", 1);
+    setString("Delay", "enabled");
+    setDword("Random", 1);
+    RecordingDisplay display;
+    failure = loadSettings(false, &display);
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_STREQ(failure->what(), "Failed to get data for 'Delay'");
+    EXPECT_EQ(typeFlags(saverSettings), expected);
+    EXPECT_EQ(saverSettings.Delay, 4);
+    EXPECT_EQ(display.label, "4");
+    EXPECT_TRUE(saverSettings.Random);
+
+    // Saved back unchanged, the unreadable value becomes its assumed number.
+    DialogChoices choices;
+    choices.types = enabledPlaneTypes(saverSettings);
+    choices.label1Text = display.label;
+    choices.radorderChecked = false;
+    choices.raddesktopChecked = true;
+    saveSettings(choices);
+    EXPECT_EQ(stored("Delay"), "4");
+    EXPECT_EQ(stored("B52"), "0");
+    EXPECT_EQ(stored("Random"), "1");
+    EXPECT_FALSE(loadSettings(true).has_value());
 }
 
 TEST_F(SettingsStoreTest, DelaysOutsideTheScrollBarsRangeSurviveLoadAndSave)
@@ -233,7 +259,7 @@ TEST_F(SettingsStoreTest, DelaysOutsideTheScrollBarsRangeSurviveLoadAndSave)
     for (int32_t delay : {0, 500}) {
         setDword("Delay", delay);
         RecordingDisplay display;
-        loadSettings(false, &display);
+        EXPECT_FALSE(loadSettings(false, &display).has_value());
         EXPECT_EQ(saverSettings.Delay, delay);
         EXPECT_EQ(display.label, std::to_string(delay));
 
@@ -253,7 +279,7 @@ TEST_F(SettingsStoreTest, AMissingRandomReadsFalseEvenThoughTheFirstRunWritesTru
     RegDeleteValueA(key, "Random");
     RegCloseKey(key);
     saverSettings.Random = true;
-    loadSettings(true);
+    EXPECT_FALSE(loadSettings(true).has_value());
     EXPECT_FALSE(saverSettings.Random);
     EXPECT_EQ(saverSettings.Delay, 3);
 }

@@ -10,6 +10,7 @@
 
 #include "box_watcher.h"
 #include "framework/application.h"
+#include "framework/exceptions.h"
 #include "framework/form.h"
 #include "framework/timer.h"
 
@@ -161,6 +162,21 @@ TEST_F(Timers, ATickThatAlwaysFailsRunsNeverInsideTheBoxOfItsFailure)
     EXPECT_TRUE(pumpUntil([&] { return !timer.enabled(); }));
     EXPECT_EQ(ticksInsideABox, 0) << "of " << ticks << " ticks";
     EXPECT_EQ(static_cast<int>(boxes.boxes().size()), ticks);
+}
+
+TEST_F(Timers, ATimerThatCouldNotStartIsNotEnabledSoTheNextEnableStartsIt)
+{
+    // The system refuses a timer for a window that is gone.
+    HWND gone = CreateWindowA("STATIC", "", 0, 0, 0, 1, 1, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_TRUE(gone && DestroyWindow(gone));
+    Timer timer(gone, 15, 10, [this] { ++ticks; });
+    EXPECT_THROW(timer.setEnabled(true), Exception);
+    EXPECT_FALSE(timer.enabled());
+
+    form.registerTimer(timer);
+    EXPECT_FALSE(systemTimerExists(form.handle(), 15));
+    timer.setEnabled(true);
+    EXPECT_TRUE(pumpUntil([this] { return ticks >= 1; }));
 }
 
 } // namespace

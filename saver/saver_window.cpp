@@ -94,7 +94,7 @@ void TForm1::FormCreate()
         inputWatchBusy = false;   // step 6
         dataPath_ = windowsDirectory() + "\\";   // step 7: every data file lives here
         imagesDecoded_ = true;   // a pass that fails part-way leaves some behind
-        decodeImageContainers(windowsDirectory());   // step 8: In*.sdd -> In*.jpg
+        decodeImageContainers(windowsDirectory(), imageDirectory_);   // step 8: In*.sdd -> In*.jpg
         buildCatalogue();   // step 9
         installInputWatch();   // step 10
         inputWatchInstalled = true;

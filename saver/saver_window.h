@@ -8,6 +8,7 @@
 //   input_watch.cpp      deactivate, isWindowsNT, endSaver
 #pragma once
 #include <windows.h>
+#include <exception>
 #include <string>
 
 #include "framework/form.h"
@@ -66,10 +67,13 @@ private:
     void eraseBackground(HDC dc);
 
     void paintBackground();
+    void paintStockPicture();
+    void paintStockInsteadOfDamaged(const std::exception_ptr& damaged);
     void paintLiveDesktop();
 
     void buildCatalogue();
     void selectNextPlane();
+    void loadSprites(const PlaneSlot& slot);
 
     void Timer_LeftTimer();
     void Timer_RightTimer();
@@ -91,6 +95,9 @@ private:
     bool imagesDecoded_ = false;
 
     std::string dataPath_;      // Windows directory followed by "\"
+    // Where the decoded images are: the Windows directory, or the user's own
+    // temporary directory when the Windows directory refused them.
+    std::string imageDirectory_;
     SaverPlacement placement_;  // the window, the scene and the flights on the monitors
     PlaneCatalogue catalogue_;
     PlaneSelection selection_;

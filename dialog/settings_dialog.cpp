@@ -109,7 +109,7 @@ void TForm2::FormCreate()
 void TForm2::loadDialogBackdrop()
 {
     // Decoded here, so a damaged file is reported now and not at every repaint.
-    Image1.assignJpeg(std::make_unique<JpegImage>(readWholeFile(joinPath(windowsDirectory(), "background.jpg"))));
+    Image1.assignJpeg(std::make_unique<JpegImage>(readWholeFile(dataFilePath("background.jpg"))));
     const Picture& backdrop = convertJpegToBitmap(*Image1.jpeg());
     if (dpi_ == designDpi)
         Image1.assignBitmap(backdrop);

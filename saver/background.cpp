@@ -1,6 +1,6 @@
 // paintBackground: the scene's first picture, either a copy of the live
-// desktop or the stored fake desktop picture "screen.bmp" from the data path,
-// made once from the stock picture "screen.jpg" when it is missing.
+// desktop or the stored fake desktop picture "screen.bmp" from the Windows
+// directory, made once from the stock picture "screen.jpg" when it is missing.
 #include <windows.h>
 
 #include <exception>
@@ -10,6 +10,7 @@
 #include "framework/application.h"
 #include "framework/exceptions.h"
 #include "framework/files.h"
+#include "framework/paths.h"
 #include "framework/scoped.h"
 #include "framework/surface.h"
 #include "imaging/bitmap_file.h"
@@ -43,7 +44,7 @@ void TForm1::paintBackground()
         paintLiveDesktop();
         return;
     }
-    const std::string picturePath = dataPath_ + "screen.bmp";
+    const std::string picturePath = joinPath(dataDirectory_, "screen.bmp");
     if (!fileExists(picturePath)) {
         paintStockPicture();   // "Cannot open file <screen.jpg>" when it is missing
         if (!storeFakeDesktop(imdest, picturePath))
@@ -62,7 +63,7 @@ void TForm1::paintBackground()
 // The stock picture, at its own size, as the scene's picture.
 void TForm1::paintStockPicture()
 {
-    Image_Background_Jpeg.assignJpeg(std::make_unique<JpegImage>(readWholeFile(dataPath_ + "screen.jpg")));
+    Image_Background_Jpeg.assignJpeg(std::make_unique<JpegImage>(readWholeFile(joinPath(dataDirectory_, "screen.jpg"))));
     imdest.assignBitmap(convertJpegToBitmap(*Image_Background_Jpeg.jpeg()));
 }
 

@@ -10,7 +10,6 @@
 #include "saver/containers.h"
 #include "saver/input_watch_logic.h"
 #include "settings/registry.h"
-#include "settings/windows_directory.h"
 
 namespace {
 using VerifyScreenSavePwdEntry = BOOL(WINAPI*)(HWND owner);
@@ -123,9 +122,8 @@ void TForm1::restoreSystemState()
         imagesDecoded_ = false;
         // Beside the containers too when the images went to the temporary
         // directory: the pass may have written some there before it was refused.
-        const std::string containers = windowsDirectory();
-        deleteDecodedImages(containers, containers);
-        if (!imageDirectory_.empty() && joinPath(imageDirectory_, "") != joinPath(containers, ""))
-            deleteDecodedImages(containers, imageDirectory_);
+        deleteDecodedImages(dataDirectory_, dataDirectory_);
+        if (!imageDirectory_.empty() && joinPath(imageDirectory_, "") != joinPath(dataDirectory_, ""))
+            deleteDecodedImages(dataDirectory_, imageDirectory_);
     }
 }

@@ -92,9 +92,9 @@ void TForm1::FormCreate()
         ensureDefaultSettings();   // step 4
         loadSettings(true);   // step 5, the saver variant
         inputWatchBusy = false;   // step 6
-        dataPath_ = windowsDirectory() + "\\";   // step 7: every data file lives here
+        dataDirectory_ = windowsDirectory();   // step 7: every data file lives here
         imagesDecoded_ = true;   // a pass that fails part-way leaves some behind
-        decodeImageContainers(windowsDirectory(), imageDirectory_);   // step 8: In*.sdd -> In*.jpg
+        decodeImageContainers(dataDirectory_, imageDirectory_);   // step 8: In*.sdd -> In*.jpg
         buildCatalogue();   // step 9
         installInputWatch();   // step 10
         inputWatchInstalled = true;

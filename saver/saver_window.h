@@ -94,7 +94,9 @@ private:
     bool saverRunningSet_ = false;
     bool imagesDecoded_ = false;
 
-    std::string dataPath_;      // Windows directory followed by "\"
+    // The Windows directory, asked once at start: every data file of the run
+    // is there.
+    std::string dataDirectory_;
     // Where the decoded images are: the Windows directory, or the user's own
     // temporary directory when the Windows directory refused them.
     std::string imageDirectory_;

@@ -1,8 +1,10 @@
 """Faults of the machine: a full disk while the saver decodes the containers or
-writes "screen.bmp", and while the dialog stores a capture; a Windows directory
-that cannot be written; the settings key deleted while the dialog is open. Each
-gives a clear error box, loses nothing (the containers and the last good
-"screen.bmp" stay as they were), and a key still ends the saver.
+writes "screen.bmp", and while the dialog stores a capture; the settings key
+deleted while the dialog is open. Each gives a clear error box, loses nothing
+(the containers and the last good "screen.bmp" stay as they were), and a key
+still ends the saver. A Windows directory, or an old decoded image, that cannot
+be written is no fault for the saver: the planes fly from the user's own
+temporary directory.
 
 A full disk: the Windows directory gets a writable layer (overlayfs) on a small
 tmpfs, filled up to the room the test leaves; the files already there stay

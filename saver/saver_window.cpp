@@ -31,8 +31,6 @@ DisplayMetrics currentDisplayMetrics()
 }
 }
 
-bool inputWatchBusy = false;
-
 TForm1::TForm1()
     : Timer_Left(nullptr, timerLeftId, leftTimerInterval, [this] { Timer_LeftTimer(); }),
       Timer_Right(nullptr, timerRightId, rightTimerInterval, [this] { Timer_RightTimer(); })

@@ -24,9 +24,6 @@
 inline constexpr const char* saverWindowClass = "TForm1";
 inline constexpr const char* saverWindowTitle = "quillon7";
 
-// True exactly while deactivate handles an ending message.
-extern bool inputWatchBusy;
-
 bool isWindowsNT();
 
 class TForm1 : public Form {
@@ -89,10 +86,15 @@ private:
     void endSaver();
     void restoreSystemState();
 
+    // The saver's state for the run, all of it here.
+    //
     // What the start-up took from the system and every way out gives back once.
     bool cursorHidden_ = false;
     bool saverRunningSet_ = false;
     bool imagesDecoded_ = false;
+    // The input watch's busy mark: true exactly while deactivate handles an
+    // ending message.
+    bool inputWatchBusy = false;
 
     // The Windows directory, asked once at start: every data file of the run
     // is there.

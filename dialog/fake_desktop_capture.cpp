@@ -16,7 +16,7 @@ constexpr UINT hiddenMs = 7000;
 
 std::string fakeDesktopFile()
 {
-    return joinPath(windowsDirectory(), "screen.bmp");
+    return dataFilePath("screen.bmp");
 }
 
 }

@@ -121,7 +121,7 @@ void TForm2::FormCreate()
 void TForm2::loadDialogBackdrop()
 {
     // Decoded here, so a damaged file is reported now and not at every repaint.
-    Image1.assignJpeg(std::make_unique<JpegImage>(readWholeFile(joinPath(windowsDirectory(), "background.jpg"))));
+    Image1.assignJpeg(std::make_unique<JpegImage>(readWholeFile(dataFilePath("background.jpg"))));
     const Picture& backdrop = convertJpegToBitmap(*Image1.jpeg());
     // Image1 covers the form from its top-left corner at the form's design
     // size; the picture is drawn there at its own size, under every control.

@@ -56,3 +56,8 @@ void Application::showException(const std::exception& error, HWND owner) const
     const std::string text = errorBoxText(error.what());
     MessageBoxA(owner, text.c_str(), title_.c_str(), MB_ICONERROR | MB_OK);
 }
+
+void Application::showException(const std::exception_ptr& failure, HWND owner) const
+{
+    guarded([&] { std::rethrow_exception(failure); }, owner);
+}

@@ -42,6 +42,8 @@ public:
     // The standard error box: errorBoxText(message), the title as caption,
     // error icon, one OK button. Unknown exceptions get a generic text.
     void showException(const std::exception& error, HWND owner = nullptr) const;
+    // The same for a failure kept to be shown after the work went on.
+    void showException(const std::exception_ptr& failure, HWND owner = nullptr) const;
 
     // Runs a handler; an exception leaving it is shown in the error box and the
     // program goes on with the next message. Returns false when one was shown.

@@ -42,6 +42,12 @@ private:
     int code_;
 };
 
+// The system error codes with which a directory, or an old file in it,
+// refuses to be written: access denied and a write-protected medium. A
+// standard user meets them in a Windows directory that Windows does not
+// redirect, and in a read-only file left by a program that was killed.
+bool isRefusedWrite(int systemErrorCode);
+
 // "Cannot open file %s" / "Cannot create file %s" with the full path.
 class EFOpenError : public Exception {
 public:
@@ -49,7 +55,11 @@ public:
 };
 class EFCreateError : public Exception {
 public:
-    explicit EFCreateError(const std::string& path);
+    // systemErrorCode: why the system refused, when it said (0 otherwise).
+    explicit EFCreateError(const std::string& path, int systemErrorCode = 0);
+    int errorCode() const { return code_; }
+private:
+    int code_;
 };
 
 // "Stream read error": a file that could not be read to its end.

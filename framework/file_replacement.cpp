@@ -1,5 +1,10 @@
 #include "framework/file_replacement.h"
 
+bool replacesByRenames(unsigned long platformId)
+{
+    return platformId == windows9xPlatformId;
+}
+
 bool replaceFileByMoves(FileMoves& files, const std::string& replacement, const std::string& target)
 {
     if (!files.exists(target))

@@ -17,6 +17,12 @@ public:
     virtual std::string spareName(const std::string& target) = 0;
 };
 
+// Whether a file is replaced by these renames on the platform of that id
+// (GetVersionExA's dwPlatformId): on Windows 95, 98 and ME (id 1), whose
+// MoveFileExA is a stub that fails, whatever error code that stub reports.
+inline constexpr unsigned long windows9xPlatformId = 1;
+bool replacesByRenames(unsigned long platformId);
+
 // Puts the file at replacement in place of target. True when target now holds
 // the replacement's contents. On false, target holds what it held before (or
 // is still missing) and the replacement is left for the caller to delete.

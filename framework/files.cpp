@@ -48,12 +48,20 @@ public:
     }
 };
 
+// GetVersionExA's platform id; 0 when the system does not say.
+unsigned long platformId()
+{
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    return GetVersionExA(&version) ? version.dwPlatformId : 0;
+}
+
 bool replaceFile(const char* temporary, const std::string& path, FileReplacement how)
 {
-    if (how == FileReplacement::Automatic) {
+    if (how == FileReplacement::Automatic && !replacesByRenames(platformId())) {
         if (MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             return true;
-        // Windows 95, 98 and ME: the function is there but does nothing.
+        // A system that does not say what it is may still lack the function.
         if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED)
             return false;
     }
@@ -93,12 +101,12 @@ void writeFileSafely(const std::string& path, std::span<const uint8_t> bytes, Fi
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES
         && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0)
-        throw EFCreateError(path);
+        throw EFCreateError(path, ERROR_ACCESS_DENIED);
 
     const std::string directory = directoryOf(path);
     char temporary[MAX_PATH + 1] = {};
     if (!GetTempFileNameA(directory.empty() ? "." : directory.c_str(), "sky", 0, temporary))
-        throw EFCreateError(path);
+        throw EFCreateError(path, static_cast<int>(GetLastError()));
 
     bool complete = false;
     {
@@ -110,8 +118,9 @@ void writeFileSafely(const std::string& path, std::span<const uint8_t> bytes, Fi
     if (complete)
         complete = replaceFile(temporary, path, how);
     if (!complete) {
+        const int why = static_cast<int>(GetLastError());
         DeleteFileA(temporary);
-        throw EFCreateError(path);
+        throw EFCreateError(path, why);
     }
 }
 
@@ -126,6 +135,15 @@ std::string systemDirectory()
     char buffer[MAX_PATH] = {};
     const UINT length = GetSystemDirectoryA(buffer, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
+        return {};
+    return std::string(buffer, length);
+}
+
+std::string userTemporaryDirectory()
+{
+    char buffer[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathA(sizeof buffer, buffer);
+    if (length == 0 || length >= sizeof buffer)
         return {};
     return std::string(buffer, length);
 }

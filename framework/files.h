@@ -12,15 +12,16 @@
 std::vector<uint8_t> readWholeFile(const std::string& path);
 
 // How the finished temporary file takes the old file's place: MoveFileExA in
-// one step, or, where that is not implemented (Windows 95, 98, ME), plain
-// renames that put the old file back when the new one cannot go in. Tests
-// force the renames with Moves.
+// one step, or, on Windows 95, 98 and ME (known by the platform, not by the
+// stub's answer), plain renames that put the old file back when the new one
+// cannot go in. Tests force the renames with Moves.
 enum class FileReplacement { Automatic, Moves };
 
 // Writes the bytes as the file's new contents. They go to a temporary file in
 // the same directory first, which then replaces the file, so a failure never
 // leaves a half-written file or destroys the existing one.
-// Any failure throws EFCreateError ("Cannot create file <path>").
+// Any failure throws EFCreateError ("Cannot create file <path>") with the
+// system's error code, so a refused write can be told from a full disk.
 void writeFileSafely(const std::string& path, std::span<const uint8_t> bytes,
                      FileReplacement how = FileReplacement::Automatic);
 
@@ -30,3 +31,7 @@ bool fileExists(const std::string& path);
 // The system directory as the operating system reports it (a buffer of 260
 // characters); empty when the call fails.
 std::string systemDirectory();
+
+// The user's own temporary directory (GetTempPathA), as the system reports it,
+// with its trailing "\"; empty when the call fails.
+std::string userTemporaryDirectory();

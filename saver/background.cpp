@@ -1,13 +1,16 @@
 // paintBackground: the scene's first picture, either a copy of the live
-// desktop or the stored fake desktop picture "screen.bmp" from the data path,
-// made once from the stock picture "screen.jpg" when it is missing.
+// desktop or the stored fake desktop picture "screen.bmp" from the Windows
+// directory, made once from the stock picture "screen.jpg" when it is missing.
 #include <windows.h>
 
-#include <algorithm>
+#include <exception>
 #include <memory>
 #include <string>
 
+#include "framework/application.h"
+#include "framework/exceptions.h"
 #include "framework/files.h"
+#include "framework/paths.h"
 #include "framework/scoped.h"
 #include "framework/surface.h"
 #include "imaging/bitmap_file.h"
@@ -16,16 +19,21 @@
 
 namespace {
 
-// Decodes the stock picture into the scene and stores it as the fake desktop
-// picture: at its own size, 24 bits per pixel (8 for a greyscale JPEG). The
-// scene keeps the stock picture even when the file cannot be written.
-void makeFakeDesktopFromStock(SceneSurface& scene, SceneSurface& jpegHolder, const std::string& stockPath,
-                              const std::string& picturePath)
+// Stores the scene's picture as the fake desktop picture: at its own size, 24
+// bits per pixel (8 for a greyscale JPEG). False when the Windows directory
+// refuses it (a standard user's, on a system that does not redirect the
+// write): the scene keeps the picture for this run. Any other failure, a full
+// disk among them, is raised.
+bool storeFakeDesktop(SceneSurface& scene, const std::string& picturePath)
 {
-    // "Cannot open file <stockPath>" when it is missing.
-    jpegHolder.assignJpeg(std::make_unique<JpegImage>(readWholeFile(stockPath)));
-    scene.assignBitmap(convertJpegToBitmap(*jpegHolder.jpeg()));
-    scene.saveToFile(picturePath);
+    try {
+        scene.saveToFile(picturePath);
+        return true;
+    } catch (const EFCreateError& error) {
+        if (!isRefusedWrite(error.errorCode()))
+            throw;
+        return false;
+    }
 }
 
 }  // namespace
@@ -36,13 +44,40 @@ void TForm1::paintBackground()
         paintLiveDesktop();
         return;
     }
-    const std::string picturePath = dataPath_ + "screen.bmp";
-    if (!fileExists(picturePath))
-        makeFakeDesktopFromStock(imdest, Image_Background_Jpeg, dataPath_ + "screen.jpg", picturePath);
+    const std::string picturePath = joinPath(dataDirectory_, "screen.bmp");
+    if (!fileExists(picturePath)) {
+        paintStockPicture();   // "Cannot open file <screen.jpg>" when it is missing
+        if (!storeFakeDesktop(imdest, picturePath))
+            return;
+    }
     // Drawn at its own size from the primary monitor's top-left corner, never
     // scaled: a larger picture is cut at the window's edges, a smaller one
     // leaves the window's background colour around it.
-    imdest.assignBitmap(readBitmapFile(readWholeFile(picturePath)));
+    try {
+        imdest.assignBitmap(readBitmapFile(readWholeFile(picturePath)));
+    } catch (const std::exception&) {
+        paintStockInsteadOfDamaged(std::current_exception());
+    }
+}
+
+// The stock picture, at its own size, as the scene's picture.
+void TForm1::paintStockPicture()
+{
+    Image_Background_Jpeg.assignJpeg(std::make_unique<JpegImage>(readWholeFile(joinPath(dataDirectory_, "screen.jpg"))));
+    imdest.assignBitmap(convertJpegToBitmap(*Image_Background_Jpeg.jpeg()));
+}
+
+// A "screen.bmp" that cannot be read is reported, and the stock picture shown
+// for this run; the user's file stays as it is. Without a readable stock
+// picture either, the failure ends the start-up.
+void TForm1::paintStockInsteadOfDamaged(const std::exception_ptr& damaged)
+{
+    try {
+        paintStockPicture();
+    } catch (...) {
+        std::rethrow_exception(damaged);
+    }
+    Application::instance().showException(damaged, handle());
 }
 
 void TForm1::paintLiveDesktop()
@@ -56,11 +91,12 @@ void TForm1::paintLiveDesktop()
     HDC scene = imdest.canvasToCover();
     const ScreenPoint& source = placement_.desktopSource;
     const int width = imdest.width(), height = imdest.height();
-    const int band = desktopCopyBandRows(width);
-    bool copied = true;
-    for (int top = 0; top < height && copied; top += band)
-        copied = BitBlt(scene, 0, top, width, std::min(band, height - top), screen, source.x, source.y + top, SRCCOPY);
-    if (!copied && firstPicture)
-        imdest.fillWhite();   // no copy: the white of a first use
+    const RowSpan uncopied = copyInBands(height, desktopCopyBandRows(width), [&](int32_t top, int32_t rows) {
+        return BitBlt(scene, 0, top, width, rows, screen, source.x, source.y + top, SRCCOPY) != FALSE;
+    });
+    // What no copy reached gets the white of a first use; the bands copied
+    // keep the desktop.
+    if (!uncopied.empty() && firstPicture)
+        PatBlt(scene, 0, uncopied.top, width, uncopied.bottom - uncopied.top, WHITENESS);
     imdest.changed();
 }

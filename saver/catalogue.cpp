@@ -1,5 +1,6 @@
 #include "saver/catalogue.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -66,12 +67,28 @@ int PlaneSelection::chooseNext(const PlaneTypeFlags& enabled, bool random, Unifo
 {
     // With nothing enabled the choice could never end; fly every type instead,
     // which is what a first run does.
-    const PlaneTypeFlags flying = enabled.any() ? enabled : PlaneTypeFlags::all();
+    const SlotFlags flying = candidates(enabled.any() ? enabled : PlaneTypeFlags::all());
+    if (std::find(flying.begin(), flying.end(), true) == flying.end())
+        return noSlot;
     currentSlot_ = random ? nextAtRandom(flying, source) : nextInOrder(flying);
     return currentSlot_;
 }
 
-int PlaneSelection::nextInOrder(const PlaneTypeFlags& enabled)
+void PlaneSelection::setAside(int slot)
+{
+    if (isSlotNumber(slot))
+        setAside_[slot - 1] = true;
+}
+
+PlaneSelection::SlotFlags PlaneSelection::candidates(const PlaneTypeFlags& enabled) const
+{
+    SlotFlags flags{};
+    for (int index = 0; index < slotCount; ++index)
+        flags[index] = enabled[catalogueTable[index].type] && !setAside_[index];
+    return flags;
+}
+
+int PlaneSelection::nextInOrder(const SlotFlags& candidates)
 {
     // The counter climbs one step per candidate and is never reset, so after
     // slot 20 it runs on to 32767, wraps to -32768 and climbs back to 1. None
@@ -83,19 +100,19 @@ int PlaneSelection::nextInOrder(const PlaneTypeFlags& enabled)
             sequenceCounter_ = 0;
             continue;
         }
-        if (enabled[catalogueTable[sequenceCounter_ - 1].type])
+        if (candidates[sequenceCounter_ - 1])
             return sequenceCounter_;
     }
 }
 
-int PlaneSelection::nextAtRandom(const PlaneTypeFlags& enabled, UniformSource& source)
+int PlaneSelection::nextAtRandom(const SlotFlags& candidates, UniformSource& source)
 {
-    // Equally likely among the enabled slots: the same distribution as drawing
-    // from 1 to 20 until an enabled slot comes up, without the redraws.
-    std::array<int, slotCount> candidates{};
+    // Equally likely among the candidates: the same distribution as drawing
+    // from 1 to 20 until a candidate comes up, without the redraws.
+    std::array<int, slotCount> numbers{};
     int count = 0;
     for (int number = 1; number <= slotCount; ++number)
-        if (enabled[catalogueTable[number - 1].type])
-            candidates[count++] = number;
-    return candidates[source.between(1, count) - 1];
+        if (candidates[number - 1])
+            numbers[count++] = number;
+    return numbers[source.between(1, count) - 1];
 }

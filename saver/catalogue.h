@@ -69,16 +69,25 @@ private:
     std::mt19937 engine_;
 };
 
-// The selection state: the current slot and the catalogue-order counter.
+// The selection state: the current slot, the catalogue-order counter and the
+// flights set aside for the run because their pictures could not be read.
 class PlaneSelection {
 public:
     // Saver start: the catalogue order begins again at the lowest enabled slot.
     void resetSequence() { sequenceCounter_ = 0; }
 
-    // Chooses the next slot among those whose type is enabled, makes it the
-    // current slot and returns it. When no type is enabled (the settings key
-    // could not be read) every type counts as enabled, so planes still fly.
+    // What chooseNext returns when no enabled flight is left to show.
+    static constexpr int noSlot = 0;
+
+    // Chooses the next slot among those whose type is enabled and that are not
+    // set aside, makes it the current slot and returns it. When no type is
+    // enabled (the settings key could not be read) every type counts as
+    // enabled, so planes still fly. Returns noSlot, and changes nothing, when
+    // every enabled slot is set aside.
     int chooseNext(const PlaneTypeFlags& enabled, bool random, UniformSource& source);
+
+    // A flight whose pictures cannot be read: never chosen again this run.
+    void setAside(int slot);
 
     // The slot last chosen (0 before the first choice).
     int currentSlot() const { return currentSlot_; }
@@ -87,9 +96,12 @@ public:
     void setSequenceCounter(int16_t value) { sequenceCounter_ = value; }
 
 private:
-    int nextInOrder(const PlaneTypeFlags& enabled);
-    static int nextAtRandom(const PlaneTypeFlags& enabled, UniformSource& source);
+    using SlotFlags = std::array<bool, slotCount>;   // index: slot number - 1
+    SlotFlags candidates(const PlaneTypeFlags& enabled) const;
+    int nextInOrder(const SlotFlags& candidates);
+    static int nextAtRandom(const SlotFlags& candidates, UniformSource& source);
 
     int currentSlot_ = 0;
     int16_t sequenceCounter_ = 0;
+    SlotFlags setAside_{};
 };

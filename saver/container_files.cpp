@@ -6,8 +6,9 @@
 #include <vector>
 
 #include "framework/exceptions.h"
+#include "framework/files.h"
+#include "framework/paths.h"
 #include "framework/scoped.h"
-#include "framework/two_threads.h"
 #include "saver/containers.h"
 
 namespace {
@@ -49,40 +50,62 @@ void closeOrThrow(ScopedFile& file)
         throwLastError();
 }
 
-// Windows refuses write access to a read-only file, but Wine run by root
-// does not: check the attribute first so the file is refused, and kept as it
-// is, the same way everywhere.
-void refuseReadOnly(const std::string& path)
+// The decoded image's file, created or emptied. A directory in its place is
+// a damaged installation and fails as any file error does; a read-only old
+// image or a directory that may not be written refuses the image. Windows
+// refuses write access to a read-only file, but Wine run by root does not:
+// the attribute is checked first so the file is refused, and kept as it is,
+// the same way everywhere.
+ScopedFile createImage(const std::string& path)
 {
     const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
-        (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-        throw EInOutError(ERROR_ACCESS_DENIED);
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+            throw EInOutError(ERROR_ACCESS_DENIED);
+        if (attributes & FILE_ATTRIBUTE_READONLY)
+            throw EImageRefused(ERROR_ACCESS_DENIED);
+    }
+    HANDLE image = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (image == INVALID_HANDLE_VALUE) {
+        const int code = static_cast<int>(GetLastError());
+        if (isRefusedWrite(code))
+            throw EImageRefused(code);
+        throw EInOutError(code);
+    }
+    return ScopedFile(image);
 }
 
-constexpr DWORD shareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
+// Where the image of that container goes: beside it, or under the same name
+// in imageDirectory.
+std::string imagePathFor(const std::string& containerPath, const std::string& imageDirectory)
+{
+    const std::string beside = decodedImagePath(containerPath);
+    if (imageDirectory.empty())
+        return beside;
+    const std::size_t separator = beside.find_last_of("\\/:");
+    return joinPath(imageDirectory, separator == std::string::npos ? beside : beside.substr(separator + 1));
+}
 
 // Entries the decode pass leaves alone.
 constexpr DWORD skippedAttributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 } // namespace
 
-void decodeImageContainer(const std::string& containerPath)
+void decodeImageContainer(const std::string& containerPath, const std::string& imageDirectory)
 {
     // Only read: a read-only container (as copied from a CD) or a Windows
     // directory the user may not write to still decodes.
     ScopedFile container = openOrThrow(CreateFileA(containerPath.c_str(), GENERIC_READ, FILE_SHARE_READ,
                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 
-    const std::string imagePath = decodedImagePath(containerPath);
+    const std::string imagePath = imagePathFor(containerPath, imageDirectory);
     // A container that is itself named ".jpg" would be emptied by creating
     // its own decoded image over it.
     if (lstrcmpiA(imagePath.c_str(), containerPath.c_str()) == 0)
         throw EInOutError(ERROR_ACCESS_DENIED);
 
-    refuseReadOnly(imagePath);
-    ScopedFile image = openOrThrow(CreateFileA(imagePath.c_str(), GENERIC_READ | GENERIC_WRITE, shareReadWrite, nullptr,
-                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ScopedFile image = createImage(imagePath);
 
     transformContainer([&](std::span<char> buffer) { return readSome(container, buffer); },
                        [&](std::span<const char> bytes) { return writeSome(image, bytes); });
@@ -98,19 +121,29 @@ std::vector<std::string> containersIn(const std::string& directory)
 {
     std::vector<std::string> paths;
     WIN32_FIND_DATAA found;
-    for (FileSearch search(directory + "\\" + containerPattern, found); search.matched(); search.next(found))
+    for (FileSearch search(joinPath(directory, containerPattern), found); search.matched(); search.next(found))
         // Only what endSaver will delete again: no match by a short name.
         if ((found.dwFileAttributes & skippedAttributes) == 0 && isContainerName(found.cFileName))
-            paths.push_back(directory + "\\" + found.cFileName);
+            paths.push_back(joinPath(directory, found.cFileName));
     return paths;
 }
 }
 
-void decodeImageContainers(const std::string& directory)
+void decodeImageContainers(const std::string& directory, std::string& imageDirectory)
 {
-    // Most of a container's decoding is the system opening, creating and
-    // closing files; two threads overlap that. The first failure in the
-    // search's order is the one raised.
     const std::vector<std::string> containers = containersIn(directory);
-    forEachOnTwoThreads(containers.size(), [&](std::size_t index) { decodeImageContainer(containers[index]); });
+    decodeWhereTaken(
+        directory, userTemporaryDirectory,
+        [&](const std::string& into) {
+            for (const std::string& container : containers)
+                decodeImageContainer(container, into);
+        },
+        imageDirectory);
+}
+
+std::string decodeImageContainers(const std::string& directory)
+{
+    std::string imageDirectory;
+    decodeImageContainers(directory, imageDirectory);
+    return imageDirectory;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <exception>
 
 void transformContainer(const ContainerReader& read, const ImageWriter& write)
 {
@@ -76,4 +77,25 @@ std::optional<std::string> decodedImageName(std::string_view fileName)
     if (!isContainerName(fileName) || fileName.find_first_of("\\/:") != std::string_view::npos)
         return std::nullopt;
     return decodedImagePath(fileName);
+}
+
+void decodeWhereTaken(const std::string& windowsDirectory, const std::function<std::string()>& temporaryDirectory,
+                      const std::function<void(const std::string& directory)>& decodeAllInto,
+                      std::string& imageDirectory)
+{
+    std::exception_ptr refusal;
+    try {
+        imageDirectory = windowsDirectory;
+        decodeAllInto(windowsDirectory);
+        return;
+    } catch (const EImageRefused&) {
+        // Every image goes there, not only the refused one: the catalogue
+        // reads them all from one directory.
+        refusal = std::current_exception();
+    }
+    const std::string temporary = temporaryDirectory();
+    if (temporary.empty())
+        std::rethrow_exception(refusal);
+    imageDirectory = temporary;
+    decodeAllInto(temporary);
 }

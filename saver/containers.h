@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "framework/exceptions.h"
+
 inline constexpr std::size_t containerHeadLength = 3;     // copied: the JPEG stream's first bytes
 inline constexpr std::size_t containerFillerLength = 3;   // dropped
 inline constexpr std::size_t containerBlockLength = 2048; // the rest is copied in blocks of this
@@ -50,11 +52,39 @@ bool isContainerName(std::string_view fileName);
 // endSaver deletes these names only, never a user's own "Intro.jpg".
 std::optional<std::string> decodedImageName(std::string_view fileName);
 
+// A decoded image that its directory refuses to take (the directory or the
+// old image may not be written). The same "File access denied" as any I/O
+// error of that code; the decode pass tries another directory for it.
+class EImageRefused : public EInOutError {
+public:
+    using EInOutError::EInOutError;
+};
+
+// Where the decode pass puts the images: decodeAllInto(directory) decodes
+// every container's image into directory and throws EImageRefused when the
+// directory refuses one. The Windows directory is tried first; when it
+// refuses, every image goes to the user's own temporary directory instead
+// (asked for only then). Any other error, and a refusal by the temporary
+// directory too, is raised as it came. imageDirectory is set to each
+// directory before anything is written there, so that it names where the
+// images are, and where to delete them, even after a failure.
+void decodeWhereTaken(const std::string& windowsDirectory, const std::function<std::string()>& temporaryDirectory,
+                      const std::function<void(const std::string& directory)>& decodeAllInto,
+                      std::string& imageDirectory);
+
 // Win32 (container_files.cpp). Failures throw EInOutError with the system's
 // error code; a container is only ever read.
 //
-// Writes the decoded image of one container, replacing an existing one.
-void decodeImageContainer(const std::string& containerPath);
-// Decodes every "In*.sdd" in the directory that is neither a directory nor
-// hidden nor system, in the order the file system lists them. None is no error.
-void decodeImageContainers(const std::string& directory);
+// Writes the decoded image of one container into imageDirectory (beside the
+// container when that is empty), replacing an existing one. A refused write
+// of the image throws EImageRefused.
+void decodeImageContainer(const std::string& containerPath, const std::string& imageDirectory = {});
+// The decode pass: decodes every "In*.sdd" in the directory that is neither a
+// directory nor hidden nor system, one after the other in the order the file
+// system lists them, on the calling thread; the first failure ends it. The
+// images go beside the containers, or, when the directory refuses them, into
+// the user's temporary directory; imageDirectory says which (decodeWhereTaken).
+// None is no error.
+void decodeImageContainers(const std::string& directory, std::string& imageDirectory);
+// The same, returning the directory that holds the images.
+std::string decodeImageContainers(const std::string& directory);

@@ -10,7 +10,6 @@
 #include "saver/containers.h"
 #include "saver/input_watch_logic.h"
 #include "settings/registry.h"
-#include "settings/windows_directory.h"
 
 namespace {
 using VerifyScreenSavePwdEntry = BOOL(WINAPI*)(HWND owner);
@@ -60,16 +59,18 @@ private:
 };
 
 // Deletes the images the decode pass made: the decoded image of each
-// "In*.sdd" of the directory. A file that cannot be deleted stays and the
-// search goes on; any other "In*.jpg" is the user's and is left alone.
-void deleteDecodedImages(const std::string& directory)
+// "In*.sdd" of the container directory, in the image directory. A file that
+// cannot be deleted stays and the search goes on; any other "In*.jpg" is the
+// user's and is left alone.
+void deleteDecodedImages(const std::string& containerDirectory, const std::string& imageDirectory)
 {
     WIN32_FIND_DATAA found{};
-    for (FileSearch search(joinPath(directory, containerPattern), found); search.matched(); search.next(found)) {
+    for (FileSearch search(joinPath(containerDirectory, containerPattern), found); search.matched();
+         search.next(found)) {
         const auto image = decodedImageName(found.cFileName);
         if (!image)
             continue;
-        const std::string path = joinPath(directory, *image);
+        const std::string path = joinPath(imageDirectory, *image);
         const DWORD attributes = GetFileAttributesA(path.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && isDeletableImageEntry(attributes))
             DeleteFileA(path.c_str());
@@ -119,6 +120,10 @@ void TForm1::restoreSystemState()
     }
     if (imagesDecoded_) {
         imagesDecoded_ = false;
-        deleteDecodedImages(windowsDirectory());
+        // Beside the containers too when the images went to the temporary
+        // directory: the pass may have written some there before it was refused.
+        deleteDecodedImages(dataDirectory_, dataDirectory_);
+        if (!imageDirectory_.empty() && joinPath(imageDirectory_, "") != joinPath(dataDirectory_, ""))
+            deleteDecodedImages(dataDirectory_, imageDirectory_);
     }
 }

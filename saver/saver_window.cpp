@@ -32,8 +32,6 @@ DisplayMetrics currentDisplayMetrics()
 }
 }
 
-bool inputWatchBusy = false;
-
 TForm1::TForm1()
     : Timer_Left(nullptr, timerLeftId, leftTimerInterval, [this] { Timer_LeftTimer(); }),
       Timer_Right(nullptr, timerRightId, rightTimerInterval, [this] { Timer_RightTimer(); })
@@ -97,9 +95,9 @@ void TForm1::FormCreate()
         ensureDefaultSettings();   // step 4
         unreadableSetting = loadSettings(true);   // step 5, the saver variant
         inputWatchBusy = false;   // step 6
-        dataPath_ = windowsDirectory() + "\\";   // step 7: every data file lives here
+        dataDirectory_ = windowsDirectory();   // step 7: every data file lives here
         imagesDecoded_ = true;   // a pass that fails part-way leaves some behind
-        decodeImageContainers(windowsDirectory());   // step 8: In*.sdd -> In*.jpg
+        decodeImageContainers(dataDirectory_, imageDirectory_);   // step 8: In*.sdd -> In*.jpg
         buildCatalogue();   // step 9
         installInputWatch();   // step 10
         inputWatchInstalled = true;

@@ -8,6 +8,7 @@
 //   input_watch.cpp      deactivate, isWindowsNT, endSaver
 #pragma once
 #include <windows.h>
+#include <exception>
 #include <string>
 
 #include "framework/form.h"
@@ -22,9 +23,6 @@
 // start of the program finds a running saver.
 inline constexpr const char* saverWindowClass = "TForm1";
 inline constexpr const char* saverWindowTitle = "quillon7";
-
-// True exactly while deactivate handles an ending message.
-extern bool inputWatchBusy;
 
 bool isWindowsNT();
 
@@ -66,10 +64,13 @@ private:
     void eraseBackground(HDC dc);
 
     void paintBackground();
+    void paintStockPicture();
+    void paintStockInsteadOfDamaged(const std::exception_ptr& damaged);
     void paintLiveDesktop();
 
     void buildCatalogue();
     void selectNextPlane();
+    void loadSprites(const PlaneSlot& slot);
 
     void Timer_LeftTimer();
     void Timer_RightTimer();
@@ -85,12 +86,22 @@ private:
     void endSaver();
     void restoreSystemState();
 
+    // The saver's state for the run, all of it here.
+    //
     // What the start-up took from the system and every way out gives back once.
     bool cursorHidden_ = false;
     bool saverRunningSet_ = false;
     bool imagesDecoded_ = false;
+    // The input watch's busy mark: true exactly while deactivate handles an
+    // ending message.
+    bool inputWatchBusy = false;
 
-    std::string dataPath_;      // Windows directory followed by "\"
+    // The Windows directory, asked once at start: every data file of the run
+    // is there.
+    std::string dataDirectory_;
+    // Where the decoded images are: the Windows directory, or the user's own
+    // temporary directory when the Windows directory refused them.
+    std::string imageDirectory_;
     SaverPlacement placement_;  // the window, the scene and the flights on the monitors
     PlaneCatalogue catalogue_;
     PlaneSelection selection_;

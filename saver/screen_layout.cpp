@@ -64,3 +64,13 @@ int32_t desktopCopyBandRows(int32_t sceneWidth)
     const int64_t rowBytes = int64_t(std::max(sceneWidth, int32_t{1})) * 4;
     return int32_t(std::max<int64_t>(1, bandBytes / rowBytes));
 }
+
+RowSpan copyInBands(int32_t height, int32_t bandRows, const std::function<bool(int32_t top, int32_t rows)>& copyBand)
+{
+    const int32_t band = std::max(bandRows, int32_t{1});
+    for (int32_t top = 0; top < height; top += band) {
+        if (!copyBand(top, std::min(band, height - top)))
+            return {top, height};
+    }
+    return {};
+}

@@ -5,6 +5,7 @@
 // monitor all of this is the screen at (0, 0). Pure: no <windows.h>.
 #pragma once
 #include <cstdint>
+#include <functional>
 
 #include "saver/flight.h"
 
@@ -64,3 +65,17 @@ bool sceneCoversWindow(const SaverPlacement& placement, int32_t pictureWidth, in
 // screen-sized transfer would map, fault in and stream megabytes of fresh
 // memory. Under X a 1920 x 1080 copy takes less than half the time.
 int32_t desktopCopyBandRows(int32_t sceneWidth);
+
+// Rows of the scene from top (included) to bottom (excluded).
+struct RowSpan {
+    int32_t top = 0, bottom = 0;
+    bool empty() const { return bottom <= top; }
+    friend bool operator==(const RowSpan&, const RowSpan&) = default;
+};
+
+// Copies rows 0 to height band by band, top down, with copyBand(top, rows),
+// bandRows at a time (the last band may be shorter), and stops at the first
+// band that fails. Returns the rows left uncopied: from the failed band's top
+// to the bottom, none when every band was copied. Rows already copied are
+// never among them.
+RowSpan copyInBands(int32_t height, int32_t bandRows, const std::function<bool(int32_t top, int32_t rows)>& copyBand);

@@ -1,4 +1,4 @@
-#include "settings/windows_directory_rule.h"
+#include "settings/windows_directory.h"
 
 #include <algorithm>
 #include <vector>

@@ -179,3 +179,40 @@ def test_a_standard_user_with_read_only_containers_and_settings_sees_planes_fly(
     assert {p.name: p.read_bytes() for p in containers(own_containers)} == before
     assert all(p.stat().st_mode & 0o222 == 0 for p in containers(own_containers))
     assert decoded_images(own_containers) == []
+
+
+def test_a_damaged_container_is_reported_once_and_its_flight_skipped(
+        prefix, own_containers, start_saver, display, desktop):
+    # Slot 5 (F16) has an emptied white image among the F16 and B52 flights.
+    set_types(prefix, {"F16", "B52"}, random_order=False)
+    (own_containers / "In3.sdd").write_bytes(b"")
+    saver = start_saver("/S")
+    saver.wait_for_window()
+    box = harness.wait_for(lambda: harness.message_box(prefix, "Skyvane!"), WATCH_TIMEOUT,
+                           "the error box when slot 5 comes up")
+    assert box["texts"] == ["JPEG error #53."], box["texts"]
+    prefix.probe("press", "Skyvane!", "OK")
+    # The flights go on in catalogue order without slot 5, round past its
+    # turn again (a lower slot after a higher one), and no box comes back. A
+    # plane may be missed between two screenshots.
+    slots = watch_planes(display, desktop, saver, 6)
+    went_round = any(b < a for a, b in zip(slots, slots[1:]))
+    assert 5 not in slots and went_round, "planes came as slots %s" % slots
+    assert harness.message_box(prefix, "Skyvane!") is None
+    display.key("space")
+    saver.wait_ended()
+
+    # When no enabled flight can be shown, one box, then the desktop stays
+    # still and a key still ends the saver.
+    set_types(prefix, {"B52"}, random_order=False)
+    (own_containers / "In23.sdd").write_bytes(b"")
+    saver = start_saver("/S")
+    box = harness.wait_for(lambda: harness.message_box(prefix, "Skyvane!"), harness.START_TIMEOUT, "the error box")
+    assert box["texts"] == ["JPEG error #53."], box["texts"]
+    prefix.probe("press", "Skyvane!", "OK")
+    saver.wait_for_window()
+    harness.wait_for(lambda: np.array_equal(screenshot(display), desktop), harness.START_TIMEOUT, "the still desktop")
+    assert harness.message_box(prefix, "Skyvane!") is None
+    display.key("space")
+    saver.wait_ended()
+    assert decoded_images(own_containers) == []

@@ -216,3 +216,47 @@ def test_a_greyscale_stock_picture_is_stored_at_8_bits_with_a_grey_palette(displ
                    "the greyscale stock picture at the top-left corner")
     display.key("a")
     saver.wait_ended()
+
+
+def test_a_damaged_screen_bmp_is_reported_once_and_the_stock_picture_shown_instead(
+        display, prefix, start_saver, tmp_path):
+    picture = picture_of(tmp_path, "stock.png", 640, 480, seed=15)
+    remove_pictures(prefix)
+    stock = prefix.windows_dir / "screen.jpg"
+    Image.fromarray(picture).save(stock, quality=95)
+    stored = prefix.windows_dir / "screen.bmp"
+    Image.fromarray(picture_of(tmp_path, "mine.png", 640, 480, seed=16)).save(stored)
+    stored.write_bytes(stored.read_bytes()[:40000])   # cut off part-way
+    damaged = harness.sha256(stored)
+    use_fake_desktop(prefix)
+    face = button_face(prefix)
+
+    def box_then_window():
+        saver = start_saver("/S")
+        boxes = harness.wait_for(lambda: saver_boxes(prefix), harness.START_TIMEOUT, "the error box")
+        assert boxes == ["Bitmap image is not valid."], boxes
+        prefix.probe("press", "Skyvane!", "OK")
+        saver.wait_for_window()
+        return saver
+
+    saver = box_then_window()
+    expected = scene_as_screen(harness.load_rgb(stock), (display.height, display.width, 3), face)
+    harness.wait_for(lambda: harness.shows_picture_but_a_plane(display.screenshot(), expected, tolerance=8),
+                     harness.START_TIMEOUT, "the stock picture at the top-left corner")
+    harness.wait_for(lambda: harness.difference_box(display.screenshot(), expected, tolerance=8),
+                     harness.START_TIMEOUT, "a plane over the stock picture")
+    assert not saver_boxes(prefix), "a second error box"
+    display.key("a")
+    saver.wait_ended()
+    assert harness.sha256(stored) == damaged, "the user's screen.bmp was written over"
+
+    # Without a stock picture either: the background colour only, as ever.
+    stock.unlink()
+    saver = box_then_window()
+    plain = np.empty((display.height, display.width, 3), dtype=np.uint8)
+    plain[:, :] = face
+    harness.wait_for(lambda: np.array_equal(display.screenshot(), plain), harness.START_TIMEOUT,
+                     "the button face colour over the whole screen")
+    display.key("a")
+    saver.wait_ended()
+    assert harness.sha256(stored) == damaged

@@ -1,8 +1,10 @@
 """Faults of the machine: a full disk while the saver decodes the containers or
-writes "screen.bmp", and while the dialog stores a capture; a Windows directory
-that cannot be written; the settings key deleted while the dialog is open. Each
-gives a clear error box, loses nothing (the containers and the last good
-"screen.bmp" stay as they were), and a key still ends the saver.
+writes "screen.bmp", and while the dialog stores a capture; the settings key
+deleted while the dialog is open. Each gives a clear error box, loses nothing
+(the containers and the last good "screen.bmp" stay as they were), and a key
+still ends the saver. A Windows directory, or an old decoded image, that cannot
+be written is no fault for the saver: the planes fly from the user's own
+temporary directory.
 
 A full disk: the Windows directory gets a writable layer (overlayfs) on a small
 tmpfs, filled up to the room the test leaves; the files already there stay
@@ -12,6 +14,7 @@ it these tests are skipped."""
 import os
 import subprocess
 
+import numpy as np
 import pytest
 
 import harness
@@ -137,13 +140,72 @@ def test_a_full_disk_while_the_dialog_stores_a_capture_keeps_the_good_picture(
         dialog.kill()
 
 
+def decoded_in_temporary_directories(prefix):
+    """The In*.jpg in the users' temporary directories of the prefix."""
+    users = prefix.path / "drive_c" / "users"
+    return sorted(p.name for temp in users.glob("*/Temp") for p in temp.glob("In*.jpg"))
+
+
+def window_without_box(prefix):
+    """The saver's visible windows; an error box fails the test."""
+    box = harness.message_box(prefix, "Skyvane!")
+    assert box is None, "an error box: %s" % box["texts"]
+    return [w for w in prefix.saver_windows() if w["visible"]]
+
+
+def planes_fly_without_a_box(display, desktop, prefix, saver):
+    """The saver window shows without an error box and a plane crosses the
+    desktop; while it runs its decoded images are in the user's temporary
+    directory. Then a key ends it."""
+    harness.wait_for(lambda: window_without_box(prefix), harness.START_TIMEOUT, "the saver window")
+    harness.wait_for(lambda: harness.difference_box(display.screenshot(), desktop) is not None,
+                     harness.START_TIMEOUT, "a plane over the desktop")
+    assert "In1.jpg" in decoded_in_temporary_directories(prefix)
+    assert harness.message_box(prefix, "Skyvane!") is None
+    display.key("a")
+    saver.wait_ended()
+
+
 def test_a_read_only_windows_directory(display, desktop, prefix, start_saver, windows_dir_mounts):
+    # A standard user whose writes Windows does not redirect: the decoded
+    # images go to the user's own temporary directory, and the stock picture
+    # is shown as the fake desktop without being stored.
     write_settings(prefix)
     kept = containers(prefix)
+    (prefix.windows_dir / "screen.bmp").unlink(missing_ok=True)
     windows_dir_mounts(read_only=True)
-    texts = error_box_then_key_ends(display, prefix, start_saver("/S"))
-    assert texts == ["File access denied."], texts   # the first decoded image cannot be created
+    planes_fly_without_a_box(display, desktop, prefix, start_saver("/S"))
+    assert decoded_in_temporary_directories(prefix) == [], "decoded images left after the saver ended"
+
+    prefix.reg_add(SETTINGS_KEY, "Fake", "REG_DWORD", 1)
+    saver = start_saver("/S")
+    stock = harness.load_rgb(prefix.windows_dir / "screen.jpg")
+    height, width = min(stock.shape[0], display.height), min(stock.shape[1], display.width)
+
+    def showing_stock():
+        shot = display.screenshot()
+        difference = np.abs(shot[:height, :width].astype(int) - stock[:height, :width].astype(int)).mean()
+        return difference < 4 and [shot]
+    harness.wait_for(lambda: window_without_box(prefix), harness.START_TIMEOUT, "the saver window")
+    shown = harness.wait_for(showing_stock, harness.START_TIMEOUT, "the stock picture on the screen")[0]
+    planes_fly_without_a_box(display, shown, prefix, saver)
+    assert not (prefix.windows_dir / "screen.bmp").exists()
     assert containers(prefix) == kept
+    assert decoded_in_temporary_directories(prefix) == []
+
+
+def test_a_read_only_image_left_by_a_killed_saver(display, desktop, prefix, start_saver):
+    # The Windows directory may be written, but the old In1.jpg may not: every
+    # image goes to the temporary directory, and the old one stays as it was.
+    write_settings(prefix)
+    left = prefix.windows_dir / "In1.jpg"
+    left.write_bytes(b"decoded by a saver that was killed")
+    left.chmod(0o444)
+    planes_fly_without_a_box(display, desktop, prefix, start_saver("/S"))
+    assert left.read_bytes() == b"decoded by a saver that was killed"
+    assert left.stat().st_mode & 0o222 == 0
+    assert sorted(p.name for p in prefix.windows_dir.glob("In*.jpg")) == ["In1.jpg"]
+    assert decoded_in_temporary_directories(prefix) == []
 
 
 def test_the_settings_key_deleted_while_the_dialog_is_open(prefix, saver_program):

@@ -262,3 +262,46 @@ TEST(SelectionWithNothingEnabled, FliesEveryType)
         seen.insert(slot);
     EXPECT_EQ(seen.size(), 20u);
 }
+
+TEST(SelectionWithFlightsSetAside, TheOthersGoOnInOrderAndAtRandom)
+{
+    // Only F16 (slots 1, 5, 19, 20), slot 5's pictures unreadable.
+    const PlaneTypeFlags f16 = PlaneTypeFlags::only(PlaneType::F16);
+    PlaneSelection inOrder;
+    EXPECT_EQ(picks(inOrder, f16, false, 2), (std::vector<int>{1, 5}));
+    inOrder.setAside(5);
+    EXPECT_EQ(picks(inOrder, f16, false, 6), (std::vector<int>{19, 20, 1, 19, 20, 1}));
+
+    PlaneSelection atRandom;
+    atRandom.setAside(5);
+    atRandom.setAside(19);
+    std::set<int> seen;
+    for (int slot : picks(atRandom, f16, true, 400, 5))
+        seen.insert(slot);
+    EXPECT_EQ(seen, (std::set<int>{1, 20}));
+}
+
+TEST(SelectionWithFlightsSetAside, NoSlotWhenEveryEnabledFlightIsSetAside)
+{
+    // Only B52 (slot 11) and it cannot be shown: the choice ends at once and
+    // leaves the selection as it was, in both orders.
+    const PlaneTypeFlags b52 = PlaneTypeFlags::only(PlaneType::B52);
+    for (const bool random : {false, true}) {
+        SCOPED_TRACE(random ? "random" : "in order");
+        PlaneSelection selection;
+        EXPECT_EQ(picks(selection, b52, random, 1), std::vector<int>{11});
+        selection.setAside(11);
+        const int16_t counter = selection.sequenceCounter();
+        EXPECT_EQ(picks(selection, b52, random, 3), (std::vector<int>(3, PlaneSelection::noSlot)));
+        EXPECT_EQ(selection.currentSlot(), 11);
+        EXPECT_EQ(selection.sequenceCounter(), counter);
+    }
+    // Slots of types that are off do not count; with none enabled every
+    // type flies, so only all 20 set aside end it.
+    PlaneSelection none;
+    for (int slot = 1; slot <= slotCount; ++slot) {
+        EXPECT_NE(picks(none, PlaneTypeFlags{}, false, 1)[0], PlaneSelection::noSlot) << "before slot " << slot;
+        none.setAside(slot);
+    }
+    EXPECT_EQ(picks(none, PlaneTypeFlags{}, false, 1)[0], PlaneSelection::noSlot);
+}

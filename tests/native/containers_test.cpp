@@ -1,6 +1,7 @@
 // The container byte transform and the decoded image's name.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -166,4 +167,82 @@ TEST(DecodedImageName, OnlyTheLongNameOfAContainerHasADecodedImage)
     for (const char* notAContainer : {"Intro.jpg", "In1.jpg", "Index.sddx", "In1.sdd.bak", "An1.sdd", "In1sdd",
                                       "In.sd", "In", "", "C:\\W\\In1.sdd", "a/In1.sdd"})
         EXPECT_EQ(decodedImageName(notAContainer), std::nullopt) << notAContainer;
+}
+
+namespace {
+
+// The decode pass's choice of directory over directories that take the images
+// or refuse them with a code; records each directory written to.
+struct Directories {
+    std::map<std::string, int> refusing;   // directory -> the system's error code
+    std::vector<std::string> written;
+    int temporaryAsked = 0;
+    std::string temporary = "C:\\TEMP\\";
+
+    std::string decode(std::string& imageDirectory)
+    {
+        decodeWhereTaken(
+            "C:\\WINDOWS", [&] { ++temporaryAsked; return temporary; },
+            [&](const std::string& directory) {
+                written.push_back(directory);
+                if (const auto refused = refusing.find(directory); refused != refusing.end()) {
+                    if (isRefusedWrite(refused->second))
+                        throw EImageRefused(refused->second);
+                    throw EInOutError(refused->second);
+                }
+            },
+            imageDirectory);
+        return imageDirectory;
+    }
+};
+
+}  // namespace
+
+TEST(DecodeWhereTaken, TheWindowsDirectoryWhereverItTakesTheImages)
+{
+    Directories directories;
+    std::string imageDirectory;
+    EXPECT_EQ(directories.decode(imageDirectory), "C:\\WINDOWS");
+    EXPECT_EQ(directories.temporaryAsked, 0);
+}
+
+TEST(DecodeWhereTaken, TheUsersTemporaryDirectoryWhenTheWindowsDirectoryRefuses)
+{
+    for (const int refusal : {5, 19}) {   // access denied, write-protected
+        Directories directories;
+        directories.refusing = {{"C:\\WINDOWS", refusal}};
+        std::string imageDirectory;
+        EXPECT_EQ(directories.decode(imageDirectory), "C:\\TEMP\\") << refusal;
+        EXPECT_EQ(directories.written, (std::vector<std::string>{"C:\\WINDOWS", "C:\\TEMP\\"}));
+    }
+}
+
+TEST(DecodeWhereTaken, OtherErrorsAndASecondRefusalAreRaisedAsTheyCame)
+{
+    // A full disk (112) or a file held by another program (32) is no refusal.
+    for (const int code : {112, 32, 2}) {
+        Directories directories;
+        directories.refusing = {{"C:\\WINDOWS", code}};
+        std::string imageDirectory;
+        try {
+            directories.decode(imageDirectory);
+            ADD_FAILURE() << "no error for code " << code;
+        } catch (const EInOutError& error) {
+            EXPECT_EQ(error.errorCode(), code);
+        }
+        EXPECT_EQ(directories.temporaryAsked, 0) << code;
+        EXPECT_EQ(imageDirectory, "C:\\WINDOWS") << "where the pass wrote before it failed";
+    }
+
+    Directories bothRefuse;
+    bothRefuse.refusing = {{"C:\\WINDOWS", 5}, {"C:\\TEMP\\", 5}};
+    std::string imageDirectory;
+    EXPECT_THROW(bothRefuse.decode(imageDirectory), EImageRefused);
+    EXPECT_EQ(imageDirectory, "C:\\TEMP\\") << "where to delete what the pass wrote there";
+
+    Directories noTemporary;
+    noTemporary.refusing = {{"C:\\WINDOWS", 5}};
+    noTemporary.temporary.clear();
+    EXPECT_THROW(noTemporary.decode(imageDirectory), EImageRefused);
+    EXPECT_EQ(noTemporary.written, std::vector<std::string>{"C:\\WINDOWS"});
 }

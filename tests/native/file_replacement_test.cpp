@@ -86,4 +86,15 @@ TEST(ReplaceFileByMoves, AnOldFileThatCannotBeMovedBackStaysUnderItsSpareName)
     EXPECT_EQ(fs.files[aside], "old");
 }
 
+
+TEST(ReplaceFileByMoves, AreChosenByThePlatformAloneOnWindows9x)
+{
+    // GetVersionExA's platform ids: 1 is Windows 95, 98 and ME, whose stub of
+    // MoveFileExA may fail with any code; 2 is the NT family; 0 when unknown.
+    EXPECT_TRUE(replacesByRenames(windows9xPlatformId));
+    EXPECT_TRUE(replacesByRenames(1));
+    EXPECT_FALSE(replacesByRenames(2));
+    EXPECT_FALSE(replacesByRenames(0));
+}
+
 }

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "saver/catalogue.h"
 #include "saver/flight.h"
@@ -160,4 +162,26 @@ TEST(ScreenLayout, DesktopCopyBandsStaySmallAndAlwaysMoveOn)
     EXPECT_EQ(desktopCopyBandRows(1920), 25);
     EXPECT_EQ(desktopCopyBandRows(0), desktopCopyBandRows(1));
     EXPECT_EQ(desktopCopyBandRows(-5), desktopCopyBandRows(1));
+}
+
+TEST(ScreenLayout, ABandThatFailsLeavesOnlyItselfAndTheRowsBelowUncopied)
+{
+    // 1080 rows in bands of 25: the last band holds 5 rows.
+    std::vector<std::pair<int32_t, int32_t>> asked;
+    auto failingAt = [&](int32_t failingTop) {
+        asked.clear();
+        return copyInBands(1080, 25, [&](int32_t top, int32_t rows) {
+            asked.emplace_back(top, rows);
+            return top != failingTop;
+        });
+    };
+    EXPECT_TRUE(failingAt(-1).empty()) << "every band copied";
+    EXPECT_EQ(asked.size(), 44u);
+    EXPECT_EQ(asked.back(), std::make_pair(1075, 5));
+
+    EXPECT_EQ(failingAt(50), (RowSpan{50, 1080})) << "the two bands above it stay as copied";
+    EXPECT_EQ(asked.size(), 3u) << "no band is tried after the failure";
+    EXPECT_EQ(failingAt(0), (RowSpan{0, 1080}));
+    EXPECT_EQ(failingAt(1075), (RowSpan{1075, 1080}));
+    EXPECT_TRUE(copyInBands(0, 25, [](int32_t, int32_t) { return false; }).empty()) << "nothing to copy";
 }

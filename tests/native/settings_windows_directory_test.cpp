@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/windows_directory_rule.h"
+#include "settings/windows_directory.h"
 
 namespace {
 

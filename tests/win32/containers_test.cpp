@@ -223,3 +223,93 @@ TEST_F(ContainerFiles, AContainerNamedLikeItsOwnImageIsNotEmptied)
     expectIoError([&] { decodeImageContainer(at("In1.jpg")); }, 5, "File access denied");
     EXPECT_EQ(readTestFile(at("In1.jpg")), container("keep"));
 }
+
+namespace {
+
+// The containers of the directory in the order the file system lists them.
+std::vector<std::string> searchOrder(const std::string& directory)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((directory + "\\In*.sdd").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do
+        names.push_back(found.cFileName);
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+// Points GetTempPathA of this process at a directory while it lives.
+class TemporaryDirectoryAt {
+public:
+    explicit TemporaryDirectoryAt(const std::string& directory)
+    {
+        saved_ = GetEnvironmentVariableA("TMP", buffer_, sizeof buffer_) > 0;
+        SetEnvironmentVariableA("TMP", (directory + "\\").c_str());
+    }
+    ~TemporaryDirectoryAt() { SetEnvironmentVariableA("TMP", saved_ ? buffer_ : nullptr); }
+private:
+    char buffer_[MAX_PATH] = {};
+    bool saved_ = false;
+};
+
+}  // namespace
+
+TEST_F(ContainerFiles, AReadOnlyImageLeftBehindSendsEveryImageToTheUsersTemporaryDirectory)
+{
+    const std::string temporary = root_ + "\\TEMP";
+    ASSERT_TRUE(CreateDirectoryA(temporary.c_str(), nullptr));
+    TemporaryDirectoryAt temporaryDirectory(temporary);
+    for (const char* name : {"In1", "In5", "In9"})
+        writeTestFile(at(std::string(name) + ".sdd"), container(name));
+    writeTestFile(at("In5.jpg"), "left by a saver that was killed");
+    setAttributes(at("In5.jpg"), FILE_ATTRIBUTE_READONLY);
+
+    std::string imageDirectory;
+    ASSERT_NO_THROW(decodeImageContainers(dir_, imageDirectory));
+
+    EXPECT_EQ(imageDirectory, temporary + "\\");
+    EXPECT_EQ(listing(temporary), (std::vector<std::string>{"In1.jpg", "In5.jpg", "In9.jpg"}));
+    EXPECT_EQ(readTestFile(temporary + "\\In5.jpg"), decoded("In5"));
+    EXPECT_EQ(readTestFile(at("In5.jpg")), "left by a saver that was killed");
+    EXPECT_TRUE(GetFileAttributesA(at("In5.jpg").c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(readTestFile(at("In9.sdd")), container("In9"));
+}
+
+TEST_F(ContainerFiles, OneAfterAnotherInTheSearchOrderUntilTheFirstFailure)
+{
+    // The first container the search lists is large: no later image may be
+    // written before it is finished.
+    for (int number = 1; number <= 8; ++number)
+        writeTestFile(at("In" + std::to_string(number) + ".sdd"), container(std::string(4096, 'x')));
+    const std::vector<std::string> order = searchOrder(dir_);
+    ASSERT_EQ(order.size(), 8u);
+    writeTestFile(at(order[0]), container(std::string(2 << 20, 'y')));
+
+    ASSERT_NO_THROW(decodeImageContainers(dir_));
+    ULONGLONG previous = 0;
+    for (const std::string& name : order) {
+        WIN32_FILE_ATTRIBUTE_DATA image{};
+        ASSERT_TRUE(GetFileAttributesExA(at(decodedImagePath(name)).c_str(), GetFileExInfoStandard, &image));
+        const ULONGLONG written = (ULONGLONG(image.ftLastWriteTime.dwHighDateTime) << 32)
+            | image.ftLastWriteTime.dwLowDateTime;
+        EXPECT_GE(written, previous) << name << " was written before the container listed ahead of it was done";
+        previous = written;
+    }
+
+    // The fourth image is held by another program: the error ends the pass
+    // there, and it is no refused write that would send the images elsewhere.
+    for (const std::string& name : order)
+        DeleteFileA(at(decodedImagePath(name)).c_str());
+    HANDLE holder = CreateFileA(at(decodedImagePath(order[3])).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    std::string imageDirectory;
+    expectIoError([&] { decodeImageContainers(dir_, imageDirectory); }, ERROR_SHARING_VIOLATION, "I/O error 32");
+    CloseHandle(holder);
+    EXPECT_EQ(imageDirectory, dir_);
+    for (std::size_t index = 0; index < order.size(); ++index)
+        EXPECT_EQ(fileExists(at(decodedImagePath(order[index]))), index <= 3) << order[index];
+}

@@ -129,7 +129,7 @@ protected:
             removeFile(at(name));
         RemoveDirectoryA(at("In96.jpg").c_str());
     }
-    static std::string at(const std::string& name) { return windowsDirectory() + "\\" + name; }
+    static std::string at(const std::string& name) { return dataFilePath(name); }
 };
 
 TEST_F(SaverWindow, AFailureBeforeTheInputWatchStillLetsAKeyEndTheSaver)

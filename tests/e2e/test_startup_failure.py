@@ -61,7 +61,7 @@ def test_a_setting_of_the_wrong_type_is_reported_once_and_the_planes_fly_with_th
     # type is read as stored (off). The message ends in a quote, which sorts
     # before ".", so no full stop is added.
     flight_images.write_f16_containers(prefix.windows_dir)
-    write_settings(prefix, F16='"1"', **{name: "dword:00000000" for name in TYPES[1:]})
+    write_settings(prefix, F16='"1"', **{name: "dword:00000000" for name in TYPE_VALUES[1:]})
     saver = start_saver("/S")
     box = harness.wait_for(lambda: harness.message_box(prefix, "Skyvane!"), harness.START_TIMEOUT,
                            "the error box (caption Skyvane!)")

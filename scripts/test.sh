@@ -77,6 +77,9 @@ if [ $mode = unit ]; then
 else
   if SKYVANE_TARGETS=$program_targets stage "cross build (program)" bash scripts/build.sh cross; then
     stage_in_background --report "$results/e2e.xml" "end-to-end tests" run_end_to_end "$e2e_workers"
+    # The end-to-end tests watch a live program and are the longest stage:
+    # what runs beside them (builds, unit tests, fuzzing) yields the processors.
+    renice -n 10 -p $$ >/dev/null
   fi
   run_unit_tests
   run_fuzzing

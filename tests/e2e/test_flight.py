@@ -146,11 +146,14 @@ def test_planes_come_after_the_pause_and_the_first_at_once(display, desktop, pre
                                                           delay):
     settings(prefix, delay)
     saver = start_saver("/S")
-    saver.wait_for_window()
     if delay == 300:
-        # A pause of 299 s before the first plane would outlast the watch.
-        harness.wait_for(lambda: find_plane(screenshot(display), desktop), WATCH_TIMEOUT, "the first plane")
+        # A pause of 299 s before the first plane would outlast the watch. The
+        # first plane sets off before the window shows: watch from the start,
+        # so that a slow look for the window cannot miss its whole flight.
+        harness.wait_for(lambda: find_plane(screenshot(display), desktop), WATCH_TIMEOUT, "the first plane",
+                         interval=0)
         return
+    saver.wait_for_window()
     # Delay 6: 5001 ms between a plane leaving and the next setting off. (Without
     # a pause, a plane's way out and the next one's way in take 2 to 3 s here, so
     # a shorter delay could not tell a lost pause.)

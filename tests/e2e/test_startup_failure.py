@@ -6,7 +6,6 @@ cannot be read is reported the same way and costs nothing else: the planes fly."
 import shutil
 
 import numpy as np
-import pytest
 
 import flight_images
 import harness

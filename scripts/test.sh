@@ -3,7 +3,7 @@
 #   native    GoogleTest under ASan and UBSan               (build/native, ctest)
 #   fuzz      a short libFuzzer run of each tests/fuzz target (build/fuzz)
 #   win32     GoogleTest, the art and import checks under Wine (build/cross, ctest)
-#   e2e       skyvane.scr under Xvfb and Wine, on two workers (tests/e2e, pytest-xdist)
+#   e2e       skyvane.scr under Xvfb and Wine, on three workers (tests/e2e, pytest-xdist)
 #
 #   scripts/test.sh           everything (what continuous integration runs)
 #   scripts/test.sh --unit    the native and Win32 unit tests only: the quick inner loop
@@ -16,7 +16,7 @@
 # `, N skipped`); the exit status is non-zero when anything failed.
 #
 # SKYVANE_FUZZ_SECONDS: time per fuzz target (default 20).
-# SKYVANE_E2E_WORKERS:  end-to-end workers (default 2).
+# SKYVANE_E2E_WORKERS:  end-to-end workers (default 3).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -29,7 +29,7 @@ case "${1:-}" in
   *) echo "usage: scripts/test.sh [--unit]" >&2; exit 2 ;;
 esac
 fuzz_seconds=${SKYVANE_FUZZ_SECONDS:-20}
-e2e_workers=${SKYVANE_E2E_WORKERS:-2}
+e2e_workers=${SKYVANE_E2E_WORKERS:-3}
 
 stages_begin "$root/build/test-results"
 if ! stage "set-up" bash scripts/setup.sh; then

@@ -11,6 +11,7 @@ import shutil
 import pytest
 
 import harness
+from dialog_driver import Dialog, use_own_window_frames, write_backdrop
 
 
 def pytest_configure(config):
@@ -89,3 +90,29 @@ def start_saver(prefix, saver_program):
     yield start
     for saver in started:
         saver.kill()
+
+
+@pytest.fixture
+def backdrop(prefix):
+    """The dialog's backdrop as a test knows it (large flat blocks), with the
+    prefix's own window frames; returns its pixels as decoded."""
+    use_own_window_frames(prefix)
+    return write_backdrop(prefix.windows_dir / "background.jpg")
+
+
+@pytest.fixture
+def open_dialog(prefix, saver_program, backdrop):
+    """open_dialog(path_first=None, wait=True) starts skyvane.scr /c over the
+    test backdrop; every dialog opened is killed at the end of the test."""
+    opened = []
+
+    def open_(path_first=None, wait=True):
+        dialog = Dialog(prefix, saver_program, path_first)
+        opened.append(dialog)
+        if wait:
+            dialog.wait_shown()
+        return dialog
+
+    yield open_
+    for dialog in opened:
+        dialog.kill()

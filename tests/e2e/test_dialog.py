@@ -7,31 +7,8 @@ import numpy as np
 import pytest
 
 import harness
-from dialog_driver import (SC_CLOSE, Dialog, browser_stand_in, opened_addresses, stored_values,
-                           use_own_window_frames, write_backdrop)
+from dialog_driver import SC_CLOSE, browser_stand_in, opened_addresses, stored_values
 from program_facts import SETTINGS_KEY, TYPE_BOXES, VENDOR_ADDRESS, all_types
-
-
-@pytest.fixture
-def backdrop(prefix):
-    use_own_window_frames(prefix)
-    return write_backdrop(prefix.windows_dir / "background.jpg")
-
-
-@pytest.fixture
-def open_dialog(prefix, saver_program, backdrop):
-    opened = []
-
-    def open_(path_first=None, wait=True):
-        dialog = Dialog(prefix, saver_program, path_first)
-        opened.append(dialog)
-        if wait:
-            dialog.wait_shown()
-        return dialog
-
-    yield open_
-    for dialog in opened:
-        dialog.kill()
 
 
 def set_values(prefix, **values):

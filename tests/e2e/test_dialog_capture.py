@@ -11,7 +11,7 @@ import pytest
 
 import harness
 from program_facts import SETTINGS_KEY
-from dialog_driver import Dialog, stored_values, use_own_window_frames, write_backdrop
+from dialog_driver import stored_values
 
 PROMPT = ('You can select any "screen picture" as your fake background. This window will disappear and '
           'give you 7 seconds to show anything on your screen, and this will capture that screen and '
@@ -70,24 +70,6 @@ def desktop_picture(display, prefix, tmp_path):
     finally:
         shown.terminate()
         shown.wait()
-
-
-@pytest.fixture
-def open_dialog(prefix, saver_program):
-    use_own_window_frames(prefix)
-    write_backdrop(prefix.windows_dir / "background.jpg")
-    opened = []
-
-    def open_(wait=True):
-        dialog = Dialog(prefix, saver_program)
-        opened.append(dialog)
-        if wait:
-            dialog.wait_shown()
-        return dialog
-
-    yield open_
-    for dialog in opened:
-        dialog.kill()
 
 
 def screen_bmp(prefix):

@@ -11,7 +11,7 @@ import pytest
 from PIL import Image
 
 import harness
-from dialog_driver import INSPECTOR, Dialog, use_own_window_frames, write_backdrop
+from dialog_driver import INSPECTOR
 from test_dialog import LAYOUT
 from test_dialog_capture import read_bitmap, run_capture_after_prompt, screen_bmp
 
@@ -58,24 +58,6 @@ def set_dpi(prefix, dpi):
     prefix.reg_add(DESKTOP_KEY, "LogPixels", "REG_DWORD", dpi)
 
 
-@pytest.fixture
-def open_dialog(prefix, saver_program):
-    use_own_window_frames(prefix)
-    backdrop = write_backdrop(prefix.windows_dir / "background.jpg")
-    opened = []
-
-    def open_():
-        dialog = Dialog(prefix, saver_program)
-        opened.append(dialog)
-        dialog.wait_shown()
-        dialog.backdrop = backdrop
-        return dialog
-
-    yield open_
-    for dialog in opened:
-        dialog.kill()
-
-
 def green_pixels(shot, control, form):
     x, y = form["client_left"] + control["x"], form["client_top"] + control["y"]
     face = shot[y:y + control["height"], x:x + control["width"]]
@@ -83,7 +65,7 @@ def green_pixels(shot, control, form):
 
 
 @pytest.mark.parametrize("dpi", DPIS)
-def test_the_dialog_grows_by_the_system_dpi(display, prefix, open_dialog, tmp_path, dpi):
+def test_the_dialog_grows_by_the_system_dpi(display, prefix, open_dialog, backdrop, tmp_path, dpi):
     set_dpi(prefix, dpi)
     dialog = open_dialog()
     form, controls = dialog.snapshot()
@@ -128,7 +110,6 @@ def test_the_dialog_grows_by_the_system_dpi(display, prefix, open_dialog, tmp_pa
     assert green_pixels(shot, dialog.control("OK", controls), form) == expected_green
 
     # The backdrop at its scaled size, blended smoothly at its colour edges.
-    backdrop = dialog.backdrop
     bw, bh = scaled(backdrop.shape[1], dpi), scaled(backdrop.shape[0], dpi)
     x, y = form["client_left"], form["client_top"]
     drawn = shot[y:y + bh - 10, x:x + bw - 10].astype(int)   # the group boxes stand right of it

@@ -7,7 +7,6 @@
 #                                     run COMMAND as stage NAME; status is COMMAND's
 #   stage_in_background NAME COMMAND...   the same, in the background
 #   stage_wait NAME                   wait for a background stage; its status
-#   stages_wait_all                   wait for every background stage
 #   stages_summary                    stage times, then the tally's closing line
 #
 # Outcomes the tally counts: a failed stage is one failed test unless its report
@@ -73,11 +72,6 @@ stage_wait() {
   local pid=${stage_pids[$1]:-}
   [ -n "$pid" ] && wait "$pid" 2>/dev/null
   [ "$(cat "$results/status/$(stage_slug "$1")" 2>/dev/null)" = 0 ]
-}
-
-stages_wait_all() {
-  local name
-  for name in "${!stage_pids[@]}"; do stage_wait "$name"; done
 }
 
 stages_summary() {

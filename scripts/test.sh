@@ -64,12 +64,17 @@ run_unit_tests() {
                               --output-junit "$results/win32.xml" "${skip_in_unit_mode[@]}"
 }
 
+# Each fuzz run is one process on one processor: two at a time.
 run_fuzzing() {
   stage "fuzz build" bash scripts/build.sh fuzz || return
-  local target
-  while IFS= read -r target; do
-    stage --counted "fuzz $(basename "$target")" run_fuzz_target "$target" "$fuzz_seconds"
-  done < <(find build/fuzz/tests/fuzz -maxdepth 1 -type f -perm -u+x 2>/dev/null | sort)
+  local targets=() target i
+  mapfile -t targets < <(find build/fuzz/tests/fuzz -maxdepth 1 -type f -perm -u+x 2>/dev/null | sort)
+  for ((i = 0; i < ${#targets[@]}; i += 2)); do
+    for target in "${targets[@]:i:2}"; do
+      stage --counted "fuzz $(basename "$target")" run_fuzz_target "$target" "$fuzz_seconds" &
+    done
+    wait
+  done
 }
 
 if [ $mode = unit ]; then
@@ -81,8 +86,8 @@ else
     # what runs beside them (builds, unit tests, fuzzing) yields the processors.
     renice -n 10 -p $$ >/dev/null
   fi
+  run_fuzzing &   # a lane of its own beside the unit tests
   run_unit_tests
-  run_fuzzing
 fi
-stages_wait_all
+wait   # every lane and background stage
 stages_summary

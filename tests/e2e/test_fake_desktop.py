@@ -33,6 +33,16 @@ def picture_of(tmp_path, name, width, height, seed):
     return harness.load_rgb(harness.make_desktop_picture(tmp_path / name, width, height, seed=seed))
 
 
+def only_a_stock_picture(prefix, tmp_path, seed):
+    """A 640 x 480 stock picture screen.jpg and no screen.bmp; returns the
+    file and the picture's pixels before JPEG coding."""
+    picture = picture_of(tmp_path, "stock.png", 640, 480, seed=seed)
+    remove_pictures(prefix)
+    stock = prefix.windows_dir / "screen.jpg"
+    Image.fromarray(picture).save(stock, quality=95)
+    return stock, picture
+
+
 def bmp_header(path):
     """(header size, width, height, bits per pixel, compression) of a BMP file."""
     data = path.read_bytes()
@@ -127,10 +137,7 @@ def test_a_larger_picture_is_cut_at_the_right_and_bottom_edges(display, prefix, 
 
 def test_the_stock_picture_is_stored_once_as_a_24_bit_bitmap_and_then_used_alone(
         display, prefix, start_saver, tmp_path):
-    picture = picture_of(tmp_path, "stock.png", 640, 480, seed=13)
-    remove_pictures(prefix)
-    stock = prefix.windows_dir / "screen.jpg"
-    Image.fromarray(picture).save(stock, quality=95)
+    stock, picture = only_a_stock_picture(prefix, tmp_path, seed=13)
     use_fake_desktop(prefix)
     face = button_face(prefix)
     stored = prefix.windows_dir / "screen.bmp"
@@ -220,10 +227,7 @@ def test_a_greyscale_stock_picture_is_stored_at_8_bits_with_a_grey_palette(displ
 
 def test_a_damaged_screen_bmp_is_reported_once_and_the_stock_picture_shown_instead(
         display, prefix, start_saver, tmp_path):
-    picture = picture_of(tmp_path, "stock.png", 640, 480, seed=15)
-    remove_pictures(prefix)
-    stock = prefix.windows_dir / "screen.jpg"
-    Image.fromarray(picture).save(stock, quality=95)
+    stock, picture = only_a_stock_picture(prefix, tmp_path, seed=15)
     stored = prefix.windows_dir / "screen.bmp"
     Image.fromarray(picture_of(tmp_path, "mine.png", 640, 480, seed=16)).save(stored)
     stored.write_bytes(stored.read_bytes()[:40000])   # cut off part-way

@@ -58,12 +58,13 @@ void removeTree(const std::string& directory)
     RemoveDirectoryA(directory.c_str());
 }
 
-// The names in the directory, sorted.
-std::vector<std::string> listing(const std::string& directory)
+// The names in the directory that match pattern, in the order the file
+// system lists them.
+std::vector<std::string> searchOrder(const std::string& directory, const char* pattern = "In*.sdd")
 {
     std::vector<std::string> names;
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &found);
+    HANDLE search = FindFirstFileA((directory + "\\" + pattern).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return names;
     do {
@@ -72,6 +73,13 @@ std::vector<std::string> listing(const std::string& directory)
             names.push_back(name);
     } while (FindNextFileA(search, &found));
     FindClose(search);
+    return names;
+}
+
+// The names in the directory, sorted.
+std::vector<std::string> listing(const std::string& directory)
+{
+    std::vector<std::string> names = searchOrder(directory, "*");
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -225,21 +233,6 @@ TEST_F(ContainerFiles, AContainerNamedLikeItsOwnImageIsNotEmptied)
 }
 
 namespace {
-
-// The containers of the directory in the order the file system lists them.
-std::vector<std::string> searchOrder(const std::string& directory)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((directory + "\\In*.sdd").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do
-        names.push_back(found.cFileName);
-    while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
-}
 
 // Points GetTempPathA of this process at a directory while it lives.
 class TemporaryDirectoryAt {

@@ -54,10 +54,13 @@ program_targets="skyvane art window_probe"
 skip_in_unit_mode=()
 [ $mode = unit ] && skip_in_unit_mode=(-E '^platform\.release$')
 
-run_unit_tests() {
+run_native_tests() {
   stage "native build" bash scripts/build.sh native &&
     stage --report "$results/native.xml" "native tests" ctest --test-dir build/native -j2 --timeout 300 --output-on-failure \
                                --output-junit "$results/native.xml"
+}
+
+run_win32_tests() {
   stage "cross build (tests)" bash scripts/build.sh cross &&
     stage_wait "Wine template" &&
     stage --report "$results/win32.xml" "win32 tests" ctest --test-dir build/cross -j2 --timeout 300 --output-on-failure \
@@ -78,7 +81,8 @@ run_fuzzing() {
 }
 
 if [ $mode = unit ]; then
-  run_unit_tests
+  run_native_tests
+  run_win32_tests
 else
   if SKYVANE_TARGETS=$program_targets stage "cross build (program)" bash scripts/build.sh cross; then
     stage_in_background --report "$results/e2e.xml" "end-to-end tests" run_end_to_end "$e2e_workers"
@@ -86,8 +90,11 @@ else
     # what runs beside them (builds, unit tests, fuzzing) yields the processors.
     renice -n 10 -p $$ >/dev/null
   fi
-  run_fuzzing &   # a lane of its own beside the unit tests
-  run_unit_tests
+  # Three lanes beside the end-to-end tests; the scheduler shares out what
+  # those leave of the processors.
+  run_fuzzing &
+  run_native_tests &
+  run_win32_tests
 fi
 wait   # every lane and background stage
 stages_summary

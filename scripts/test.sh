@@ -3,6 +3,7 @@
 #   native    GoogleTest under ASan and UBSan               (build/native, ctest)
 #   fuzz      a short libFuzzer run of each tests/fuzz target (build/fuzz)
 #   win32     GoogleTest, the art and import checks under Wine (build/cross, ctest)
+#   release   the release built in two clean clones, compared (tests/platform)
 #   e2e       skyvane.scr under Xvfb and Wine, on three workers (tests/e2e, pytest-xdist)
 #
 #   scripts/test.sh           everything (what continuous integration runs)
@@ -50,21 +51,25 @@ stage_in_background "Wine template" skyvane_template_prefix
 program_targets="skyvane art window_probe"
 [ $mode = all ] && program_targets=$(cross_targets_of_the_program)
 
-# The inner loop leaves out the release check: it builds the release twice.
-skip_in_unit_mode=()
-[ $mode = unit ] && skip_in_unit_mode=(-E '^platform\.release$')
-
 run_native_tests() {
   stage "native build" bash scripts/build.sh native &&
     stage --report "$results/native.xml" "native tests" ctest --test-dir build/native -j2 --timeout 300 --output-on-failure \
                                --output-junit "$results/native.xml"
 }
 
+# The release built twice in two clean clones: a lane of its own, since it
+# needs nothing built here. The inner loop leaves it out.
+run_release_check() {
+  stage --report "$results/release.xml" "release check" env PYTHONDONTWRITEBYTECODE=1 \
+    /usr/bin/python3 -m pytest tests/platform/test_release.py -q -p no:cacheprovider \
+    -o junit_family=xunit2 --junitxml="$results/release.xml"
+}
+
 run_win32_tests() {
   stage "cross build (tests)" bash scripts/build.sh cross &&
     stage_wait "Wine template" &&
     stage --report "$results/win32.xml" "win32 tests" ctest --test-dir build/cross -j2 --timeout 300 --output-on-failure \
-                              --output-junit "$results/win32.xml" "${skip_in_unit_mode[@]}"
+                              --output-junit "$results/win32.xml" -E '^platform\.release$'
 }
 
 # Each fuzz run is one process on one processor: two at a time.
@@ -90,9 +95,10 @@ else
     # what runs beside them (builds, unit tests, fuzzing) yields the processors.
     renice -n 10 -p $$ >/dev/null
   fi
-  # Three lanes beside the end-to-end tests; the scheduler shares out what
+  # Four lanes beside the end-to-end tests; the scheduler shares out what
   # those leave of the processors.
   run_fuzzing &
+  run_release_check &
   run_native_tests &
   run_win32_tests
 fi

@@ -57,8 +57,8 @@ run_native_tests() {
                                --output-junit "$results/native.xml"
 }
 
-# The release built twice in two clean clones: a lane of its own, since it
-# needs nothing built here. The inner loop leaves it out.
+# The release built twice in two clean clones: it needs nothing built here,
+# so it follows the fuzzing. The inner loop leaves it out.
 run_release_check() {
   stage --report "$results/release.xml" "release check" env PYTHONDONTWRITEBYTECODE=1 \
     /usr/bin/python3 -m pytest tests/platform/test_release.py -q -p no:cacheprovider \
@@ -95,10 +95,10 @@ else
     # what runs beside them (builds, unit tests, fuzzing) yields the processors.
     renice -n 10 -p $$ >/dev/null
   fi
-  # Four lanes beside the end-to-end tests; the scheduler shares out what
-  # those leave of the processors.
-  run_fuzzing &
-  run_release_check &
+  # Three lanes beside the end-to-end tests (the fuzzing, then the release
+  # check; the native tests; the Win32 tests); the scheduler shares out what
+  # the end-to-end tests leave of the processors.
+  { run_fuzzing; run_release_check; } &
   run_native_tests &
   run_win32_tests
 fi

@@ -281,9 +281,8 @@ class Prefix:
             if process.poll() is None:
                 process.kill()
                 process.wait()
-        # The prefix goes away whole: its server needs no orderly end (which
-        # saves the registry and costs most of a second), so it is killed at once.
-        subprocess.run(["wineserver", "-k9"], env=self.env, capture_output=True, timeout=60)
+        # Not -k9: a server killed at once leaves its programs behind, for good.
+        subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True, timeout=60)
         subprocess.run(["wineserver", "-w"], env=self.env, capture_output=True, timeout=60)
         wine_env_function("skyvane_remove_prefix", self.path)
 

@@ -46,11 +46,6 @@ source scripts/wine-env.sh
 trap 'rm -rf "$SKYVANE_TEMPLATE" "$SKYVANE_TEMPLATE.lock"' EXIT
 stage_in_background "Wine template" skyvane_template_prefix
 
-# The program, its data files and the end-to-end fixtures first: the end-to-end
-# tests, the longest stage, wait for nothing else.
-program_targets="skyvane art window_probe"
-[ $mode = all ] && program_targets=$(cross_targets_of_the_program)
-
 run_native_tests() {
   stage "native build" bash scripts/build.sh native &&
     stage --report "$results/native.xml" "native tests" ctest --test-dir build/native -j2 --timeout 300 --output-on-failure \
@@ -89,7 +84,9 @@ if [ $mode = unit ]; then
   run_native_tests
   run_win32_tests
 else
-  if SKYVANE_TARGETS=$program_targets stage "cross build (program)" bash scripts/build.sh cross; then
+  # The program, its data files and the end-to-end fixtures first: the
+  # end-to-end tests, the longest stage, wait for nothing else.
+  if SKYVANE_TARGETS=$(cross_targets_of_the_program) stage "cross build (program)" bash scripts/build.sh cross; then
     stage_in_background --report "$results/e2e.xml" "end-to-end tests" run_end_to_end "$e2e_workers"
     # The end-to-end tests watch a live program and are the longest stage:
     # what runs beside them (builds, unit tests, fuzzing) yields the processors.

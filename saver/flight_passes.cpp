@@ -136,21 +136,12 @@ public:
     // Each pass covers only the painted part of the sprite inside the field:
     // the scene outside it is never changed by the plane, so there is nothing
     // to save or restore there.
-    void erase(const FlightState& flight)
-    {
-        const PassArea area = passArea(flight);
-        copy(scene_, area.scene, saveBuffer_, area.sprite, RasterMode::Copy);
-    }
+    void erase(const PassArea& area) { copy(scene_, area.scene, saveBuffer_, area.sprite, RasterMode::Copy); }
 
-    void save(const FlightState& flight)
-    {
-        const PassArea area = passArea(flight);
-        copy(saveBuffer_, area.sprite, scene_, area.scene, RasterMode::Copy);
-    }
+    void save(const PassArea& area) { copy(saveBuffer_, area.sprite, scene_, area.scene, RasterMode::Copy); }
 
-    void draw(const FlightState& flight)
+    void draw(const PassArea& area)
     {
-        const PassArea area = passArea(flight);
         copy(scene_, area.scene, mask_, area.sprite, RasterMode::And);
         copy(scene_, area.scene, colours_, area.sprite, RasterMode::Or);
     }
@@ -191,17 +182,17 @@ RECT toRect(const FlightRect& rect)
 
 void erasePlane(FlightSurfaces& surfaces, const FlightState& flight)
 {
-    PassSurfaces(surfaces).erase(flight);
+    PassSurfaces(surfaces).erase(passArea(flight));
 }
 
 void saveUnderPlane(FlightSurfaces& surfaces, const FlightState& flight)
 {
-    PassSurfaces(surfaces).save(flight);
+    PassSurfaces(surfaces).save(passArea(flight));
 }
 
 void drawPlane(FlightSurfaces& surfaces, const FlightState& flight)
 {
-    PassSurfaces(surfaces).draw(flight);
+    PassSurfaces(surfaces).draw(passArea(flight));
 }
 
 FlightRect findPaintedArea(FlightSurfaces& surfaces)
@@ -243,10 +234,11 @@ void assignSprites(FlightSurfaces& surfaces, const Picture& colours, const Pictu
 FlightRect moveAndRedrawPlane(FlightSurfaces& surfaces, FlightState& flight)
 {
     PassSurfaces passes(surfaces);   // memory or GDI: settled once for the whole tick
-    const FlightRect erased = passArea(flight).scene;
-    passes.erase(flight);
+    const PassArea left = passArea(flight);
+    passes.erase(left);
     advancePlane(flight);
-    passes.save(flight);
-    passes.draw(flight);
-    return unionRect(erased, passArea(flight).scene);
+    const PassArea reached = passArea(flight);   // one area for all three passes at the new place
+    passes.save(reached);
+    passes.draw(reached);
+    return unionRect(left.scene, reached.scene);
 }

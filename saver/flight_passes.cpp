@@ -195,14 +195,14 @@ void drawPlane(FlightSurfaces& surfaces, const FlightState& flight)
     PassSurfaces(surfaces).draw(passArea(flight));
 }
 
-FlightRect findPaintedArea(FlightSurfaces& surfaces)
+FlightRect findPaintedArea(FlightSurfaces& surfaces, const FlightRect& sprite)
 {
     // In a scene of 8 bits or fewer the passes combine palette indices, and
     // white or black need not keep a pixel: the whole rectangle is drawn.
     const int scene = bitsPerPixel(surfaces.scene);
     if (scene != 0 && scene <= 8)
-        return spriteRect();
-    return paintedArea(surfaces.mask.toPicture(), surfaces.colours.toPicture());
+        return sprite;
+    return paintedArea(surfaces.mask.toPicture(), surfaces.colours.toPicture(), sprite.width(), sprite.height());
 }
 
 namespace {

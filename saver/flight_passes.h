@@ -33,10 +33,11 @@ void drawPlane(FlightSurfaces& surfaces, const FlightState& flight);
 // faster; the pixels they produce are the same.
 void assignSprites(FlightSurfaces& surfaces, const Picture& colours, const Picture& mask);
 
-// The part of the sprite rectangle where the sprites can change the scene
-// (FlightState::painted). A scene of 8 bits or fewer per pixel gets the whole
-// rectangle, since its passes combine palette indices.
-FlightRect findPaintedArea(FlightSurfaces& surfaces);
+// The part of the sprite rectangle (the design's, or the flight's scaled one)
+// where the sprites can change the scene (FlightState::painted). A scene of 8
+// bits or fewer per pixel gets the whole rectangle, since its passes combine
+// palette indices.
+FlightRect findPaintedArea(FlightSurfaces& surfaces, const FlightRect& sprite = spriteRect());
 
 // One tick's work on the surfaces: erase, move, save, draw. Returns the part
 // of the scene it changed (the old and the new painted area together).

@@ -10,6 +10,7 @@
 #include <windows.h>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "framework/form.h"
 #include "framework/surface.h"
@@ -71,6 +72,11 @@ private:
     void buildCatalogue();
     void selectNextPlane();
     void loadSprites(const PlaneSlot& slot);
+    void loadScaledSprites(const PlaneSlot& slot);
+    int loadDoubleDensityImages(const PlaneSlot& slot);
+    std::string decodedDoubleDensityImage(const std::string& imagePath);
+    void scaleSurfacesToDisplay();
+    void deleteDoubleDensityImages();
 
     void Timer_LeftTimer();
     void Timer_RightTimer();
@@ -102,6 +108,9 @@ private:
     // Where the decoded images are: the Windows directory, or the user's own
     // temporary directory when the Windows directory refused them.
     std::string imageDirectory_;
+    // The pictures made for twice the density that this run decoded (full
+    // paths): every way out deletes them.
+    std::vector<std::string> doubleDensityImages_;
     SaverPlacement placement_;  // the window, the scene and the flights on the monitors
     PlaneCatalogue catalogue_;
     PlaneSelection selection_;

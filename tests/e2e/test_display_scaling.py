@@ -4,7 +4,10 @@ grow by DPI / 96 (outer size, control places, fonts, glyphs, the smoothly
 enlarged backdrop; check boxes and radio buttons as wide as their caption
 needs), while the saver and the fake desktop capture stay exact
 to the physical pixel."""
+import io
 import json
+import subprocess
+import time
 
 import numpy as np
 import pytest
@@ -12,6 +15,7 @@ from PIL import Image
 
 import harness
 from dialog_driver import INSPECTOR
+from program_facts import SETTINGS_KEY_IN_FULL, SLOT_IMAGES, all_types
 from test_dialog import LAYOUT
 from test_dialog_capture import read_bitmap, run_capture_after_prompt, screen_bmp
 
@@ -183,3 +187,124 @@ def test_every_check_box_and_radio_button_shows_its_whole_caption_at_every_suppo
                     button["text"], dpi, button["width"], needed))
         dialog.kill()
     assert not too_narrow, "\n".join(too_narrow)
+
+
+# The planes on a scaled display: as big and as fast as at 100 % on a screen of
+# the same physical size, drawn from the pictures made for twice the density.
+# Slot 18 (the U-2, level, right to left, 15 pixels a tick) alone: the first
+# plane starts at the right edge with its top at the middle of the screen.
+U2_SLOT, U2_STEP = 18, -15
+
+
+def plane_box_of(on_white, on_black):
+    """(left, top, right, bottom) of the plane in a picture pair: where its two pictures agree."""
+    plane = np.abs(on_white.astype(int) - on_black.astype(int)).max(axis=2) < 128
+    rows, cols = np.flatnonzero(plane.any(axis=1)), np.flatnonzero(plane.any(axis=0))
+    return int(cols[0]), int(rows[0]), int(cols[-1]) + 1, int(rows[-1]) + 1
+
+
+def built_pair(density):
+    """The U-2's pair as the build made it, decoded: In39/In40.sdd, or In39x2/In40x2.sd2."""
+    def picture(number):
+        name = "In%d.sdd" % number if density == 1 else "In%dx2.sd2" % number
+        container = (harness.CROSS / "data" / name).read_bytes()
+        with Image.open(io.BytesIO(container[:3] + container[6:])) as image:
+            return np.asarray(image.convert("RGB"))
+    white, black = SLOT_IMAGES[U2_SLOT - 1]
+    return picture(white), picture(black)
+
+
+def noisy_desktop(display, directory):
+    """Noise over the whole screen: under a plane's every pixel the desktop differs from place to place."""
+    rng = np.random.default_rng(27)
+    path = directory / "noise.png"
+    Image.fromarray(rng.integers(0, 256, (display.height, display.width, 3), dtype=np.uint8)).save(path)
+    return display.show_desktop(path)
+
+
+def watch_flights(display, desktop, saver, frames_wanted=6):
+    """Screenshots of the planes wholly on the screen, flight by flight (the
+    first starts at the right edge, each later one a start offset beyond it),
+    as [[(frame, box of the pixels the plane changed), ...], ...]."""
+    flights = [[]]
+    near = desktop.astype(np.int16)
+    deadline = time.monotonic() + 180
+    while sum(map(len, flights)) < frames_wanted or len(flights[-1]) < 2:
+        assert saver.running() and time.monotonic() < deadline, "planes seen: %s" % [
+            [box for _, box in flight] for flight in flights]
+        shot = fast_screenshot(display)
+        changed = np.abs(shot.astype(np.int16) - near).max(axis=2) > 12
+        if not changed.any():
+            continue
+        rows, cols = np.flatnonzero(changed.any(axis=1)), np.flatnonzero(changed.any(axis=0))
+        box = int(cols[0]), int(rows[0]), int(cols[-1]) + 1, int(rows[-1]) + 1
+        if box[0] == 0 or box[1] == 0 or box[2] == display.width or box[3] == display.height:
+            continue
+        if flights[-1] and box[0] > flights[-1][-1][1][0]:
+            flights.append([])   # a later plane
+        if not flights[-1] or box[0] < flights[-1][-1][1][0]:
+            flights[-1].append((shot, box))
+    return [flight for flight in flights if flight]
+
+
+def fast_screenshot(display):
+    raw = subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"], env=display.env,
+                         capture_output=True, check=True, timeout=60).stdout
+    return np.frombuffer(raw, dtype=np.uint8).reshape(display.height, display.width, 3)
+
+
+def on_the_step_lattice(flights, start, later_start, step):
+    """Whether one offset from a box's left to the sprite's left puts the
+    sprite of every frame within half a pixel of its flight's start + n * step
+    for a whole n: the plane stands where n ticks of exactly step pixels have
+    brought it. The first flight starts at start, later ones at later_start."""
+    for offset in range(0, 2000):
+        travelled = [(start if index == 0 else later_start) - (box[0] - offset)
+                     for index, flight in enumerate(flights) for _, box in flight]
+        if all(abs(t / step - round(t / step)) * abs(step) <= 0.5 + 1e-9 for t in travelled):
+            return True
+    return False
+
+
+def fly_u2(prefix, display, tmp_path, start_saver, dpi):
+    set_dpi(prefix, dpi)
+    prefix.reg_import("REGEDIT4\n\n[%s]\n%s\n" % (SETTINGS_KEY_IN_FULL, "\n".join(
+        '"%s"=dword:%08x' % (name, value) for name, value in
+        dict(all_types(False), U2=1, Delay=1, Random=0, Fake=0).items())))
+    desktop = noisy_desktop(display, tmp_path)
+    saver = start_saver("/S")
+    saver.wait_for_window()
+    flights = watch_flights(display, desktop, saver)
+    Image.fromarray(flights[0][0][0]).save(tmp_path / ("planes-%d.png" % dpi))
+    return desktop, flights
+
+
+def drawn_at_scale(box, design, scale):
+    """The drawn box is scale times the designed plane's, within 3 %."""
+    return all(abs(drawn / designed / scale - 1) <= 0.03 for drawn, designed in (
+        (box[2] - box[0], design[2] - design[0]), (box[3] - box[1], design[3] - design[1])))
+
+
+@pytest.mark.screen("3840x2160x24")
+def test_at_200_percent_the_planes_fly_twice_as_big_and_fast_from_the_sharper_pictures(
+        display, prefix, tmp_path, start_saver):
+    desktop, flights = fly_u2(prefix, display, tmp_path, start_saver, 192)
+    design, large = plane_box_of(*built_pair(1)), built_pair(2)
+    height, width = large[0].shape[:2]
+    in_picture = plane_box_of(*large)
+    for shot, box in [frame for flight in flights for frame in flight]:
+        assert drawn_at_scale(box, design, 2), "drawn %s, designed %s" % (box, design)
+        # Pixel for pixel the larger pictures over the desktop (AND, then OR):
+        # the plane's place found to the pixel, then every pixel within 2 levels.
+        best = None
+        for dx in range(-2, 3):
+            for dy in range(-2, 3):
+                left, top = box[0] - in_picture[0] + dx, box[1] - in_picture[1] + dy
+                shown = shot[top:top + height, left:left + width].astype(int)
+                expected = (desktop[top:top + height, left:left + width] & large[0]) | large[1]
+                off = int(np.abs(shown - expected).max())
+                best = min(best or (off, dx, dy), (off, dx, dy))
+        assert best[0] <= 2, "the plane differs from the larger picture by %d levels at best" % best[0]
+    # 30 pixels a tick, from the right edge (the first plane) or 2188 beyond it.
+    assert on_the_step_lattice(flights, display.width, display.width + 2188, 2 * U2_STEP), [
+        [box for _, box in flight] for flight in flights]

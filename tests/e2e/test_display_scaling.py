@@ -276,7 +276,7 @@ def fly_u2(prefix, display, tmp_path, start_saver, dpi):
     saver.wait_for_window()
     flights = watch_flights(display, desktop, saver)
     Image.fromarray(flights[0][0][0]).save(tmp_path / ("planes-%d.png" % dpi))
-    return desktop, flights
+    return desktop, saver, flights
 
 
 def drawn_at_scale(box, design, scale):
@@ -288,7 +288,7 @@ def drawn_at_scale(box, design, scale):
 @pytest.mark.screen("3840x2160x24")
 def test_at_200_percent_the_planes_fly_twice_as_big_and_fast_from_the_sharper_pictures(
         display, prefix, tmp_path, start_saver):
-    desktop, flights = fly_u2(prefix, display, tmp_path, start_saver, 192)
+    desktop, saver, flights = fly_u2(prefix, display, tmp_path, start_saver, 192)
     design, large = plane_box_of(*built_pair(1)), built_pair(2)
     height, width = large[0].shape[:2]
     in_picture = plane_box_of(*large)
@@ -300,11 +300,78 @@ def test_at_200_percent_the_planes_fly_twice_as_big_and_fast_from_the_sharper_pi
         for dx in range(-2, 3):
             for dy in range(-2, 3):
                 left, top = box[0] - in_picture[0] + dx, box[1] - in_picture[1] + dy
-                shown = shot[top:top + height, left:left + width].astype(int)
-                expected = (desktop[top:top + height, left:left + width] & large[0]) | large[1]
+                # The part of the sprite on the screen.
+                x0, y0 = max(0, -left), max(0, -top)
+                x1, y1 = min(width, display.width - left), min(height, display.height - top)
+                on_screen = np.s_[top + y0:top + y1, left + x0:left + x1]
+                shown = shot[on_screen].astype(int)
+                expected = (desktop[on_screen] & large[0][y0:y1, x0:x1]) | large[1][y0:y1, x0:x1]
                 off = int(np.abs(shown - expected).max())
                 best = min(best or (off, dx, dy), (off, dx, dy))
         assert best[0] <= 2, "the plane differs from the larger picture by %d levels at best" % best[0]
     # 30 pixels a tick, from the right edge (the first plane) or 2188 beyond it.
     assert on_the_step_lattice(flights, display.width, display.width + 2188, 2 * U2_STEP), [
+        [box for _, box in flight] for flight in flights]
+
+    # Only the U-2's larger pictures were decoded, and a key deletes them with the rest.
+    assert [p.name for p in harness.files_named(prefix.windows_dir, "in", "x2.jpg")] == ["In39x2.jpg", "In40x2.jpg"]
+    display.key("space")
+    saver.wait_ended()
+    assert harness.files_named(prefix.windows_dir, "in", ".jpg") == []
+
+
+def closest_mean_difference(shown, changed, reference, at):
+    """The mean colour difference over the plane's pixels between the frame and
+    a reference picture placed at (left, top), the best within 2 pixels."""
+    height, width = reference.shape[:2]
+    best = None
+    for dx in range(-2, 3):
+        for dy in range(-2, 3):
+            left, top = at[0] + dx, at[1] + dy
+            x0, y0 = max(0, -left), max(0, -top)
+            x1, y1 = min(width, shown.shape[1] - left), min(height, shown.shape[0] - top)
+            on_screen = np.s_[top + y0:top + y1, left + x0:left + x1]
+            plane = changed[on_screen]
+            got = shown[on_screen][plane].astype(int)
+            difference = float(np.abs(got - reference[y0:y1, x0:x1][plane].astype(int)).mean())
+            best = difference if best is None else min(best, difference)
+    return best
+
+
+@pytest.mark.screen("2880x1620x24")
+def test_at_150_percent_the_planes_fly_half_as_big_again_and_as_fast_with_an_exact_mask(
+        display, prefix, tmp_path, start_saver):
+    desktop, _, flights = fly_u2(prefix, display, tmp_path, start_saver, 144)
+    small, large = built_pair(1), built_pair(2)
+    design = plane_box_of(*small)
+    frames = [frame for flight in flights for frame in flight]
+    for shot, box in frames:
+        assert drawn_at_scale(box, design, 1.5), "drawn %s, designed %s" % (box, design)
+
+    # The plane hides the desktop wholly and shows the same pixels wherever it
+    # flies: the mask is exact, nothing of the desktop shows through.
+    (first, first_box), (last, last_box) = frames[0], frames[-1]
+    size = (first_box[2] - first_box[0], first_box[3] - first_box[1])
+    assert (last_box[2] - last_box[0], last_box[3] - last_box[1]) == size
+    crops = [(shot[b[1]:b[3], b[0]:b[2]], desktop[b[1]:b[3], b[0]:b[2]]) for shot, b in ((first, first_box), (last, last_box))]
+    planes = [np.any(shown != under, axis=2) for shown, under in crops]
+    both = planes[0] & planes[1]
+    assert (planes[0] != planes[1]).sum() <= 8, "the plane's outline changes as it flies"
+    assert np.array_equal(crops[0][0][both], crops[1][0][both]), "the desktop shows through the plane"
+
+    # Sharp: nearer to the larger pictures reduced than to today's enlarged.
+    def colours(pair, factor):
+        mean = ((pair[0].astype(int) + pair[1]) // 2).astype(np.uint8)
+        image = Image.fromarray(mean)
+        return np.asarray(image.resize((round(image.width * factor), round(image.height * factor)), Image.BILINEAR))
+    changed = np.any(first != desktop, axis=2)
+    differences = []
+    for pair, factor in ((large, 0.75), (small, 1.5)):
+        in_picture = plane_box_of(*pair)
+        at = (first_box[0] - round(in_picture[0] * factor), first_box[1] - round(in_picture[1] * factor))
+        differences.append(closest_mean_difference(first, changed, colours(pair, factor), at))
+    # (measured: 1.2 levels from the larger pictures, 3.7 from the smaller)
+    assert differences[0] < 2.5 and differences[0] < differences[1] / 2, differences
+    # 22.5 pixels a tick, from the right edge (the first plane) or 1641 beyond it.
+    assert on_the_step_lattice(flights, display.width, display.width + 1641, 1.5 * U2_STEP), [
         [box for _, box in flight] for flight in flights]

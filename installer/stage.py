@@ -2,7 +2,8 @@
 same bytes and dates on every machine that builds the same commit:
 
   skyvane.scr, the image containers In*.sdd and the same pictures at twice
-  the size In*x2.sd2, screen.jpg, background.jpg
+  the size In*x2.sd2, screen.jpg, background.jpg and background2x.jpg (the
+  dialog's backdrop at twice the size)
   help.txt, credits.txt    with CR LF line ends (Notepad before Windows 10
                            shows bare line feeds as one long line)
   files.nsh                the installer's file lists: what it installs, and
@@ -23,7 +24,7 @@ import sys
 from pathlib import Path
 
 SHIPPED_TEXTS = ("help.txt", "credits.txt")
-PICTURES = ("screen.jpg", "background.jpg")
+PICTURES = ("screen.jpg", "background.jpg", "background2x.jpg")
 PLANE_IMAGES = 40
 
 

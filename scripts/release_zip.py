@@ -12,7 +12,7 @@ import time
 import zipfile
 from pathlib import Path
 
-SHIPPED = ("skyvane.scr", "screen.jpg", "background.jpg", "help.txt", "credits.txt")
+SHIPPED = ("skyvane.scr", "screen.jpg", "background.jpg", "background2x.jpg", "help.txt", "credits.txt")
 
 
 def shipped_files(stage):

@@ -207,7 +207,8 @@ def test_flights_of_one_type_differ():
                 assert (difference > 32).mean() > 0.01, f"{kind}: slots {first} and {second} look alike"
 
 
-@pytest.mark.parametrize("name, minimum", [("screen.jpg", (1024, 768)), ("background.jpg", (555, 441))])
+@pytest.mark.parametrize("name, minimum", [("screen.jpg", (1024, 768)), ("background.jpg", (555, 441)),
+                                           ("background2x.jpg", (1110, 882))])
 def test_pictures_decode_at_their_size(name, minimum):
     require_data()
     picture = load_jpeg((DATA_DIR / name).read_bytes())

@@ -124,6 +124,34 @@ def test_the_dialog_grows_by_the_system_dpi(display, prefix, open_dialog, backdr
     assert blends, "the backdrop's edge is not blended: %s" % edge.tolist()
 
 
+@pytest.mark.screen("2048x1536x24")
+def test_where_the_dialog_is_scaled_it_shows_the_backdrop_drawn_at_twice_the_size(
+        display, prefix, open_dialog, backdrop, tmp_path):
+    # Twice the test backdrop, with one-pixel stripes no enlargement of it could show.
+    height, width = 2 * backdrop.shape[0], 2 * backdrop.shape[1]
+    dense = np.repeat(np.repeat(backdrop, 2, axis=0), 2, axis=1)
+    dense[:, ::2] //= 2
+    Image.fromarray(dense).save(prefix.windows_dir / "background2x.jpg", quality=100, subsampling=0)
+    dense = harness.load_rgb(prefix.windows_dir / "background2x.jpg")
+    for dpi, factor in ((192, 1), (144, 0.75)):
+        set_dpi(prefix, dpi)
+        dialog = open_dialog()
+        form, _ = dialog.snapshot()
+        shot = display.screenshot(save_to=tmp_path / ("backdrop-%d.png" % dpi))
+        bw, bh = round(width * factor), round(height * factor)
+        x, y = form["client_left"], form["client_top"]
+        drawn = shot[y:y + bh - 10, x:x + bw - 10].astype(int)   # the group boxes stand right of it
+        expected = np.asarray(Image.fromarray(dense).resize((bw, bh), Image.BILINEAR)).astype(int)[:bh - 10, :bw - 10]
+        if factor == 1:
+            assert np.abs(drawn - dense[:bh - 10, :bw - 10]).max() <= 2, "not the backdrop drawn at twice the size"
+        else:
+            # Reduced, the stripes blend: as dark as the striped picture, not the plain one.
+            plain = np.asarray(Image.fromarray(backdrop).resize((bw, bh), Image.BILINEAR)).astype(int)[:bh - 10, :bw - 10]
+            assert abs(drawn.mean() - expected.mean()) < 2 < abs(drawn.mean() - plain.mean()) - 10, (
+                drawn.mean(), expected.mean(), plain.mean())
+        dialog.kill()
+
+
 def test_the_about_box_grows_by_the_system_dpi(display, prefix, open_dialog, tmp_path):
     dpi = 144
     set_dpi(prefix, dpi)

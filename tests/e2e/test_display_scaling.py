@@ -403,3 +403,22 @@ def test_at_150_percent_the_planes_fly_half_as_big_again_and_as_fast_with_an_exa
     # 22.5 pixels a tick, from the right edge (the first plane) or 1641 beyond it.
     assert on_the_step_lattice(flights, display.width, display.width + 1641, 1.5 * U2_STEP), [
         [box for _, box in flight] for flight in flights]
+
+
+@pytest.mark.screen("3840x2160x24")
+def test_without_the_larger_pictures_the_planes_are_todays_enlarged(display, prefix, tmp_path, start_saver):
+    for container in prefix.windows_dir.glob("In*x2.sd2"):
+        container.unlink()
+    desktop, saver, flights = fly_u2(prefix, display, tmp_path, start_saver, 192)
+    design = plane_box_of(*built_pair(1))
+    frames = [frame for flight in flights for frame in flight]
+    for _, box in frames:
+        assert drawn_at_scale(box, design, 2), "drawn %s, designed %s" % (box, design)
+    # Enlarged with the mask kept exact: the same pixels wherever the plane flies.
+    (first, a), (last, b) = frames[0], frames[-1]
+    crops = [shot[box[1]:box[3], box[0]:box[2]] for shot, box in ((first, a), (last, b))]
+    assert crops[0].shape == crops[1].shape
+    planes = [np.any(crop != desktop[box[1]:box[3], box[0]:box[2]], axis=2) for crop, box in zip(crops, (a, b))]
+    both = planes[0] & planes[1]
+    assert np.array_equal(crops[0][both], crops[1][both]), "the desktop shows through the plane"
+    assert on_the_step_lattice(flights, display.width, display.width + 2188, 2 * U2_STEP)

@@ -155,7 +155,8 @@ def test_install_chooses_the_saver_and_uninstall_takes_back_only_its_own(clean_p
     assert result.returncode == 0, result.stderr
     present = windows_files(windows)
     twice_the_size = [c.replace(".sdd", "x2.sd2") for c in containers]
-    for name in ["skyvane.scr", "screen.jpg", "background.jpg", "skyvane-uninstall.exe", *containers, *twice_the_size]:
+    for name in ["skyvane.scr", "screen.jpg", "background.jpg", "background2x.jpg", "skyvane-uninstall.exe",
+                 *containers, *twice_the_size]:
         assert name in present, "%s missing from C:\\windows after setup" % name
     assert (harness.CROSS / "skyvane.scr").read_bytes() == (windows / "skyvane.scr").read_bytes()
     # The audited copy of the uninstaller (tests/platform) is the one installed.
@@ -166,7 +167,8 @@ def test_install_chooses_the_saver_and_uninstall_takes_back_only_its_own(clean_p
     assert entry is not None and "UninstallString" in entry, "no uninstall entry: %r" % entry
     assert entry.get("URLInfoAbout") == ("REG_SZ", program_facts.VENDOR_ADDRESS), entry
     assert entry.get("HelpLink") == ("REG_SZ", r"C:\windows\Skyvane\Skyvane - help.txt"), entry
-    installed = [windows / name for name in ["skyvane.scr", "screen.jpg", "background.jpg", *containers]]
+    installed = [windows / name for name in ["skyvane.scr", "screen.jpg", "background.jpg", "background2x.jpg",
+                                             *containers, *twice_the_size]]
     installed += list((windows / "Skyvane").iterdir())
     size_kb = sum(path.stat().st_size for path in installed) / 1024
     kind, estimate = entry.get("EstimatedSize", (None, "0"))

@@ -1,9 +1,10 @@
 """The program on a scaled display (LogPixels 120, 144 and 192, as Windows
 sets it for 125 %, 150 % and 200 %): the settings dialog and the about box
-grow by DPI / 96 (outer size, control places, fonts, glyphs, the smoothly
-enlarged backdrop; check boxes and radio buttons as wide as their caption
-needs), while the saver and the fake desktop capture stay exact
-to the physical pixel."""
+grow by DPI / 96 (outer size, control places, fonts, glyphs, the backdrop
+drawn at twice the size or the smaller one enlarged; check boxes and radio
+buttons as wide as their caption needs); the saver's planes grow and speed up
+by DPI / 96, drawn from the pictures made at twice the size, while the desktop
+behind them and the fake desktop capture stay exact to the physical pixel."""
 import io
 import json
 import subprocess

@@ -64,6 +64,9 @@ void TForm1::createAndShow()
     // contain the saver's own window.
     show(SW_SHOWMAXIMIZED);
     SetForegroundWindow(handle());
+    // Asked only now: the system answers at once with the display's state,
+    // which must find the first plane's timer running.
+    watchDisplayPower();
 }
 
 void TForm1::createControls()
@@ -168,6 +171,14 @@ LRESULT TForm1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_ERASEBKGND:
         eraseBackground(reinterpret_cast<HDC>(wParam));
         return 1;
+    // Neither is input. The monitor-power command goes on to the default
+    // handling, which turns the monitor off.
+    case WM_SYSCOMMAND:
+        systemCommand(wParam, lParam);
+        break;
+    case WM_POWERBROADCAST:
+        powerBroadcast(wParam, lParam);
+        break;
     // A close from another program, log-off and shutdown bypass endSaver.
     case WM_ENDSESSION:
         if (wParam) {

@@ -6,6 +6,7 @@
 //   plane_selection.cpp  building the catalogue, selectNextPlane
 //   flight_animation.cpp the flight timers, flightTick, startPlane
 //   input_watch.cpp      deactivate, isWindowsNT, endSaver
+//   display_watch.cpp    the flights asleep while the display is off
 #pragma once
 #include <windows.h>
 #include <exception>
@@ -15,6 +16,7 @@
 #include "framework/surface.h"
 #include "framework/timer.h"
 #include "saver/catalogue.h"
+#include "saver/display_sleep.h"
 #include "saver/flight.h"
 #include "saver/flight_passes.h"
 #include "saver/screen_layout.h"
@@ -82,6 +84,12 @@ private:
     void tickAtOnce();
     void drawSprite();
 
+    void watchDisplayPower();
+    void stopWatchingDisplayPower();
+    void powerBroadcast(WPARAM event, LPARAM report);
+    void systemCommand(WPARAM command, LPARAM value);
+    void displayPowerChanged(DisplayPower power);
+
     void deactivate(const MSG& message);
     void endSaver();
     void restoreSystemState();
@@ -106,6 +114,10 @@ private:
     PlaneCatalogue catalogue_;
     PlaneSelection selection_;
     FlightState flight_;
+    // Which flight timers the display's sleep stopped, and the system's
+    // registration that reports the display's state (Vista and later).
+    DisplaySleep displaySleep_;
+    HANDLE displayNotification_ = nullptr;
     // The four surfaces every flight pass works on.
     FlightSurfaces flightSurfaces_{imdest, imsave, View_Image_White, View_Image_Black};
 };

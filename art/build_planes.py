@@ -21,6 +21,7 @@ from dataclasses import dataclass
 import numpy as np
 
 import artkit
+import catalogue_table
 
 SVG_NS = "http://www.w3.org/2000/svg"
 ET.register_namespace("", SVG_NS)
@@ -66,32 +67,42 @@ class Flight:
         return f"Slot {self.slot}: {self.aircraft}{livery}  In{self.white}/In{self.black}"
 
 
-# The catalogue's flights with the picture each one shows. Steps and directions are the saver's;
-# the tilt follows from them. Real lengths for the scale: B-52 48.5 m, E-3 46.6 m, SR-71 32.7 m,
-# flying wing 16 m long / 52 m span, B-2 21 m / 52 m span, F-117 20 m, U-2 19 m / 31 m span,
-# F-15 19.4 m, F-22 18.9 m, MiG-29 17.3 m, A-10 16.3 m, F-16 15 m, Harrier 14 m.
-FLIGHTS = (
-    Flight(1, 1, 2, "f16", "", 19.0, 1, 22, -1),
-    Flight(2, 11, 12, "flying-wing", "", 12.0, 1, 12, 0),
-    Flight(3, 5, 6, "sr71", "", 13.5, 1, 18, -3),
-    Flight(4, 17, 18, "f22", "", 16.0, 1, 15, -4),
-    Flight(5, 3, 4, "f16", "livery-demo", 20.0, 2, -14, 2),
-    Flight(6, 7, 8, "awacs", "", 11.0, 1, 12, -1),
-    Flight(7, 45, 46, "b2", "", 11.5, 1, 17, -3),
-    Flight(8, 15, 16, "f22", "livery-dark", 14.0, 2, -14, -1),
-    Flight(9, 19, 20, "a10", "", 17.0, 2, -13, -1),
-    Flight(10, 33, 34, "f117", "", 15.0, 1, 10, -1),
-    Flight(11, 23, 24, "b52", "", 10.8, 1, 10, -2),
-    Flight(12, 25, 26, "f22", "", 19.0, 1, 14, -3),
-    Flight(13, 43, 44, "b2", "", 8.0, 1, 24, -1),
-    Flight(14, 27, 28, "f15", "", 16.0, 2, -15, -1),
-    Flight(15, 31, 32, "harrier", "", 18.0, 1, 15, -1),
-    Flight(16, 29, 30, "mig29", "", 16.0, 2, -14, 2),
-    Flight(17, 37, 38, "f22", "livery-demo", 17.0, 1, 15, -1),
-    Flight(18, 39, 40, "u2", "", 14.0, 2, -15, 0),
-    Flight(19, 41, 42, "f16", "", 12.0, 2, -16, 3),
-    Flight(20, 9, 10, "f16", "livery-aggressor", 16.0, 2, -16, 1),
-)
+# The picture each of the catalogue's flights shows: slot -> (aircraft, livery, px_per_m). The
+# containers, direction and steps are the saver's own (catalogue_table), and the tilt follows from
+# them. Real lengths for the scale: B-52 48.5 m, E-3 46.6 m, SR-71 32.7 m, flying wing 16 m long /
+# 52 m span, B-2 21 m / 52 m span, F-117 20 m, U-2 19 m / 31 m span, F-15 19.4 m, F-22 18.9 m,
+# MiG-29 17.3 m, A-10 16.3 m, F-16 15 m, Harrier 14 m.
+DRAWINGS = {
+    1: ("f16", "", 19.0),
+    2: ("flying-wing", "", 12.0),
+    3: ("sr71", "", 13.5),
+    4: ("f22", "", 16.0),
+    5: ("f16", "livery-demo", 20.0),
+    6: ("awacs", "", 11.0),
+    7: ("b2", "", 11.5),
+    8: ("f22", "livery-dark", 14.0),
+    9: ("a10", "", 17.0),
+    10: ("f117", "", 15.0),
+    11: ("b52", "", 10.8),
+    12: ("f22", "", 19.0),
+    13: ("b2", "", 8.0),
+    14: ("f15", "", 16.0),
+    15: ("harrier", "", 18.0),
+    16: ("mig29", "", 16.0),
+    17: ("f22", "livery-demo", 17.0),
+    18: ("u2", "", 14.0),
+    19: ("f16", "", 12.0),
+    20: ("f16", "livery-aggressor", 16.0),
+}
+
+
+def catalogue_flights(rows) -> tuple:
+    """Each row of the saver's catalogue with the drawing its flight shows."""
+    return tuple(Flight(row.slot, row.white, row.black, *DRAWINGS[row.slot], row.direction, row.hstep, row.vstep)
+                 for row in rows)
+
+
+FLIGHTS = catalogue_flights(catalogue_table.read_catalogue())
 
 
 def tilt_degrees(flight: Flight) -> float:

@@ -43,6 +43,35 @@ LRESULT CALLBACK groupBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lPar
     return CallWindowProcA(original, box, message, wParam, lParam);
 }
 
+constexpr const char* choiceProcProperty = "SkyvaneChoiceProc";
+
+// A check box or radio button draws a new check or pressed state over its box
+// alone, and some systems' buttons (Wine's among them) invert the focus
+// rectangle around the caption again with each such drawing: after Space, a
+// click or an arrow key it can be gone although the button has the focus. A
+// focused button whose state changed is drawn whole once more, which shows the
+// focus rectangle exactly once, in the system's colours.
+LRESULT CALLBACK choiceProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto original = reinterpret_cast<WNDPROC>(GetPropA(button, choiceProcProperty));
+    if (message == WM_NCDESTROY) {
+        RemovePropA(button, choiceProcProperty);
+        SetWindowLongPtrA(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+        return CallWindowProcA(original, button, message, wParam, lParam);
+    }
+    const LRESULT result = CallWindowProcA(original, button, message, wParam, lParam);
+    if ((message == BM_SETCHECK || message == BM_SETSTATE) && GetFocus() == button)
+        InvalidateRect(button, nullptr, FALSE);
+    return result;
+}
+
+// Puts procedure in front of the window's own, which it finds under property.
+void subclass(HWND window, const char* property, WNDPROC procedure)
+{
+    SetPropA(window, property, reinterpret_cast<HANDLE>(GetWindowLongPtrA(window, GWLP_WNDPROC)));
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure));
+}
+
 struct WindowKind {
     const char* className;
     DWORD style;
@@ -140,15 +169,14 @@ HWND ControlWindows::createWindow(HWND parent, const ControlDesign& control)
     if (!window)
         throw std::runtime_error(std::string("Error creating window ") + control.name);
     SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(fontFor_.at(control.font)), FALSE);
-    if (control.kind == ControlKind::GroupBox) {
-        SetPropA(window, groupBoxProcProperty,
-                 reinterpret_cast<HANDLE>(GetWindowLongPtrA(window, GWLP_WNDPROC)));
-        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&groupBoxProc));
-    }
+    if (control.kind == ControlKind::GroupBox)
+        subclass(window, groupBoxProcProperty, &groupBoxProc);
     if (control.kind == ControlKind::Label)
         sizeToText(window);
-    if (control.kind == ControlKind::CheckBox || control.kind == ControlKind::RadioButton)
+    if (control.kind == ControlKind::CheckBox || control.kind == ControlKind::RadioButton) {
+        subclass(window, choiceProcProperty, &choiceProc);
         widenForCaption(window, control.caption, b);
+    }
     return window;
 }
 

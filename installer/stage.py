@@ -14,11 +14,13 @@ the commit the sources are at: the installer stores these dates, the zip too.
 usage: stage.py SKYVANE_SCR DATA_DIR SOURCE_DIR STAGE_DIR
 """
 import os
-import re
 import shutil
 import subprocess
 import sys
 from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "art"))
+import catalogue_table  # noqa: E402  (the catalogue's own table, read where the saver keeps it)
 
 SHIPPED_TEXTS = ("help.txt", "credits.txt")
 PICTURES = ("screen.jpg", "background.jpg")
@@ -39,7 +41,11 @@ def with_crlf(text):
 
 def catalogue_images(catalogue_source):
     """The decoded plane images the saver writes, as its catalogue names them."""
-    names = sorted(set(re.findall(r'"(In\d+\.jpg)"', catalogue_source.read_text())),
+    try:
+        rows = catalogue_table.read_catalogue(catalogue_source)
+    except ValueError as error:
+        sys.exit("stage: %s: %s" % (catalogue_source, error))
+    names = sorted({"In%d.jpg" % number for row in rows for number in (row.white, row.black)},
                    key=lambda name: int(name[2:-4]))
     if len(names) != PLANE_IMAGES:
         sys.exit("stage: %d plane images in %s, expected %d" % (len(names), catalogue_source, PLANE_IMAGES))

@@ -19,12 +19,14 @@ from PIL import Image
 REPO = Path(__file__).resolve().parents[2]
 DATA_DIR = Path(os.environ.get("SKYVANE_DATA_DIR", REPO / "build" / "cross" / "data"))
 sys.path.insert(0, str(REPO / "art"))
-import build_planes  # noqa: E402  (the build's own flight table, checked against the catalogue)
+import build_planes  # noqa: E402  (the build's flights, placed by the catalogue's steps)
+import catalogue_table  # noqa: E402  (the saver's table, read where the saver keeps it)
 
 SPRITE_WIDTH, SPRITE_HEIGHT = 577, 365
 
-# The saver's catalogue: slot -> (white image number, black image number, direction,
-# horizontal step, vertical step, type).
+# The saver's catalogue as designed, kept apart from the program's own table so that a mistyped
+# number there fails: slot -> (white image number, black image number, direction, horizontal step,
+# vertical step, type).
 CATALOGUE = {
     1: (1, 2, 1, 22, -1, "F16"), 2: (11, 12, 1, 12, 0, "Wing"), 3: (5, 6, 1, 18, -3, "SR71"),
     4: (17, 18, 1, 15, -4, "F22"), 5: (3, 4, 2, -14, 2, "F16"), 6: (7, 8, 1, 12, -1, "Awac"),
@@ -94,7 +96,13 @@ def test_containers_match_the_catalogue():
 
 
 def test_build_table_follows_the_catalogue():
-    """The build tilts and turns each plane by its slot's steps; they must be the catalogue's."""
+    """The saver flies each plane by its slot's steps and the build tilts and turns the drawing by
+    the same numbers, read from the saver's table: one mistyped step there would fly a plane at
+    another angle than drawn, or both at the wrong one."""
+    table = {row.slot: (row.white, row.black, row.direction, row.hstep, row.vstep, row.type)
+             for row in catalogue_table.read_catalogue()}
+    wrong = {slot: (table.get(slot), entry) for slot, entry in CATALOGUE.items() if table.get(slot) != entry}
+    assert not wrong, "slot: (saver/catalogue.cpp, as designed): %s" % wrong
     built = {f.slot: (f.white, f.black, f.direction, f.hstep, f.vstep) for f in build_planes.FLIGHTS}
     assert built == {slot: entry[:5] for slot, entry in CATALOGUE.items()}
 

@@ -104,6 +104,18 @@ class Dialog:
     def checked(self, text, controls=None):
         return self.control(text, controls)["checked"] == 1
 
+    def focus_dots(self, display, text):
+        """Pixels of the control drawn in the inverse of its face colour: the dotted focus
+        rectangle that DrawFocusRect inverts into the face around the caption (the caption is in
+        the text colour, the check box in its own). None but it draws in that colour."""
+        form, controls = self.snapshot()
+        control = self.control(text, controls)
+        left, top = form["client_left"] + control["x"], form["client_top"] + control["y"]
+        pixels = display.screenshot()[top:top + control["height"], left:left + control["width"]].reshape(-1, 3)
+        colours, counts = np.unique(pixels, axis=0, return_counts=True)
+        face = colours[counts.argmax()]
+        return int((pixels == 255 - face).all(axis=1).sum())
+
     def running(self):
         return self.process.poll() is None
 

@@ -300,20 +300,38 @@ def test_every_way_of_closing_saves_all_values(prefix, display, open_dialog, rou
                                Other=0, Delay=17, Random=0, Fake=0))
 
 
-def test_escape_does_nothing_and_enter_on_a_check_box_presses_ok(prefix, display, open_dialog):
+def wait_focus_rectangle(dialog, display, text):
+    """Waits for the focus on the control and a dotted focus rectangle around its caption (even
+    the shortest caption's rectangle has some 50 dots)."""
+    harness.wait_for(lambda: dialog.snapshot()[0]["focus"] == dialog.control(text)["id"],
+                     harness.END_TIMEOUT, "the focus on %s" % text)
+    harness.wait_for(lambda: dialog.focus_dots(display, text) >= 30, harness.END_TIMEOUT,
+                     "the focus rectangle around %s" % text)
+
+
+def test_keys_keep_the_focus_rectangle_escape_does_nothing_and_enter_on_a_check_box_presses_ok(
+        prefix, display, open_dialog):
     dialog = open_dialog()
     dialog.focus_window(display)
     display.key("Tab", "Tab")                    # scroll bar -> In Order -> F-16 Jets
-    harness.wait_for(lambda: dialog.snapshot()[0]["focus"] == dialog.control("F-16 Jets")["id"],
-                     harness.END_TIMEOUT, "the focus on F-16 Jets")
+    wait_focus_rectangle(dialog, display, "F-16 Jets")
     display.key("space")
     harness.wait_for(lambda: not dialog.checked("F-16 Jets"), harness.END_TIMEOUT, "Space to uncheck F-16")
+    # The focus rectangle stays where the focus is after Space and after an arrow key in a
+    # radio group, drawn by the system in its own colours (the button face inverted).
+    wait_focus_rectangle(dialog, display, "F-16 Jets")
+    display.key("shift+Tab", "Down")             # F-16 Jets -> In Order, the arrow to Random Order
+    harness.wait_for(lambda: dialog.checked("Random Order"), harness.END_TIMEOUT, "Down to choose Random Order")
+    wait_focus_rectangle(dialog, display, "Random Order")
+    assert dialog.focus_dots(display, "In Order") == 0, "a focus rectangle left on In Order"
+    display.key("Tab")                           # Random Order -> F-16 Jets
+    wait_focus_rectangle(dialog, display, "F-16 Jets")
     display.key("Escape")
     harness.holds(dialog.running, "the dialog running after Escape")
     assert stored_values(prefix) is None, "Escape saved something"
     display.key("Return")
     dialog.wait_ended()
-    expect_stored(prefix, dict(all_types(True), F16=0, Delay=4, Random=0, Fake=0))
+    expect_stored(prefix, dict(all_types(True), F16=0, Delay=4, Random=1, Fake=0))
 
 
 @pytest.mark.parametrize("damage", ["missing", "no-jpeg"])

@@ -164,6 +164,37 @@ TEST(ScreenLayout, DesktopCopyBandsStaySmallAndAlwaysMoveOn)
     EXPECT_EQ(desktopCopyBandRows(-5), desktopCopyBandRows(1));
 }
 
+TEST(ScreenLayout, EveryRowIsCopiedOnceInBandsTopDown)
+{
+    // (height, band rows) -> every band asked for, as (top, rows): no band of
+    // zero rows, none past the bottom, none at all for an empty scene.
+    using Bands = std::vector<std::pair<int32_t, int32_t>>;
+    const struct {
+        int32_t height, bandRows;
+        Bands expected;
+    } rows[] = {
+        {0, 25, {}},
+        {1, 25, {{0, 1}}},
+        {24, 25, {{0, 24}}},
+        {25, 25, {{0, 25}}},
+        {26, 25, {{0, 25}, {25, 1}}},
+        {75, 25, {{0, 25}, {25, 25}, {50, 25}}},
+        {3, 1, {{0, 1}, {1, 1}, {2, 1}}},
+        {2, 0, {{0, 1}, {1, 1}}},
+        {-4, 25, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.height) + " rows in bands of " + std::to_string(row.bandRows));
+        Bands asked;
+        const RowSpan uncopied = copyInBands(row.height, row.bandRows, [&](int32_t top, int32_t count) {
+            asked.emplace_back(top, count);
+            return true;
+        });
+        EXPECT_EQ(asked, row.expected);
+        EXPECT_TRUE(uncopied.empty());
+    }
+}
+
 TEST(ScreenLayout, ABandThatFailsLeavesOnlyItselfAndTheRowsBelowUncopied)
 {
     // 1080 rows in bands of 25: the last band holds 5 rows.

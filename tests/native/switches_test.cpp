@@ -60,6 +60,30 @@ TEST(FirstArgument, OnlyTheFirstArgumentIsTaken)
     EXPECT_EQ(modeForSwitch(*firstArgument("skyvane.scr /x /s")), SaverMode::None);
 }
 
+TEST(FirstArgument, ControlCharactersSeparateLikeBlanks)
+{
+    // Windows' own parsers end the program's name at any character up to the
+    // blank, and a launcher may put a tab or a line end there.
+    const struct {
+        const char* commandLine;
+        const char* argument;
+    } rows[] = {
+        {"skyvane.scr\t/s", "/s"},
+        {"skyvane.scr\r\n/c", "/c"},
+        {"skyvane.scr\x01/a", "/a"},
+        {"skyvane.scr\x1f/s", "/s"},
+        {"\"C:\\WINDOWS\\SKYVANE.SCR\"\t/S", "/S"},
+        {"\"C:\\Program Files\\skyvane.scr\"\t \t/c:1234", "/c:1234"},
+        {"\tskyvane.scr\t/s\t/c", "/s"},
+        {"skyvane.scr \"/s\t1\"", "/s\t1"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::PrintToString(std::string(row.commandLine)));
+        EXPECT_EQ(firstArgument(row.commandLine), row.argument);
+    }
+    EXPECT_EQ(modeForSwitch(*firstArgument("SKYVANE.SCR\t/S")), SaverMode::Saver);
+}
+
 TEST(FirstArgument, QuotesGroupAndAreRemoved)
 {
     EXPECT_EQ(firstArgument("\"C:\\WINDOWS\\SKYVANE.SCR\" /S"), "/S");

@@ -59,6 +59,12 @@ void setFlightObserver(FlightObserver* observer)
     installedObserver = observer;
 }
 
+void observeStartupStep(StartupStep step)
+{
+    if (installedObserver)
+        installedObserver->startupStep(step);
+}
+
 void TForm1::Timer_LeftTimer()
 {
     flightTick(Timer_Left, enterLeft);

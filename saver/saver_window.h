@@ -10,6 +10,7 @@
 #pragma once
 #include <windows.h>
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "framework/form.h"
@@ -114,6 +115,8 @@ private:
     PlaneCatalogue catalogue_;
     PlaneSelection selection_;
     FlightState flight_;
+    // Where the current plane's sprites paint, found when they were given.
+    std::optional<FlightRect> spritesPainted_;
     // Which flight timers the display's sleep stopped, and the system's
     // registration that reports the display's state (Vista and later).
     DisplaySleep displaySleep_;

@@ -18,8 +18,8 @@ namespace {
     throw EInOutError(static_cast<int>(GetLastError()));
 }
 
-// The file work of the transform; each failure throws with the system's code.
-// The container's own failures: it cannot be opened or read.
+// The file work of the transform; each failure throws with the system's code,
+// the container's own (it cannot be opened or read) as EContainerUnreadable.
 ScopedFile openContainer(const std::string& path)
 {
     HANDLE container = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

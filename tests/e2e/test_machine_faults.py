@@ -3,8 +3,8 @@ writes "screen.bmp", and while the dialog stores a capture; the settings key
 deleted while the dialog is open. Each gives a clear error box, loses nothing
 (the containers and the last good "screen.bmp" stay as they were), and a key
 still ends the saver. A Windows directory, or an old decoded image, that cannot
-be written is no fault for the saver: the planes fly from the user's own
-temporary directory.
+be written is no fault for the saver: the planes fly from the program's own
+folder in the user's temporary directory.
 
 A full disk: the Windows directory gets a writable layer (overlayfs) on a small
 tmpfs, filled up to the room the test leaves; the files already there stay
@@ -212,7 +212,7 @@ def test_a_read_only_image_left_by_a_killed_saver(display, desktop, prefix, star
     assert left.stat().st_mode & 0o222 == 0
     assert sorted(p.name for p in prefix.windows_dir.glob("In*.jpg")) == ["In1.jpg"]
     assert decoded_in_temporary_directories(prefix) == []
-    assert not (temporary / "Skyvane").exists(), "the program's folder is left once empty"
+    assert not (temporary / "Skyvane").exists(), "the program's empty folder was left behind"
     assert others.read_bytes() == b"another program's picture"
 
 

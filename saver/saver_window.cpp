@@ -97,7 +97,7 @@ void TForm1::FormCreate()
         inputWatchBusy = false;   // step 6
         dataDirectory_ = windowsDirectory();   // step 7: every data file lives here
         imagesDecoded_ = true;   // a pass that fails part-way leaves some behind
-        decodeImageContainers(dataDirectory_, imageDirectory_);   // step 8: In*.sdd -> In*.jpg
+        decodeImageContainers(dataDirectory_, imageDirectory_, unreadContainers_);   // step 8: In*.sdd -> In*.jpg
         buildCatalogue();   // step 9
         installInputWatch();   // step 10
         inputWatchInstalled = true;

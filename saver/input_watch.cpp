@@ -126,7 +126,10 @@ void TForm1::restoreSystemState()
         // Beside the containers too when the images went to the temporary
         // directory: the pass may have written some there before it was refused.
         deleteDecodedImages(dataDirectory_, dataDirectory_);
-        if (!imageDirectory_.empty() && joinPath(imageDirectory_, "") != joinPath(dataDirectory_, ""))
+        if (!imageDirectory_.empty() && joinPath(imageDirectory_, "") != joinPath(dataDirectory_, "")) {
             deleteDecodedImages(dataDirectory_, imageDirectory_);
+            // The program's own folder goes too, once empty.
+            RemoveDirectoryA(imageDirectory_.c_str());
+        }
     }
 }

@@ -57,6 +57,9 @@ void TForm1::selectNextPlane()
 
 void TForm1::loadSprites(const PlaneSlot& slot)
 {
+    // A container that could not be read fails its flight as a damaged one does.
+    unreadContainers_.raiseFailureFor(slot.blackImage);
+    unreadContainers_.raiseFailureFor(slot.whiteImage);
     loadPlaneImage(Image_Read_Black, slot.blackImage);
     loadPlaneImage(Image_Read_White, slot.whiteImage);
     // Decoded black first, then white; given in the scene's format, so

@@ -104,7 +104,7 @@ void TForm1::FormCreate()
         dataDirectory_ = windowsDirectory();   // step 7: every data file lives here
         observeStartupStep(StartupStep::Settings);
         imagesDecoded_ = true;   // a pass that fails part-way leaves some behind
-        decodeImageContainers(dataDirectory_, imageDirectory_);   // step 8: In*.sdd -> In*.jpg
+        decodeImageContainers(dataDirectory_, imageDirectory_, unreadContainers_);   // step 8: In*.sdd -> In*.jpg
         observeStartupStep(StartupStep::Decode);
         buildCatalogue();   // step 9
         installInputWatch();   // step 10

@@ -17,6 +17,7 @@
 #include "framework/surface.h"
 #include "framework/timer.h"
 #include "saver/catalogue.h"
+#include "saver/containers.h"
 #include "saver/display_sleep.h"
 #include "saver/flight.h"
 #include "saver/flight_passes.h"
@@ -108,9 +109,12 @@ private:
     // The Windows directory, asked once at start: every data file of the run
     // is there.
     std::string dataDirectory_;
-    // Where the decoded images are: the Windows directory, or the user's own
-    // temporary directory when the Windows directory refused them.
+    // Where the decoded images are: the Windows directory, or the program's
+    // folder in the user's temporary directory when the Windows directory
+    // refused them.
     std::string imageDirectory_;
+    // The containers that could not be read: their flights fail when chosen.
+    UnreadContainers unreadContainers_;
     SaverPlacement placement_;  // the window, the scene and the flights on the monitors
     PlaneCatalogue catalogue_;
     PlaneSelection selection_;

@@ -136,8 +136,8 @@ protected:
 
 TEST_F(SaverWindow, AFailureBeforeTheInputWatchStillLetsAKeyEndTheSaver)
 {
-    // A container that another program holds open cannot be read: the
-    // start-up stops at decoding the containers. A settings value of the
+    // A decoded image that another program holds open cannot be written:
+    // the start-up stops at decoding the containers. A settings value of the
     // wrong type, read before, is reported first.
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, settingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
@@ -145,7 +145,7 @@ TEST_F(SaverWindow, AFailureBeforeTheInputWatchStillLetsAKeyEndTheSaver)
     RegSetValueExA(key, "F16", 0, REG_SZ, reinterpret_cast<const BYTE*>("on"), 3);
     RegCloseKey(key);
     touch(at("In98.sdd"));
-    HANDLE held = CreateFileA(at("In98.sdd").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE held = CreateFileA(at("In98.jpg").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
 
     BoxWatcher boxes;

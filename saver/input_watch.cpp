@@ -109,6 +109,9 @@ void TForm1::restoreSystemState()
 {
     Timer_Left.setEnabled(false);
     Timer_Right.setEnabled(false);
+    // A display that comes back on after the end starts no flight again.
+    stopWatchingDisplayPower();
+    displaySleep_ = DisplaySleep{};
     if (saverRunningSet_) {
         saverRunningSet_ = false;
         BOOL previousState = FALSE;

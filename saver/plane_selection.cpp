@@ -66,5 +66,5 @@ void TForm1::loadSprites(const PlaneSlot& slot)
     // starting the plane has nothing left to convert.
     const Picture& colours = convertJpegToBitmap(*Image_Read_Black.jpeg());
     const Picture& mask = convertJpegToBitmap(*Image_Read_White.jpeg());
-    assignSprites(flightSurfaces_, colours, mask);
+    spritesPainted_ = assignSprites(flightSurfaces_, colours, mask);
 }

@@ -6,9 +6,11 @@
 //   plane_selection.cpp  building the catalogue, selectNextPlane
 //   flight_animation.cpp the flight timers, flightTick, startPlane
 //   input_watch.cpp      deactivate, isWindowsNT, endSaver
+//   display_watch.cpp    the flights asleep while the display is off
 #pragma once
 #include <windows.h>
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "framework/form.h"
@@ -16,6 +18,7 @@
 #include "framework/timer.h"
 #include "saver/catalogue.h"
 #include "saver/containers.h"
+#include "saver/display_sleep.h"
 #include "saver/flight.h"
 #include "saver/flight_passes.h"
 #include "saver/screen_layout.h"
@@ -83,6 +86,12 @@ private:
     void tickAtOnce();
     void drawSprite();
 
+    void watchDisplayPower();
+    void stopWatchingDisplayPower();
+    void powerBroadcast(WPARAM event, LPARAM report);
+    void systemCommand(WPARAM command, LPARAM value);
+    void displayPowerChanged(DisplayPower power);
+
     void deactivate(const MSG& message);
     void endSaver();
     void restoreSystemState();
@@ -110,6 +119,12 @@ private:
     PlaneCatalogue catalogue_;
     PlaneSelection selection_;
     FlightState flight_;
+    // Where the current plane's sprites paint, found when they were given.
+    std::optional<FlightRect> spritesPainted_;
+    // Which flight timers the display's sleep stopped, and the system's
+    // registration that reports the display's state (Vista and later).
+    DisplaySleep displaySleep_;
+    HANDLE displayNotification_ = nullptr;
     // The four surfaces every flight pass works on.
     FlightSurfaces flightSurfaces_{imdest, imsave, View_Image_White, View_Image_Black};
 };

@@ -2,13 +2,17 @@
 // command line's first argument.
 #include <windows.h>
 
+#include <cstdint>
+
 #include "app/jpeg_simd.h"
 #include "app/password_change.h"
 #include "app/switches.h"
 #include "dialog/settings_dialog.h"
 #include "framework/application.h"
 #include "framework/dpi_awareness.h"
+#include "framework/files.h"
 #include "saver/saver_window.h"
+#include "settings/windows_directory.h"
 
 namespace {
 constexpr const char* applicationTitle = "Skyvane!";
@@ -18,6 +22,13 @@ void startApplication(HINSTANCE instance)
     Application& application = Application::instance();
     application.initialize(instance);
     application.setTitle(applicationTitle);
+}
+
+// A run killed while it replaced a file leaves its temporary file beside it,
+// in the Windows directory; the next start removes it.
+void removeWhatAKilledRunLeft(std::uint64_t started)
+{
+    removeLeftTemporaryFiles(windowsDirectory(), started);
 }
 
 void runSaver(HINSTANCE instance)
@@ -44,6 +55,7 @@ void runSettingsDialog(HINSTANCE instance)
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
+    const std::uint64_t started = fileTimeNow();
     // While a saver window is on the screen every new start ends at once.
     HWND runningSaver = FindWindowA(saverWindowClass, saverWindowTitle);
     if (runningSaver)
@@ -58,9 +70,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     Application::instance().guarded([&] {
         switch (modeForSwitch(*argument)) {
         case SaverMode::Saver:
+            removeWhatAKilledRunLeft(started);
             runSaver(instance);
             break;
         case SaverMode::Configure:
+            removeWhatAKilledRunLeft(started);
             runSettingsDialog(instance);
             break;
         case SaverMode::ChangePassword:

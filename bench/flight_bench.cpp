@@ -203,6 +203,10 @@ FlightBench::FlightBench()
     seconds_ = std::strtod(environment("SKYVANE_BENCH_SECONDS").c_str(), nullptr);
     statsPath_ = environment("SKYVANE_BENCH_STATS");
     QueryPerformanceFrequency(&frequency_);
+    // Constructed with the program's static objects, before WinMain.
+    char line[64];
+    std::snprintf(line, sizeof line, "step_entered_unix_ms=%.1f\n", unixMilliseconds());
+    startupSteps_ = line;
 }
 
 bool FlightBench::repaint(HWND window, SceneSurface& scene, const FlightRect&)
@@ -226,7 +230,7 @@ FlightObserver::AfterTick FlightBench::afterTick(HWND window, SceneSurface& scen
         if (!statsPath_.empty()) {
             char line[64];
             std::snprintf(line, sizeof line, "first_tick_unix_ms=%.1f\n", unixMilliseconds());
-            writeFile(statsPath_ + ".started", line);
+            writeFile(statsPath_ + ".started", startupSteps_ + line);
         }
         // Counted only for runs that end by a number of planes (the soak
         // run): the timed runs must not pay for the count.
@@ -273,6 +277,15 @@ void FlightBench::writeStats(long ticks)
     if (planeLimit_ > 0)
         resources = prefixed("start_", resourcesAtStart_) + prefixed("end_", processResources());
     writeFile(statsPath_, text + resources);
+}
+
+void FlightBench::startupStep(StartupStep step)
+{
+    static const char* const names[] = {"begun", "settings", "decode", "catalogue", "background", "first_plane",
+                                        "shown"};
+    char line[64];
+    std::snprintf(line, sizeof line, "step_%s_unix_ms=%.1f\n", names[static_cast<int>(step)], unixMilliseconds());
+    startupSteps_ += line;
 }
 
 void FlightBench::planeStarted()

@@ -19,7 +19,8 @@
 //   SKYVANE_BENCH_STATS       file for the figures, written when the run ends,
 //                             with the resources at the first tick (start_)
 //                             and at the end (end_); "<file>.started" is
-//                             written at the first tick
+//                             written at the first tick, with the time each
+//                             part of the start-up ended
 #pragma once
 #include <windows.h>
 #include <memory>
@@ -35,6 +36,7 @@ public:
     bool repaint(HWND window, SceneSurface& scene, const FlightRect& changed) override;
     AfterTick afterTick(HWND window, SceneSurface& scene) override;
     void planeStarted() override;
+    void startupStep(StartupStep step) override;
 
 private:
     void dumpFrames(HWND window, SceneSurface& scene, long tick);
@@ -53,4 +55,5 @@ private:
     LARGE_INTEGER frequency_{}, firstTick_{};
     ULONGLONG startCpu100ns_ = 0;
     std::string resourcesAtStart_;
+    std::string startupSteps_;   // "step_<name>_unix_ms=..." lines
 };

@@ -105,7 +105,7 @@ void writeFileSafely(const std::string& path, std::span<const uint8_t> bytes, Fi
 
     const std::string directory = directoryOf(path);
     char temporary[MAX_PATH + 1] = {};
-    if (!GetTempFileNameA(directory.empty() ? "." : directory.c_str(), "sky", 0, temporary))
+    if (!GetTempFileNameA(directory.empty() ? "." : directory.c_str(), temporaryFilePrefix, 0, temporary))
         throw EFCreateError(path, static_cast<int>(GetLastError()));
 
     bool complete = false;
@@ -121,6 +121,25 @@ void writeFileSafely(const std::string& path, std::span<const uint8_t> bytes, Fi
         const int why = static_cast<int>(GetLastError());
         DeleteFileA(temporary);
         throw EFCreateError(path, why);
+    }
+}
+
+std::uint64_t fileTimeNow()
+{
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    return (std::uint64_t(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+}
+
+void removeLeftTemporaryFiles(const std::string& directory, std::uint64_t start)
+{
+    constexpr DWORD notOurs = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    WIN32_FIND_DATAA found{};
+    for (FileSearch search(joinPath(directory, temporaryFilePattern), found); search.matched(); search.next(found)) {
+        const std::uint64_t written =
+            (std::uint64_t(found.ftLastWriteTime.dwHighDateTime) << 32) | found.ftLastWriteTime.dwLowDateTime;
+        if ((found.dwFileAttributes & notOurs) == 0 && isLeftTemporaryFile(found.cFileName, written, start))
+            DeleteFileA(joinPath(directory, found.cFileName).c_str());
     }
 }
 

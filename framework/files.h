@@ -25,6 +25,14 @@ enum class FileReplacement { Automatic, Moves };
 void writeFileSafely(const std::string& path, std::span<const uint8_t> bytes,
                      FileReplacement how = FileReplacement::Automatic);
 
+// The system's time now as a file time (100-nanosecond steps since 1601).
+std::uint64_t fileTimeNow();
+
+// Deletes the temporary files that a run killed while it replaced a file left
+// in directory: the program's own names only, last written before start
+// (isLeftTemporaryFile). One search; a file that cannot be deleted stays.
+void removeLeftTemporaryFiles(const std::string& directory, std::uint64_t start);
+
 // True when a file (not a directory) is at path.
 bool fileExists(const std::string& path);
 

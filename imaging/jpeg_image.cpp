@@ -154,19 +154,11 @@ void startDecode(jpeg_decompress_struct& info)
     } else if (isCmyk(info)) {
         info.out_color_space = JCS_CMYK;  // libjpeg has no CMYK to RGB conversion
     } else {
-        info.out_color_space = JCS_RGB;  // libjpeg refuses what it cannot convert
+        // libjpeg refuses what it cannot convert. Its colour conversion gives
+        // the rows in the bitmap's own order, blue first.
+        info.out_color_space = JCS_EXT_BGR;
     }
     jpeg_start_decompress(&info);
-}
-
-void rgbToBgr(uint8_t* row, JDIMENSION width)
-{
-    for (JDIMENSION x = 0; x < width; ++x) {
-        uint8_t* pixel = row + 3 * x;
-        const uint8_t red = pixel[0];
-        pixel[0] = pixel[2];
-        pixel[2] = red;
-    }
 }
 
 // Adobe's encoders store CMYK inverted (0 = full ink); others store it plain.
@@ -196,8 +188,6 @@ void readRows(jpeg_decompress_struct& info, Picture& picture, uint8_t* cmykRow)
             ERREXIT(&info, JERR_INPUT_EMPTY);  // cannot happen with a memory source
         if (cmyk)
             cmykToBgr(cmykRow, row, info.output_width, inverted);
-        else if (picture.bitsPerPixel == 24)
-            rgbToBgr(row, info.output_width);
     }
     jpeg_finish_decompress(&info);
 }

@@ -18,19 +18,22 @@ namespace {
     throw EInOutError(static_cast<int>(GetLastError()));
 }
 
-// The file work of the transform; each failure throws with the system's code.
-ScopedFile openOrThrow(HANDLE handle)
+// The file work of the transform; each failure throws with the system's code,
+// the container's own (it cannot be opened or read) as EContainerUnreadable.
+ScopedFile openContainer(const std::string& path)
 {
-    if (handle == INVALID_HANDLE_VALUE)
-        throwLastError();
-    return ScopedFile(handle);
+    HANDLE container = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (container == INVALID_HANDLE_VALUE)
+        throw EContainerUnreadable(static_cast<int>(GetLastError()));
+    return ScopedFile(container);
 }
 
-std::size_t readSome(ScopedFile& file, std::span<char> buffer)
+std::size_t readContainer(ScopedFile& container, std::span<char> buffer)
 {
     DWORD got = 0;
-    if (!ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
-        throwLastError();
+    if (!ReadFile(container.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
+        throw EContainerUnreadable(static_cast<int>(GetLastError()));
     return got;
 }
 
@@ -96,8 +99,7 @@ void decodeImageContainer(const std::string& containerPath, const std::string& i
 {
     // Only read: a read-only container (as copied from a CD) or a Windows
     // directory the user may not write to still decodes.
-    ScopedFile container = openOrThrow(CreateFileA(containerPath.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ScopedFile container = openContainer(containerPath);
 
     const std::string imagePath = imagePathFor(containerPath, imageDirectory);
     // A container that is itself named ".jpg" would be emptied by creating
@@ -107,7 +109,7 @@ void decodeImageContainer(const std::string& containerPath, const std::string& i
 
     ScopedFile image = createImage(imagePath);
 
-    transformContainer([&](std::span<char> buffer) { return readSome(container, buffer); },
+    transformContainer([&](std::span<char> buffer) { return readContainer(container, buffer); },
                        [&](std::span<const char> bytes) { return writeSome(image, bytes); });
 
     closeOrThrow(container);
@@ -129,21 +131,46 @@ std::vector<std::string> containersIn(const std::string& directory)
 }
 }
 
-void decodeImageContainers(const std::string& directory, std::string& imageDirectory)
+void decodeImageContainers(const std::string& directory, std::string& imageDirectory, UnreadContainers& unread)
 {
     const std::vector<std::string> containers = containersIn(directory);
     decodeWhereTaken(
-        directory, userTemporaryDirectory,
+        directory, [&] { return temporaryImageDirectory(directory); },
         [&](const std::string& into) {
-            for (const std::string& container : containers)
-                decodeImageContainer(container, into);
+            unread.clear();
+            for (const std::string& container : containers) {
+                try {
+                    decodeImageContainer(container, into);
+                } catch (const EContainerUnreadable&) {
+                    unread.add(container, std::current_exception());
+                }
+            }
         },
         imageDirectory);
 }
 
-std::string decodeImageContainers(const std::string& directory)
+std::string decodeImageContainers(const std::string& directory, UnreadContainers& unread)
 {
     std::string imageDirectory;
-    decodeImageContainers(directory, imageDirectory);
+    decodeImageContainers(directory, imageDirectory, unread);
     return imageDirectory;
+}
+
+namespace {
+bool isDirectory(const std::string& path)
+{
+    const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+}
+
+std::string temporaryImageDirectory(const std::string& windowsDirectory)
+{
+    const std::string temporary = userTemporaryDirectory();
+    if (!isUsableTemporaryDirectory(temporary, windowsDirectory, isDirectory(temporary)))
+        return {};
+    const std::string folder = joinPath(temporary, temporaryImageFolder);
+    if (!CreateDirectoryA(folder.c_str(), nullptr) && !isDirectory(folder))
+        return {};
+    return joinPath(folder, "");
 }

@@ -66,6 +66,34 @@ bool equalIgnoringCase(std::string_view a, std::string_view b)
         return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
     });
 }
+
+std::string_view fileNameOf(std::string_view path)
+{
+    const std::size_t separator = path.find_last_of("\\/:");
+    return separator == std::string_view::npos ? path : path.substr(separator + 1);
+}
+
+bool isSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+std::string_view withoutTrailingSeparators(std::string_view path)
+{
+    while (!path.empty() && isSeparator(path.back()))
+        path.remove_suffix(1);
+    return path;
+}
+
+// The same path as the file system reads it: letters without regard to case,
+// either separator for the other.
+bool samePath(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+        return (isSeparator(x) && isSeparator(y)) ||
+               std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+}
 }
 
 bool isContainerName(std::string_view fileName)
@@ -104,4 +132,23 @@ void decodeWhereTaken(const std::string& windowsDirectory, const std::function<s
         std::rethrow_exception(refusal);
     imageDirectory = temporary;
     decodeAllInto(temporary);
+}
+
+void UnreadContainers::add(std::string_view containerPath, std::exception_ptr failure)
+{
+    failures_.emplace_back(decodedImagePath(fileNameOf(containerPath)), std::move(failure));
+}
+
+void UnreadContainers::raiseFailureFor(std::string_view imagePath) const
+{
+    const std::string_view imageName = fileNameOf(imagePath);
+    for (const auto& [name, failure] : failures_)
+        if (equalIgnoringCase(name, imageName))
+            std::rethrow_exception(failure);
+}
+
+bool isUsableTemporaryDirectory(std::string_view temporary, std::string_view windowsDirectory, bool isDirectory)
+{
+    return isDirectory && !temporary.empty() &&
+           !samePath(withoutTrailingSeparators(temporary), withoutTrailingSeparators(windowsDirectory));
 }

@@ -5,11 +5,14 @@
 // file work is in container_files.cpp.
 #pragma once
 #include <cstddef>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "framework/exceptions.h"
 
@@ -69,14 +72,50 @@ public:
     using EInOutError::EInOutError;
 };
 
+// A container that cannot be opened or read: held open by another program
+// without read sharing (a backup, a virus scanner), a read error on a bad
+// sector, a file the user may not read. The same text as any I/O error of
+// that code; like a damaged container it costs only its own flight.
+class EContainerUnreadable : public EInOutError {
+public:
+    using EInOutError::EInOutError;
+};
+
+// The containers the decode pass could not read, each with its failure, known
+// by the file name of the image it would have given. The flight that uses
+// such an image raises that failure when it comes up, as a damaged image
+// would, and is set aside; the other flights fly.
+class UnreadContainers {
+public:
+    void clear() { failures_.clear(); }
+    void add(std::string_view containerPath, std::exception_ptr failure);
+    // Raises the failure of the container whose image imagePath names (its
+    // file name, compared without regard to case); returns for any other.
+    void raiseFailureFor(std::string_view imagePath) const;
+private:
+    std::vector<std::pair<std::string, std::exception_ptr>> failures_;   // image file name, failure
+};
+
+// Whether the user's temporary directory, as GetTempPathA gave it, may take
+// the images: an existing directory (isDirectory) that is not the Windows
+// directory, which GetTempPathA itself falls back to. The two are compared as
+// the file system compares paths: without regard to case or a trailing "\".
+bool isUsableTemporaryDirectory(std::string_view temporary, std::string_view windowsDirectory, bool isDirectory);
+
+// The program's own folder in the user's temporary directory, which other
+// programs share: only what the program put there is ever deleted.
+inline constexpr const char* temporaryImageFolder = "Skyvane";
+
 // Where the decode pass puts the images: decodeAllInto(directory) decodes
 // every container's image into directory and throws EImageRefused when the
 // directory refuses one. The Windows directory is tried first; when it
 // refuses, every image goes to the user's own temporary directory instead
-// (asked for only then). Any other error, and a refusal by the temporary
-// directory too, is raised as it came. imageDirectory is set to each
-// directory before anything is written there, so that it names where the
-// images are, and where to delete them, even after a failure.
+// (asked for only then; empty when there is none the images may use). Any
+// other error, a refusal by the temporary directory too, and the Windows
+// directory's refusal when there is no temporary directory, is raised as it
+// came. imageDirectory is set to each directory before anything is written
+// there, so that it names where the images are, and where to delete them,
+// even after a failure.
 void decodeWhereTaken(const std::string& windowsDirectory, const std::function<std::string()>& temporaryDirectory,
                       const std::function<void(const std::string& directory)>& decodeAllInto,
                       std::string& imageDirectory);
@@ -87,13 +126,19 @@ void decodeWhereTaken(const std::string& windowsDirectory, const std::function<s
 // Writes the decoded image of one container into imageDirectory (beside the
 // container when that is empty), replacing an existing one. A refused write
 // of the image throws EImageRefused.
+// A container that cannot be opened or read throws EContainerUnreadable.
 void decodeImageContainer(const std::string& containerPath, const std::string& imageDirectory = {});
 // The decode pass: decodes every "In*.sdd" in the directory that is neither a
 // directory nor hidden nor system, one after the other in the order the file
-// system lists them, on the calling thread; the first failure ends it. The
+// system lists them, on the calling thread. A container that cannot be read
+// is put in unread and the pass goes on; any other failure ends it. The
 // images go beside the containers, or, when the directory refuses them, into
-// the user's temporary directory; imageDirectory says which (decodeWhereTaken).
-// None is no error.
-void decodeImageContainers(const std::string& directory, std::string& imageDirectory);
+// the program's folder in the user's temporary directory; imageDirectory says
+// which (decodeWhereTaken). None is no error.
+void decodeImageContainers(const std::string& directory, std::string& imageDirectory, UnreadContainers& unread);
 // The same, returning the directory that holds the images.
-std::string decodeImageContainers(const std::string& directory);
+std::string decodeImageContainers(const std::string& directory, UnreadContainers& unread);
+// The program's folder in the user's temporary directory, made when missing,
+// with its trailing "\"; empty when the temporary directory is not usable
+// (isUsableTemporaryDirectory) or the folder cannot be made.
+std::string temporaryImageDirectory(const std::string& windowsDirectory);

@@ -59,6 +59,12 @@ void setFlightObserver(FlightObserver* observer)
     installedObserver = observer;
 }
 
+void observeStartupStep(StartupStep step)
+{
+    if (installedObserver)
+        installedObserver->startupStep(step);
+}
+
 void TForm1::Timer_LeftTimer()
 {
     flightTick(Timer_Left, enterLeft);
@@ -145,7 +151,7 @@ void TForm1::startFirstPlane()
 // comes after firstInterval.
 void TForm1::launchPlane(const PlaneSlot& slot, int32_t x, int32_t y, uint32_t firstInterval)
 {
-    flight_.painted = findPaintedArea(flightSurfaces_, spriteRect(flight_));
+    flight_.painted = spritesPainted_ ? *spritesPainted_ : findPaintedArea(flightSurfaces_, spriteRect(flight_));
     flight_.field = fieldInScene(placement_);
     placePlane(flight_, x, y, slot.horizontalStep, slot.verticalStep);
     drawSprite();

@@ -8,6 +8,13 @@
 #include "saver/catalogue.h"
 #include "saver/flight.h"
 
+// The parts of the saver's start-up, each reported as it ends (Begun as
+// FormCreate begins): the settings (steps 1 to 7), the decode pass, the
+// catalogue with the input watch, the background with the window's and the
+// scene's size, the first plane's selection and start, and the window shown
+// (its first paint included).
+enum class StartupStep { Begun, Settings, Decode, Catalogue, Background, FirstPlane, Shown };
+
 class FlightObserver {
 public:
     // What the flight does after a tick the observer has seen.
@@ -28,7 +35,12 @@ public:
     virtual AfterTick afterTick(HWND, SceneSurface&) { return AfterTick::FlyOn; }
     // After a later plane has been selected and placed.
     virtual void planeStarted() {}
+    // As each part of the start-up ends.
+    virtual void startupStep(StartupStep) {}
 };
 
 // Installs the observer (null: none, as in the shipped program).
 void setFlightObserver(FlightObserver* observer);
+
+// Tells the observer, if any, that a part of the start-up has ended.
+void observeStartupStep(StartupStep step);

@@ -215,9 +215,10 @@ int spriteTargetBits(SceneSurface& scene)
 }
 }
 
-void assignSprites(FlightSurfaces& surfaces, const Picture& colours, const Picture& mask)
+FlightRect assignSprites(FlightSurfaces& surfaces, const Picture& colours, const Picture& mask, const FlightRect& sprite)
 {
     const int target = spriteTargetBits(surfaces.scene);   // the display is asked once
+    const bool widened = target == 32 && widensToThirtyTwoBits(colours) && widensToThirtyTwoBits(mask);
     for (const auto& [sprite, decoded] : {std::pair{&surfaces.colours, &colours}, {&surfaces.mask, &mask}}) {
         // The decoder's 24 bits for a 32-bit display: widened on the way into
         // the bitmap. Any other difference is left to GDI.
@@ -229,6 +230,8 @@ void assignSprites(FlightSurfaces& surfaces, const Picture& colours, const Pictu
         if (target != 0 && own != 0 && own != target)
             convertToDisplayFormat(*sprite);
     }
+    // Widened pixels keep their values: no need to read the sprites back.
+    return widened ? paintedArea(mask, colours, sprite.width(), sprite.height()) : findPaintedArea(surfaces, sprite);
 }
 
 FlightRect moveAndRedrawPlane(FlightSurfaces& surfaces, FlightState& flight)

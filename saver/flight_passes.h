@@ -30,8 +30,13 @@ void drawPlane(FlightSurfaces& surfaces, const FlightState& flight);
 // display is mostly 32-bit): a 24-bit picture for a 32-bit display is widened
 // on its way into the bitmap, any other goes through a display bitmap. The
 // passes then need no conversion per pixel, which makes them several times
-// faster; the pixels they produce are the same.
-void assignSprites(FlightSurfaces& surfaces, const Picture& colours, const Picture& mask);
+// faster; the pixels they produce are the same. Returns the sprites' painted
+// area (findPaintedArea's answer), read from the decoded pictures where the
+// widening kept every pixel's value, else from the sprites themselves.
+// The painted area is that within sprite, the design's or the flight's scaled
+// sprite rectangle.
+FlightRect assignSprites(FlightSurfaces& surfaces, const Picture& colours, const Picture& mask,
+                         const FlightRect& sprite = spriteRect());
 
 // The part of the sprite rectangle (the design's, or the flight's scaled one)
 // where the sprites can change the scene (FlightState::painted). A scene of 8

@@ -120,6 +120,9 @@ void TForm1::restoreSystemState()
 {
     Timer_Left.setEnabled(false);
     Timer_Right.setEnabled(false);
+    // A display that comes back on after the end starts no flight again.
+    stopWatchingDisplayPower();
+    displaySleep_ = DisplaySleep{};
     if (saverRunningSet_) {
         saverRunningSet_ = false;
         BOOL previousState = FALSE;
@@ -135,7 +138,10 @@ void TForm1::restoreSystemState()
         // Beside the containers too when the images went to the temporary
         // directory: the pass may have written some there before it was refused.
         deleteDecodedImages(dataDirectory_, dataDirectory_);
-        if (!imageDirectory_.empty() && joinPath(imageDirectory_, "") != joinPath(dataDirectory_, ""))
+        if (!imageDirectory_.empty() && joinPath(imageDirectory_, "") != joinPath(dataDirectory_, "")) {
             deleteDecodedImages(dataDirectory_, imageDirectory_);
+            // The program's own folder goes too, once empty.
+            RemoveDirectoryA(imageDirectory_.c_str());
+        }
     }
 }

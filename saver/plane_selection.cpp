@@ -66,6 +66,9 @@ void TForm1::selectNextPlane()
 
 void TForm1::loadSprites(const PlaneSlot& slot)
 {
+    // A container that could not be read fails its flight as a damaged one does.
+    unreadContainers_.raiseFailureFor(slot.blackImage);
+    unreadContainers_.raiseFailureFor(slot.whiteImage);
     if (flight_.scale.enlarged())
         return loadScaledSprites(slot);
     loadPlaneImage(Image_Read_Black, slot.blackImage);
@@ -74,7 +77,7 @@ void TForm1::loadSprites(const PlaneSlot& slot)
     // starting the plane has nothing left to convert.
     const Picture& colours = convertJpegToBitmap(*Image_Read_Black.jpeg());
     const Picture& mask = convertJpegToBitmap(*Image_Read_White.jpeg());
-    assignSprites(flightSurfaces_, colours, mask);
+    spritesPainted_ = assignSprites(flightSurfaces_, colours, mask);
 }
 
 // The image decoded from the double-density container of a catalogue image,
@@ -120,8 +123,10 @@ void TForm1::loadScaledSprites(const PlaneSlot& slot)
     const Picture& mask = convertJpegToBitmap(*Image_Read_White.jpeg());
     const int32_t width = scaledPictureLength(mask.width, flight_.scale, pictureScale);
     const int32_t height = scaledPictureLength(mask.height, flight_.scale, pictureScale);
-    if (width == mask.width && height == mask.height && colours.width == width && colours.height == height)
-        return assignSprites(flightSurfaces_, colours, mask);
+    if (width == mask.width && height == mask.height && colours.width == width && colours.height == height) {
+        spritesPainted_ = assignSprites(flightSurfaces_, colours, mask, spriteRect(flight_));
+        return;
+    }
     const MaskedPair scaled = scaledMaskedPair(mask, colours, width, height);
-    assignSprites(flightSurfaces_, scaled.onBlack, scaled.onWhite);
+    spritesPainted_ = assignSprites(flightSurfaces_, scaled.onBlack, scaled.onWhite, spriteRect(flight_));
 }

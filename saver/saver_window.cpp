@@ -8,6 +8,7 @@
 #include "framework/dpi_awareness.h"
 #include "framework/scoped.h"
 #include "saver/containers.h"
+#include "saver/flight_observer.h"
 #include "settings/settings.h"
 #include "settings/windows_directory.h"
 
@@ -65,6 +66,10 @@ void TForm1::createAndShow()
     // contain the saver's own window.
     show(SW_SHOWMAXIMIZED);
     SetForegroundWindow(handle());
+    observeStartupStep(StartupStep::Shown);
+    // Asked only now: the system answers at once with the display's state,
+    // which must find the first plane's timer running.
+    watchDisplayPower();
 }
 
 void TForm1::createControls()
@@ -87,6 +92,7 @@ void TForm1::FormCreate()
     // before whatever else stopped it.
     std::optional<ERegistryException> unreadableSetting;
     try {
+        observeStartupStep(StartupStep::Begun);
         ShowCursor(FALSE);   // step 1
         cursorHidden_ = true;
         selection_.resetSequence();   // step 2: catalogue order starts at the lowest enabled slot
@@ -97,11 +103,14 @@ void TForm1::FormCreate()
         unreadableSetting = loadSettings(true);   // step 5, the saver variant
         inputWatchBusy = false;   // step 6
         dataDirectory_ = windowsDirectory();   // step 7: every data file lives here
+        observeStartupStep(StartupStep::Settings);
         imagesDecoded_ = true;   // a pass that fails part-way leaves some behind
-        decodeImageContainers(dataDirectory_, imageDirectory_);   // step 8: In*.sdd -> In*.jpg
+        decodeImageContainers(dataDirectory_, imageDirectory_, unreadContainers_);   // step 8: In*.sdd -> In*.jpg
+        observeStartupStep(StartupStep::Decode);
         buildCatalogue();   // step 9
         installInputWatch();   // step 10
         inputWatchInstalled = true;
+        observeStartupStep(StartupStep::Catalogue);
 
         // step 11: the window covers the screen, every monitor of it
         placeOnScreens(saverSettings.Fake);
@@ -113,8 +122,10 @@ void TForm1::FormCreate()
         imdest.setHeight(window.height);
         scaleSurfacesToDisplay();
         paintBackground();   // step 13
+        observeStartupStep(StartupStep::Background);
         selectNextPlane();   // step 14
         startFirstPlane();   // step 15
+        observeStartupStep(StartupStep::FirstPlane);
     } catch (...) {
         if (!inputWatchInstalled)
             installInputWatch();
@@ -184,6 +195,14 @@ LRESULT TForm1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_ERASEBKGND:
         eraseBackground(reinterpret_cast<HDC>(wParam));
         return 1;
+    // Neither is input. The monitor-power command goes on to the default
+    // handling, which turns the monitor off.
+    case WM_SYSCOMMAND:
+        systemCommand(wParam, lParam);
+        break;
+    case WM_POWERBROADCAST:
+        powerBroadcast(wParam, lParam);
+        break;
     // A close from another program, log-off and shutdown bypass endSaver.
     case WM_ENDSESSION:
         if (wParam) {

@@ -6,9 +6,11 @@
 //   plane_selection.cpp  building the catalogue, selectNextPlane
 //   flight_animation.cpp the flight timers, flightTick, startPlane
 //   input_watch.cpp      deactivate, isWindowsNT, endSaver
+//   display_watch.cpp    the flights asleep while the display is off
 #pragma once
 #include <windows.h>
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,8 @@
 #include "framework/surface.h"
 #include "framework/timer.h"
 #include "saver/catalogue.h"
+#include "saver/containers.h"
+#include "saver/display_sleep.h"
 #include "saver/flight.h"
 #include "saver/flight_passes.h"
 #include "saver/screen_layout.h"
@@ -88,6 +92,12 @@ private:
     void tickAtOnce();
     void drawSprite();
 
+    void watchDisplayPower();
+    void stopWatchingDisplayPower();
+    void powerBroadcast(WPARAM event, LPARAM report);
+    void systemCommand(WPARAM command, LPARAM value);
+    void displayPowerChanged(DisplayPower power);
+
     void deactivate(const MSG& message);
     void endSaver();
     void restoreSystemState();
@@ -105,16 +115,25 @@ private:
     // The Windows directory, asked once at start: every data file of the run
     // is there.
     std::string dataDirectory_;
-    // Where the decoded images are: the Windows directory, or the user's own
-    // temporary directory when the Windows directory refused them.
+    // Where the decoded images are: the Windows directory, or the program's
+    // folder in the user's temporary directory when the Windows directory
+    // refused them.
     std::string imageDirectory_;
     // The pictures made for twice the density that this run decoded (full
     // paths): every way out deletes them.
     std::vector<std::string> doubleDensityImages_;
+    // The containers that could not be read: their flights fail when chosen.
+    UnreadContainers unreadContainers_;
     SaverPlacement placement_;  // the window, the scene and the flights on the monitors
     PlaneCatalogue catalogue_;
     PlaneSelection selection_;
     FlightState flight_;
+    // Where the current plane's sprites paint, found when they were given.
+    std::optional<FlightRect> spritesPainted_;
+    // Which flight timers the display's sleep stopped, and the system's
+    // registration that reports the display's state (Vista and later).
+    DisplaySleep displaySleep_;
+    HANDLE displayNotification_ = nullptr;
     // The four surfaces every flight pass works on.
     FlightSurfaces flightSurfaces_{imdest, imsave, View_Image_White, View_Image_Black};
 };

@@ -356,6 +356,24 @@ class Prefix:
     def saver_windows(self):
         return self.probe("windows", "TForm1", "quillon7")
 
+    def processor_ticks(self, program_name):
+        """User plus system clock ticks of this prefix's Wine process whose command
+        line names program_name (fields 14 and 15 of /proc/PID/stat)."""
+        prefix = ("WINEPREFIX=%s" % self.path).encode()
+        for entry in Path("/proc").iterdir():
+            if not entry.name.isdigit():
+                continue
+            try:
+                if program_name.encode() not in (entry / "cmdline").read_bytes():
+                    continue
+                if prefix not in (entry / "environ").read_bytes().split(b"\0"):
+                    continue
+                fields = (entry / "stat").read_text().rsplit(")", 1)[1].split()
+            except OSError:
+                continue
+            return int(fields[11]) + int(fields[12])
+        raise AssertionError("no Wine process of %s in %s" % (program_name, self.path))
+
     # --- registry ------------------------------------------------------------
 
     def reg(self, *args):

@@ -1,9 +1,13 @@
 """The image containers at a saver run: every "In*.sdd" in C:\\windows has its
 "In*.jpg" beside it while the saver runs, none is left once a key has ended
-it, and the containers themselves are never changed. Also the plane choice
-as the screen shows it: the settings' types pick the plane, and a registry
-with no type switched on still flies planes instead of hanging the saver.
+it, and the containers themselves are never changed. A container that is
+damaged, or that cannot be read at all, costs only its own flight. Also the
+plane choice as the screen shows it: the settings' types pick the plane, and
+a registry with no type switched on still flies planes instead of hanging the
+saver.
 """
+import os
+import signal
 import subprocess
 import time
 
@@ -106,11 +110,20 @@ def test_decoded_images_live_only_while_the_saver_runs(prefix, own_containers, s
     windows_dir = own_containers
     # An image left from a run that did not end properly is replaced.
     (windows_dir / "In5.jpg").write_bytes(b"stale image from an earlier run" * 100)
+    # The temporary file of a run killed while it replaced a file goes at the
+    # next start; another program's file of a like name stays.
+    left_temporary, other_program = windows_dir / "sky1A2B.tmp", windows_dir / "skyline.tmp"
+    an_hour_ago = time.time() - 3600
+    for path in (left_temporary, other_program):
+        path.write_bytes(b"written before the start")
+        os.utime(path, (an_hour_ago, an_hour_ago))
     before = {p.name: p.read_bytes() for p in containers(windows_dir)}
     assert len(before) >= 40
 
     saver = start_saver("/S")
     saver.wait_for_window()
+    assert not left_temporary.exists(), "the temporary file of a killed run is still there"
+    assert other_program.read_bytes() == b"written before the start"
 
     # The window shows only once the start-up has decoded every container.
     for name, data in before.items():
@@ -181,26 +194,41 @@ def test_a_standard_user_with_read_only_containers_and_settings_sees_planes_fly(
     assert decoded_images(own_containers) == []
 
 
-def test_a_damaged_container_is_reported_once_and_its_flight_skipped(
-        prefix, own_containers, start_saver, display, desktop):
-    # Slot 5 (F16) has an emptied white image among the F16 and B52 flights.
-    set_types(prefix, {"F16", "B52"}, random_order=False)
-    (own_containers / "In3.sdd").write_bytes(b"")
-    saver = start_saver("/S")
+def flights_go_on_without_slot_5(prefix, display, desktop, saver, report):
+    """Slot 5's failure is reported in one box when its turn comes; the
+    flights then go on in catalogue order without slot 5, round past its turn
+    again (a lower slot after a higher one), and no box comes back. A plane may
+    be missed between two screenshots. A key ends the saver."""
     saver.wait_for_window()
     box = harness.wait_for(lambda: harness.message_box(prefix, "Skyvane!"), WATCH_TIMEOUT,
                            "the error box when slot 5 comes up")
-    assert box["texts"] == ["JPEG error #53."], box["texts"]
+    assert box["texts"] == [report], box["texts"]
     prefix.probe("press", "Skyvane!", "OK")
-    # The flights go on in catalogue order without slot 5, round past its
-    # turn again (a lower slot after a higher one), and no box comes back. A
-    # plane may be missed between two screenshots.
     slots = watch_planes(display, desktop, saver, 6)
     went_round = any(b < a for a, b in zip(slots, slots[1:]))
     assert 5 not in slots and went_round, "planes came as slots %s" % slots
     assert harness.message_box(prefix, "Skyvane!") is None
     display.key("space")
     saver.wait_ended()
+
+
+def test_a_damaged_or_unreadable_container_is_reported_once_and_its_flight_skipped(
+        prefix, own_containers, start_saver, display, desktop, tmp_path):
+    # Slot 5 (F16) among the F16 and B52 flights: its white image's container
+    # first held open by another program that lets nobody read it (a backup
+    # or a virus scanner), then emptied.
+    set_types(prefix, {"F16", "B52"}, random_order=False)
+    held = tmp_path / "held"
+    holder = prefix.popen(harness.FIXTURES / "file_holder.exe", prefix.windows_dir_windows + "\\In3.sdd",
+                          "Z:" + str(held).replace("/", "\\"))
+    harness.wait_for(held.exists, harness.START_TIMEOUT, "another program holding In3.sdd")
+    flights_go_on_without_slot_5(prefix, display, desktop, start_saver("/S"), "I/O error 32.")
+    os.killpg(holder.pid, signal.SIGKILL)
+    holder.wait()
+    assert decoded_images(own_containers) == []
+
+    (own_containers / "In3.sdd").write_bytes(b"")
+    flights_go_on_without_slot_5(prefix, display, desktop, start_saver("/S"), "JPEG error #53.")
 
     # When no enabled flight can be shown, one box, then the desktop stays
     # still and a key still ends the saver.

@@ -2,7 +2,7 @@
 planes in solid, distinct colours per slot come as slots 1, 5, 19, 20, each
 moving in its slot's direction across an otherwise unchanged desktop; the
 pause between planes, and none before the first; a key ends the saver in
-mid-flight."""
+mid-flight; the flights sleep while the display is off."""
 import subprocess
 import time
 
@@ -174,6 +174,36 @@ def test_a_key_ends_the_saver_while_a_plane_flies(display, desktop, prefix, f16_
     display.key("a")
     saver.wait_ended()
     assert not prefix.saver_windows(), "the saver window is still there"
+
+
+def test_the_flights_sleep_while_the_display_is_off_and_fly_on_when_it_comes_back(
+        display, desktop, prefix, f16_containers, start_saver):
+    settings(prefix, 1)
+    saver = start_saver("/S")
+    saver.wait_for_window()
+    harness.wait_for(lambda: find_plane(screenshot(display), desktop), WATCH_TIMEOUT, "a plane on the screen")
+
+    # Windows 95 to XP tell the foreground window: the command is sent, so the
+    # saver has handled it when the probe returns.
+    prefix.probe("monitor", "TForm1", "quillon7", "2")
+    time.sleep(0.5)   # the last tick's copy reaches the X server
+    still = screenshot(display)
+    ticks = prefix.processor_ticks("skyvane.scr")
+    harness.holds(lambda: np.array_equal(screenshot(display), still), "the scene still while the display is off",
+                  seconds=5)
+    asleep = prefix.processor_ticks("skyvane.scr") - ticks
+    assert asleep == 0, "the saver took %d clock ticks of processor time in 5 s with the display off" % asleep
+    assert saver.running() and prefix.saver_windows(), "the display's sleep ended the saver"
+
+    prefix.probe("monitor", "TForm1", "quillon7", "-1")
+    harness.wait_for(lambda: not np.array_equal(screenshot(display), still), WATCH_TIMEOUT,
+                     "the flights to go on once the display is on")
+    harness.wait_for(lambda: find_plane(screenshot(display), desktop), WATCH_TIMEOUT, "a plane after the display's sleep")
+    # The same measure sees the flights' processor time (about a clock tick a second here).
+    harness.wait_for(lambda: prefix.processor_ticks("skyvane.scr") > ticks, WATCH_TIMEOUT,
+                     "the flights to take processor time again")
+    display.key("a")
+    saver.wait_ended()
 
 
 def test_a_plane_image_that_cannot_be_read_stops_the_flights_and_a_key_still_ends_the_saver(

@@ -3,8 +3,8 @@ writes "screen.bmp", and while the dialog stores a capture; the settings key
 deleted while the dialog is open. Each gives a clear error box, loses nothing
 (the containers and the last good "screen.bmp" stay as they were), and a key
 still ends the saver. A Windows directory, or an old decoded image, that cannot
-be written is no fault for the saver: the planes fly from the user's own
-temporary directory.
+be written is no fault for the saver: the planes fly from the program's own
+folder in the user's temporary directory.
 
 A full disk: the Windows directory gets a writable layer (overlayfs) on a small
 tmpfs, filled up to the room the test leaves; the files already there stay
@@ -141,9 +141,10 @@ def test_a_full_disk_while_the_dialog_stores_a_capture_keeps_the_good_picture(
 
 
 def decoded_in_temporary_directories(prefix):
-    """The In*.jpg in the users' temporary directories of the prefix."""
+    """The In*.jpg in the program's own folder of the users' temporary
+    directories of the prefix."""
     users = prefix.path / "drive_c" / "users"
-    return sorted(p.name for temp in users.glob("*/Temp") for p in temp.glob("In*.jpg"))
+    return sorted(p.name for temp in users.glob("*/Temp/Skyvane") for p in temp.glob("In*.jpg"))
 
 
 def window_without_box(prefix):
@@ -196,16 +197,23 @@ def test_a_read_only_windows_directory(display, desktop, prefix, start_saver, wi
 
 def test_a_read_only_image_left_by_a_killed_saver(display, desktop, prefix, start_saver):
     # The Windows directory may be written, but the old In1.jpg may not: every
-    # image goes to the temporary directory, and the old one stays as it was.
+    # image goes to the program's folder in the temporary directory, and the
+    # old one stays as it was. So does another program's In1.jpg in the
+    # temporary directory itself, which all programs share.
     write_settings(prefix)
     left = prefix.windows_dir / "In1.jpg"
     left.write_bytes(b"decoded by a saver that was killed")
     left.chmod(0o444)
+    temporary = prefix.unix_path(prefix.run("cmd", "/c", "echo %TEMP%").stdout.strip())
+    others = temporary / "In1.jpg"
+    others.write_bytes(b"another program's picture")
     planes_fly_without_a_box(display, desktop, prefix, start_saver("/S"))
     assert left.read_bytes() == b"decoded by a saver that was killed"
     assert left.stat().st_mode & 0o222 == 0
     assert sorted(p.name for p in prefix.windows_dir.glob("In*.jpg")) == ["In1.jpg"]
     assert decoded_in_temporary_directories(prefix) == []
+    assert not (temporary / "Skyvane").exists(), "the program's empty folder was left behind"
+    assert others.read_bytes() == b"another program's picture"
 
 
 def test_the_settings_key_deleted_while_the_dialog_is_open(prefix, saver_program):

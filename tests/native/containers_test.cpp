@@ -1,7 +1,9 @@
-// The container byte transform and the decoded image's name.
+// The container byte transform, the decoded image's name, the containers
+// that could not be read and where the images go.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <exception>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -267,4 +269,52 @@ TEST(DecodeWhereTaken, OtherErrorsAndASecondRefusalAreRaisedAsTheyCame)
     noTemporary.temporary.clear();
     EXPECT_THROW(noTemporary.decode(imageDirectory), EImageRefused);
     EXPECT_EQ(noTemporary.written, std::vector<std::string>{"C:\\WINDOWS"});
+}
+
+TEST(UnreadContainers, TheFailureComesWithTheImageOfTheContainerThatCouldNotBeRead)
+{
+    UnreadContainers unread;
+    unread.add("C:\\WINDOWS\\in3.SDD", std::make_exception_ptr(EContainerUnreadable(32)));
+    unread.add("C:\\WINDOWS\\In41.sdd", std::make_exception_ptr(EContainerUnreadable(5)));
+
+    // Wherever the images went, and whatever the case of the names.
+    for (const char* image : {"C:\\WINDOWS\\In3.jpg", "C:\\TEMP\\Skyvane\\IN3.JPG", "in3.jpg"}) {
+        try {
+            unread.raiseFailureFor(image);
+            ADD_FAILURE() << "no failure for " << image;
+        } catch (const EContainerUnreadable& error) {
+            EXPECT_EQ(error.errorCode(), 32) << image;
+            EXPECT_STREQ(error.what(), "I/O error 32");
+        }
+    }
+    EXPECT_THROW(unread.raiseFailureFor("C:\\WINDOWS\\In41.jpg"), EContainerUnreadable);
+    for (const char* image : {"C:\\WINDOWS\\In4.jpg", "C:\\WINDOWS\\In33.jpg", "C:\\In3\\In1.jpg", "In3.sdd"})
+        EXPECT_NO_THROW(unread.raiseFailureFor(image)) << image;
+
+    unread.clear();
+    EXPECT_NO_THROW(unread.raiseFailureFor("C:\\WINDOWS\\In3.jpg")) << "a new pass starts without failures";
+}
+
+TEST(UsableTemporaryDirectory, AnExistingDirectoryOtherThanTheWindowsDirectory)
+{
+    struct Case {
+        const char* temporary;
+        bool isDirectory;
+        bool usable;
+    };
+    const Case cases[] = {
+        {"C:\\TEMP\\", true, true},
+        {"C:\\WINDOWS\\TEMP\\", true, true},
+        {"C:\\WINDOWS2\\", true, true},
+        {"C:\\TEMP\\", false, false},   // a TMP that names a missing directory, or a file
+        {"", true, false},
+        // GetTempPathA's last fallback is the Windows directory itself.
+        {"C:\\WINDOWS\\", true, false},
+        {"c:\\windows", true, false},
+        {"C:\\Windows\\\\", true, false},
+        {"C:/WINDOWS/", true, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(isUsableTemporaryDirectory(c.temporary, "C:\\WINDOWS", c.isDirectory), c.usable)
+            << c.temporary << (c.isDirectory ? "" : " (no directory)");
 }

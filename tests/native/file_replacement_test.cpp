@@ -1,7 +1,8 @@
 // Replacing a file by moves, as on Windows 9x: whatever move fails, the old
-// file's contents are never lost.
+// file's contents are never lost. And which temporary files a killed run left.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <map>
 #include <set>
 #include <string>
@@ -97,4 +98,26 @@ TEST(ReplaceFileByMoves, AreChosenByThePlatformAloneOnWindows9x)
     EXPECT_FALSE(replacesByRenames(0));
 }
 
+}
+
+TEST(LeftTemporaryFile, OnlyTheProgramsOwnNamesWrittenBeforeTheStart)
+{
+    constexpr std::uint64_t start = 133'000'000'000'000'000;
+    struct Case {
+        const char* name;
+        bool left;
+    };
+    const Case cases[] = {
+        {"sky1A2B.tmp", true}, {"sky1a2b.tmp", true}, {"SKYFFFF.TMP", true}, {"sky0.tmp", true},
+        {"sky12.Tmp", true},
+        // Another program's files, and names GetTempFileNameA never gives the prefix "sky".
+        {"skyline.tmp", false}, {"sky.tmp", false}, {"sky12345.tmp", false}, {"sky12G4.tmp", false},
+        {"sky 12.tmp", false}, {"sky1A2B.tmp.bak", false}, {"sky1A2B.tm", false}, {"xsky1A2B.tmp", false},
+        {"sko1A2B.tmp", false}, {"sky1A2B", false}, {"", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(isLeftTemporaryFile(c.name, start - 1, start), c.left) << c.name;
+        EXPECT_FALSE(isLeftTemporaryFile(c.name, start, start)) << c.name << " written at the start";
+        EXPECT_FALSE(isLeftTemporaryFile(c.name, start + 10'000'000, start)) << c.name << " written since";
+    }
 }

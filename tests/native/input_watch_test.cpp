@@ -72,9 +72,11 @@ TEST(EndingMessages, KeysBothWaysAndButtonPressesOnly)
     for (unsigned message : {0x0100u, 0x0101u, 0x0104u, 0x0105u, 0x0201u, 0x0204u, 0x0207u})
         EXPECT_TRUE(isEndingMessage(message)) << std::hex << message;
     // Mouse movement, button releases, double clicks, characters, the wheel,
-    // timers and paints pass.
+    // timers, paints, system commands (the monitor's power among them) and power
+    // broadcasts pass.
     for (unsigned message : {0x0200u, 0x0202u, 0x0205u, 0x0208u, 0x0203u, 0x0102u, 0x0106u,
-                             0x0103u, 0x020Au, 0x0113u, 0x000Fu, 0x0000u, 0x0010u})
+                             0x0103u, 0x020Au, 0x0113u, 0x000Fu, 0x0000u, 0x0010u,
+                             0x0112u, 0x0218u})
         EXPECT_FALSE(isEndingMessage(message)) << std::hex << message;
 }
 

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,7 @@ protected:
 
     std::string root_;
     std::string dir_;
+    UnreadContainers unread_;
 };
 
 } // namespace
@@ -132,7 +134,7 @@ TEST_F(ContainerFiles, EveryContainerGetsItsImageBesideItAndStaysUnchanged)
     writeTestFile(at("In46.sdd"), "");
     writeTestFile(at("screen.jpg"), "not a container");
 
-    ASSERT_NO_THROW(decodeImageContainers(dir_));
+    ASSERT_NO_THROW(decodeImageContainers(dir_, unread_));
 
     EXPECT_EQ(readTestFile(at("In1.jpg")), bytes({0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07}));
     EXPECT_EQ(readTestFile(at("In2.jpg")), decoded(large));
@@ -148,7 +150,7 @@ TEST_F(ContainerFiles, AnExistingImageIsReplaced)
 {
     writeTestFile(at("In5.sdd"), container("new"));
     writeTestFile(at("In5.jpg"), std::string(10000, 'o'));
-    ASSERT_NO_THROW(decodeImageContainers(dir_));
+    ASSERT_NO_THROW(decodeImageContainers(dir_, unread_));
     EXPECT_EQ(readTestFile(at("In5.jpg")), decoded("new"));
 }
 
@@ -163,7 +165,7 @@ TEST_F(ContainerFiles, HiddenSystemAndDirectoryEntriesAreSkipped)
     setAttributes(at("In9.sdd"), FILE_ATTRIBUTE_ARCHIVE);
     ASSERT_TRUE(CreateDirectoryA(at("In11.sdd").c_str(), nullptr));
 
-    ASSERT_NO_THROW(decodeImageContainers(dir_));
+    ASSERT_NO_THROW(decodeImageContainers(dir_, unread_));
 
     EXPECT_EQ(readTestFile(at("In1.jpg")), decoded("plain"));
     EXPECT_EQ(readTestFile(at("In9.jpg")), decoded("archive"));
@@ -175,9 +177,9 @@ TEST_F(ContainerFiles, HiddenSystemAndDirectoryEntriesAreSkipped)
 TEST_F(ContainerFiles, NoContainersIsNoError)
 {
     writeTestFile(at("In1.jpg"), "left from an earlier run");
-    ASSERT_NO_THROW(decodeImageContainers(dir_));
+    ASSERT_NO_THROW(decodeImageContainers(dir_, unread_));
     EXPECT_EQ(listing(dir_), (std::vector<std::string>{"In1.jpg"}));
-    ASSERT_NO_THROW(decodeImageContainers(root_ + "\\missing")) << "a directory that is not there";
+    ASSERT_NO_THROW(decodeImageContainers(root_ + "\\missing", unread_)) << "a directory that is not there";
 }
 
 TEST_F(ContainerFiles, ADotInTheDirectoryNameKeepsTheImagesBesideTheirContainers)
@@ -187,7 +189,7 @@ TEST_F(ContainerFiles, ADotInTheDirectoryNameKeepsTheImagesBesideTheirContainers
     writeTestFile(win98 + "\\In1.sdd", container("one"));
     writeTestFile(win98 + "\\In20.sdd", container("twenty"));
 
-    ASSERT_NO_THROW(decodeImageContainers(win98));
+    ASSERT_NO_THROW(decodeImageContainers(win98, unread_));
 
     EXPECT_EQ(readTestFile(win98 + "\\In1.jpg"), decoded("one"));
     EXPECT_EQ(readTestFile(win98 + "\\In20.jpg"), decoded("twenty"));
@@ -200,7 +202,7 @@ TEST_F(ContainerFiles, AReadOnlyContainerDecodesAndIsLeftAsItWas)
     writeTestFile(at("In1.sdd"), container("locked"));
     setAttributes(at("In1.sdd"), FILE_ATTRIBUTE_READONLY);
 
-    decodeImageContainers(dir_);
+    decodeImageContainers(dir_, unread_);
 
     EXPECT_EQ(readTestFile(at("In1.jpg")), decoded("locked"));
     EXPECT_EQ(readTestFile(at("In1.sdd")), container("locked"));
@@ -254,24 +256,42 @@ TEST_F(ContainerFiles, AReadOnlyImageLeftBehindSendsEveryImageToTheUsersTemporar
 {
     const std::string temporary = root_ + "\\TEMP";
     ASSERT_TRUE(CreateDirectoryA(temporary.c_str(), nullptr));
-    TemporaryDirectoryAt temporaryDirectory(temporary);
+    writeTestFile(temporary + "\\In1.jpg", "another program's");
     for (const char* name : {"In1", "In5", "In9"})
         writeTestFile(at(std::string(name) + ".sdd"), container(name));
     writeTestFile(at("In5.jpg"), "left by a saver that was killed");
     setAttributes(at("In5.jpg"), FILE_ATTRIBUTE_READONLY);
 
-    std::string imageDirectory;
-    ASSERT_NO_THROW(decodeImageContainers(dir_, imageDirectory));
+    // Only into an existing directory other than the Windows directory;
+    // otherwise the Windows directory's refusal is what the user hears of.
+    std::string windowsInOtherCase = dir_;
+    std::transform(windowsInOtherCase.begin(), windowsInOtherCase.end(), windowsInOtherCase.begin(),
+                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+    for (const std::string& unusable : {root_ + "\\MISSING", dir_, windowsInOtherCase}) {
+        TemporaryDirectoryAt temporaryDirectory(unusable);
+        std::string imageDirectory;
+        expectIoError([&] { decodeImageContainers(dir_, imageDirectory, unread_); }, 5, "File access denied");
+        EXPECT_FALSE(fileExists(root_ + "\\MISSING")) << unusable;
+    }
 
-    EXPECT_EQ(imageDirectory, temporary + "\\");
-    EXPECT_EQ(listing(temporary), (std::vector<std::string>{"In1.jpg", "In5.jpg", "In9.jpg"}));
-    EXPECT_EQ(readTestFile(temporary + "\\In5.jpg"), decoded("In5"));
+    // Into the program's own folder there, so that nothing of other programs
+    // is touched.
+    TemporaryDirectoryAt temporaryDirectory(temporary);
+    std::string imageDirectory;
+    ASSERT_NO_THROW(decodeImageContainers(dir_, imageDirectory, unread_));
+
+    const std::string folder = temporary + "\\Skyvane";
+    EXPECT_EQ(imageDirectory, folder + "\\");
+    EXPECT_EQ(listing(temporary), (std::vector<std::string>{"In1.jpg", "Skyvane"}));
+    EXPECT_EQ(readTestFile(temporary + "\\In1.jpg"), "another program's");
+    EXPECT_EQ(listing(folder), (std::vector<std::string>{"In1.jpg", "In5.jpg", "In9.jpg"}));
+    EXPECT_EQ(readTestFile(folder + "\\In5.jpg"), decoded("In5"));
     EXPECT_EQ(readTestFile(at("In5.jpg")), "left by a saver that was killed");
     EXPECT_TRUE(GetFileAttributesA(at("In5.jpg").c_str()) & FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(readTestFile(at("In9.sdd")), container("In9"));
 }
 
-TEST_F(ContainerFiles, OneAfterAnotherInTheSearchOrderUntilTheFirstFailure)
+TEST_F(ContainerFiles, OneAfterAnotherInTheSearchOrderUntilAnImageFails)
 {
     // The first container the search lists is large: no later image may be
     // written before it is finished.
@@ -281,7 +301,7 @@ TEST_F(ContainerFiles, OneAfterAnotherInTheSearchOrderUntilTheFirstFailure)
     ASSERT_EQ(order.size(), 8u);
     writeTestFile(at(order[0]), container(std::string(2 << 20, 'y')));
 
-    ASSERT_NO_THROW(decodeImageContainers(dir_));
+    ASSERT_NO_THROW(decodeImageContainers(dir_, unread_));
     ULONGLONG previous = 0;
     for (const std::string& name : order) {
         WIN32_FILE_ATTRIBUTE_DATA image{};
@@ -292,6 +312,22 @@ TEST_F(ContainerFiles, OneAfterAnotherInTheSearchOrderUntilTheFirstFailure)
         previous = written;
     }
 
+    // The third container is held by another program that lets nobody read
+    // it: the pass goes on without its image, and its flight will fail with
+    // the reason.
+    for (const std::string& name : order)
+        DeleteFileA(at(decodedImagePath(name)).c_str());
+    HANDLE containerHolder = CreateFileA(at(order[2]).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(containerHolder, INVALID_HANDLE_VALUE);
+    ASSERT_NO_THROW(decodeImageContainers(dir_, unread_));
+    CloseHandle(containerHolder);
+    for (std::size_t index = 0; index < order.size(); ++index)
+        EXPECT_EQ(fileExists(at(decodedImagePath(order[index]))), index != 2) << order[index];
+    expectIoError([&] { unread_.raiseFailureFor(at(decodedImagePath(order[2]))); }, ERROR_SHARING_VIOLATION,
+                  "I/O error 32");
+    EXPECT_NO_THROW(unread_.raiseFailureFor(at(decodedImagePath(order[3]))));
+
     // The fourth image is held by another program: the error ends the pass
     // there, and it is no refused write that would send the images elsewhere.
     for (const std::string& name : order)
@@ -300,7 +336,7 @@ TEST_F(ContainerFiles, OneAfterAnotherInTheSearchOrderUntilTheFirstFailure)
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     std::string imageDirectory;
-    expectIoError([&] { decodeImageContainers(dir_, imageDirectory); }, ERROR_SHARING_VIOLATION, "I/O error 32");
+    expectIoError([&] { decodeImageContainers(dir_, imageDirectory, unread_); }, ERROR_SHARING_VIOLATION, "I/O error 32");
     CloseHandle(holder);
     EXPECT_EQ(imageDirectory, dir_);
     for (std::size_t index = 0; index < order.size(); ++index)

@@ -341,9 +341,12 @@ TEST_P(FlightPasses, SpritesAreGivenThePixelsOfGdisOwnConversion)
     for (const auto& [width, height] : {std::pair{spriteWidth, spriteHeight}, {331, 201}}) {
         Scene given(GetParam());
         const SpritePictures sprites = decodedSprites(width, height);
-        assignSprites(given.surfaces, sprites.colours, sprites.mask);
+        const FlightRect painted = assignSprites(given.surfaces, sprites.colours, sprites.mask);
 
         SCOPED_TRACE("sprite " + std::to_string(width) + " x " + std::to_string(height));
+        // Told from the decoded pictures or read back from the sprites: the same area.
+        EXPECT_EQ(painted, findPaintedArea(given.surfaces));
+        EXPECT_FALSE(painted.empty());
         for (const auto& [surface, decoded] :
              {std::pair{&given.mask, &sprites.mask}, {&given.colours, &sprites.colours}}) {
             // Only a scene in the display's format has its sprites converted.

@@ -1,11 +1,13 @@
 // The saver window under Wine: a start-up that fails still leaves a saver the
 // user can end; only key and mouse-button presses end it; every way out
 // restores the cursor and the system's saver state once and deletes the
-// decoded images only; a flight tick that keeps failing stops the flights.
+// decoded images only; a flight tick that keeps failing stops the flights; the
+// flight timers stop while the display is off and run again when it is on.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
+#include <utility>
 
 #include "box_watcher.h"
 #include "framework/application.h"
@@ -134,8 +136,8 @@ protected:
 
 TEST_F(SaverWindow, AFailureBeforeTheInputWatchStillLetsAKeyEndTheSaver)
 {
-    // A container that another program holds open cannot be read: the
-    // start-up stops at decoding the containers. A settings value of the
+    // A decoded image that another program holds open cannot be written:
+    // the start-up stops at decoding the containers. A settings value of the
     // wrong type, read before, is reported first.
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, settingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
@@ -143,7 +145,7 @@ TEST_F(SaverWindow, AFailureBeforeTheInputWatchStillLetsAKeyEndTheSaver)
     RegSetValueExA(key, "F16", 0, REG_SZ, reinterpret_cast<const BYTE*>("on"), 3);
     RegCloseKey(key);
     touch(at("In98.sdd"));
-    HANDLE held = CreateFileA(at("In98.sdd").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE held = CreateFileA(at("In98.jpg").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
 
     BoxWatcher boxes;
@@ -328,6 +330,96 @@ TEST_F(SaverWindow, AFlightTickThatFailsEveryTimeShowsOneBoxStopsTheFlightsAndAK
     EXPECT_EQ(boxes.boxes()[0].text, "Out of system resources.");
     EXPECT_TRUE(seen.timersOff);
     EXPECT_TRUE(ended) << "the key did not end the saver";
+}
+
+// POWERBROADCAST_SETTING with a 32-bit value, as the system sends it.
+struct PowerSetting {
+    GUID setting;
+    DWORD dataLength = sizeof(DWORD);
+    DWORD value;
+};
+constexpr GUID consoleDisplayState{0x6FE69556, 0x704A, 0x47A0, {0x8F, 0x24, 0xC2, 0x8D, 0x93, 0x6F, 0xDA, 0x47}};
+constexpr GUID monitorPowerOn{0x02731015, 0x4510, 0x4526, {0x99, 0xE6, 0xE5, 0xA1, 0x7E, 0xBD, 0x1A, 0xEA}};
+constexpr GUID powerSource{0x5D3E9A59, 0xE9D5, 0x4B00, {0xA6, 0xBD, 0xFF, 0x34, 0xFF, 0x51, 0x65, 0x48}};
+
+void reportPowerSetting(HWND window, const GUID& setting, DWORD value)
+{
+    PowerSetting report{setting, sizeof(DWORD), value};
+    SendMessageA(window, WM_POWERBROADCAST, 0x8013 /* PBT_POWERSETTINGCHANGE */, reinterpret_cast<LPARAM>(&report));
+}
+
+void monitorPower(HWND window, LPARAM value)
+{
+    SendMessageA(window, WM_SYSCOMMAND, SC_MONITORPOWER, value);
+}
+
+TEST_F(SaverWindow, TheFlightTimersStopWhileTheDisplayIsOffAndTheSameOneRunsWhenItIsOn)
+{
+    setSettings("F16");
+    const std::string jpeg = readTestFile(SKYVANE_TEST_DATA "/jpeg/colour.jpg");
+    ASSERT_FALSE(jpeg.empty());
+    for (const char* name : {"In1.sdd", "In2.sdd"})
+        writeTestFile(at(name), jpeg.substr(0, 3) + "xyz" + jpeg.substr(3));
+
+    BoxWatcher boxes;
+    TForm1 saver;
+    saver.createAndShow();
+    ASSERT_TRUE(boxes.boxes().empty()) << boxes.boxes()[0].text;
+    ASSERT_TRUE(saver.Timer_Left.enabled());
+    const HWND window = saver.handle();
+    auto running = [&] { return std::make_pair(saver.Timer_Left.enabled(), saver.Timer_Right.enabled()); };
+    using Running = std::pair<bool, bool>;
+
+    reportPowerSetting(window, consoleDisplayState, 0);
+    EXPECT_EQ(running(), Running(false, false)) << "the console display is off";
+    reportPowerSetting(window, powerSource, 1);
+    EXPECT_EQ(running(), Running(false, false)) << "another setting changed";
+    reportPowerSetting(window, consoleDisplayState, 2);
+    EXPECT_EQ(running(), Running(true, false)) << "the console display is dimmed";
+    EXPECT_EQ(saver.Timer_Left.interval(), 5u);
+
+    // A right-to-left plane waiting for its pause of 3001 ms.
+    saver.Timer_Left.setEnabled(false);
+    saver.Timer_Right.setInterval(3001);
+    saver.Timer_Right.setEnabled(true);
+    reportPowerSetting(window, monitorPowerOn, 0);
+    EXPECT_EQ(running(), Running(false, false)) << "the monitor is off";
+    monitorPower(window, 1);
+    EXPECT_EQ(running(), Running(false, false)) << "the monitor went to low power";
+    monitorPower(window, -1);
+    EXPECT_EQ(running(), Running(false, true)) << "the monitor is on";
+    EXPECT_EQ(saver.Timer_Right.interval(), 3001u);
+    monitorPower(window, 2);
+    EXPECT_EQ(running(), Running(false, false)) << "the monitor is off again";
+    reportPowerSetting(window, monitorPowerOn, 1);
+    EXPECT_EQ(running(), Running(false, true)) << "the monitor is on again";
+
+    // Through the message loop and its input watch: neither message is input.
+    struct Seen {
+        bool openWhileOff = false;
+        Running whileOff{true, true}, afterOn{false, false};
+    };
+    static Seen seen;
+    static TForm1* watched = &saver;
+    static auto timers = [] { return Running(watched->Timer_Left.enabled(), watched->Timer_Right.enabled()); };
+    LoopScript script(saver);
+    const bool ended = script.run([](LoopScript& s) {
+        PostMessageA(s.window(), WM_SYSCOMMAND, SC_MONITORPOWER, 2);
+        s.then([](LoopScript& s) {
+            seen.openWhileOff = IsWindow(s.window());
+            seen.whileOff = timers();
+            PostMessageA(s.window(), WM_SYSCOMMAND, SC_MONITORPOWER, -1);
+            s.then([](LoopScript& s) {
+                seen.afterOn = timers();
+                PostMessageA(s.window(), WM_KEYDOWN, 'A', 0);
+            });
+        });
+    });
+    EXPECT_TRUE(seen.openWhileOff);
+    EXPECT_EQ(seen.whileOff, Running(false, false));
+    EXPECT_EQ(seen.afterOn, Running(false, true));
+    EXPECT_TRUE(ended) << "the key did not end the saver";
+    EXPECT_TRUE(boxes.boxes().empty());
 }
 
 TEST_F(SaverWindow, ASmallerPictureShowsAtTheTopLeftWithButtonFaceAround)

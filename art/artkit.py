@@ -31,9 +31,11 @@ def render_svg(svg_text: str) -> np.ndarray:
     return np.asarray(Image.open(io.BytesIO(png)).convert("RGBA"))
 
 
-def render_svg_file(path: str) -> np.ndarray:
-    """Renders an SVG file; pictures it places by relative name are found beside it."""
-    png = subprocess.run(["rsvg-convert", "--format", "png", path], check=True, capture_output=True).stdout
+def render_svg_file(path: str, zoom: int = 1) -> np.ndarray:
+    """Renders an SVG file (zoom times its own size); pictures it places by relative name are
+    found beside it."""
+    png = subprocess.run(["rsvg-convert", "--format", "png", "--zoom", str(zoom), path],
+                         check=True, capture_output=True).stdout
     return np.asarray(Image.open(io.BytesIO(png)).convert("RGBA"))
 
 

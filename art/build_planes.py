@@ -9,6 +9,10 @@ colours for the OR pass). A hard mask keeps the two passes exact: where the whit
 and the black one black the desktop shows through untouched, and where the plane is, AND then OR
 leaves exactly the plane's colour whatever lay beneath.
 
+Every flight is rendered twice from its drawing: at the design's 577 x 365 into In<n>.sdd, and at
+twice the size (1154 x 730, for displays at 200 %, which the saver also scales to other densities)
+into In<n>x2.sd2, a name the saver's search for "In*.sdd" never finds.
+
 Usage: build_planes.py AIRCRAFT_DIR OUT_DIR [PREVIEW_DIR]
 """
 import math
@@ -47,6 +51,15 @@ SETTLE_MARGIN = 8
 
 # Keep the plane this far from the picture's edge, so nothing is cut.
 MARGIN = 4
+
+# The sizes each flight is rendered at, as multiples of the design: every length (the sprite, the
+# plane, the margin, the rim) grows with it.
+DENSITIES = (1, 2)
+
+
+def container_name(number: int, density: int) -> str:
+    """In<n>.sdd at the design's size, In<n>x2.sd2 at twice it."""
+    return f"In{number}.sdd" if density == 1 else f"In{number}x{density}.sd2"
 
 
 @dataclass(frozen=True)
@@ -111,19 +124,20 @@ def tilt_degrees(flight: Flight) -> float:
     return heading if flight.direction == 1 else heading - math.copysign(180.0, heading or 1.0)
 
 
-def flight_svg(flight: Flight, aircraft_path: str) -> str:
+def flight_svg(flight: Flight, aircraft_path: str, density: int = 1) -> str:
     """Places one aircraft drawing in a sprite-sized document: scaled, mirrored, tilted."""
     source = ET.parse(aircraft_path).getroot()
     min_x, min_y, width, height = (float(v) for v in source.get("viewBox").split())
     centre_x, centre_y = min_x + width / 2, min_y + height / 2
-    scale = flight.px_per_m / UNITS_PER_METRE
+    scale = flight.px_per_m * density / UNITS_PER_METRE
     mirror = -1 if flight.direction == 2 else 1
+    sprite_width, sprite_height = artkit.SPRITE_WIDTH * density, artkit.SPRITE_HEIGHT * density
 
     root = ET.Element(f"{{{SVG_NS}}}svg", {
-        "width": str(artkit.SPRITE_WIDTH), "height": str(artkit.SPRITE_HEIGHT),
-        "viewBox": f"0 0 {artkit.SPRITE_WIDTH} {artkit.SPRITE_HEIGHT}"})
+        "width": str(sprite_width), "height": str(sprite_height),
+        "viewBox": f"0 0 {sprite_width} {sprite_height}"})
     placed = ET.SubElement(root, f"{{{SVG_NS}}}g", {
-        "transform": f"translate({artkit.SPRITE_WIDTH / 2} {artkit.SPRITE_HEIGHT / 2}) "
+        "transform": f"translate({sprite_width / 2} {sprite_height / 2}) "
                      f"rotate({tilt_degrees(flight):.4f}) scale({mirror * scale:.5f} {scale:.5f}) "
                      f"translate({-centre_x} {-centre_y})"})
     if flight.livery:
@@ -138,7 +152,7 @@ def flight_svg(flight: Flight, aircraft_path: str) -> str:
     return ET.tostring(root, encoding="unicode")
 
 
-def centred(rgba: np.ndarray, flight: Flight) -> np.ndarray:
+def centred(rgba: np.ndarray, flight: Flight, margin: int = MARGIN) -> np.ndarray:
     """Moves the drawn plane to the middle of the sprite; fails if it does not fit."""
     rows = np.flatnonzero(rgba[..., 3].max(axis=1))
     cols = np.flatnonzero(rgba[..., 3].max(axis=0))
@@ -148,7 +162,7 @@ def centred(rgba: np.ndarray, flight: Flight) -> np.ndarray:
     shift_y = (height - (rows[-1] + 1 - rows[0])) // 2 - rows[0]
     shift_x = (width - (cols[-1] + 1 - cols[0])) // 2 - cols[0]
     top, left = rows[0] + shift_y, cols[0] + shift_x
-    if top < MARGIN or left < MARGIN:
+    if top < margin or left < margin:
         raise SystemExit(f"{flight.label}: plane is {cols[-1] + 1 - cols[0]} x {rows[-1] + 1 - rows[0]} px, "
                          f"larger than the {width} x {height} sprite allows")
     return np.roll(rgba, (shift_y, shift_x), axis=(0, 1))
@@ -164,13 +178,16 @@ def outline(plane: np.ndarray) -> np.ndarray:
     return plane & ~inner
 
 
-def plane_colours(rgba: np.ndarray):
+def plane_colours(rgba: np.ndarray, density: int = 1):
     """The hard mask and the plane's colours, with a dark rim along the silhouette."""
     plane = rgba[..., 3] >= MASK_THRESHOLD
     colours = rgba[..., :3].copy()
     # The rim gives the hard-edged silhouette a drawn outline, and the encoder's small errors
-    # right at the edge, where the two pictures differ most, fall on dark pixels.
-    rim = outline(plane)
+    # right at the edge, where the two pictures differ most, fall on dark pixels. It is one
+    # pixel wide at the design's size, as wide as the density elsewhere.
+    rim = np.zeros_like(plane)
+    for _ in range(density):
+        rim |= outline(plane & ~rim)
     colours[rim] = (colours[rim].astype(np.uint16) * RIM_SHADE // 256).astype(np.uint8)
     return plane, colours
 
@@ -216,14 +233,16 @@ def encode_pair(plane: np.ndarray, colours: np.ndarray):
     return jpegs
 
 
-def build_flight(flight: Flight, aircraft_dir: str, out_dir: str, preview_dir: str = None) -> None:
-    svg = flight_svg(flight, os.path.join(aircraft_dir, flight.aircraft + ".svg"))
-    plane, colours = plane_colours(centred(artkit.render_svg(svg), flight))
+def build_flight(flight: Flight, aircraft_dir: str, out_dir: str, preview_dir: str = None,
+                 density: int = 1) -> None:
+    svg = flight_svg(flight, os.path.join(aircraft_dir, flight.aircraft + ".svg"), density)
+    plane, colours = plane_colours(centred(artkit.render_svg(svg), flight, MARGIN * density), density)
     for number, jpeg in zip((flight.white, flight.black), encode_pair(plane, colours)):
-        with open(os.path.join(out_dir, f"In{number}.sdd"), "wb") as out:
+        name = container_name(number, density)
+        with open(os.path.join(out_dir, name), "wb") as out:
             out.write(artkit.wrap_container(jpeg))
         if preview_dir:
-            with open(os.path.join(preview_dir, f"In{number}.jpg"), "wb") as out:
+            with open(os.path.join(preview_dir, name.rsplit(".", 1)[0] + ".jpg"), "wb") as out:
                 out.write(jpeg)
 
 
@@ -238,7 +257,8 @@ def main(argv) -> int:
         os.makedirs(preview_dir, exist_ok=True)
     # The flights are independent: render them on every processor.
     with multiprocessing.Pool(os.cpu_count() or 1) as pool:
-        pool.starmap(build_flight, [(flight, aircraft_dir, out_dir, preview_dir) for flight in FLIGHTS])
+        pool.starmap(build_flight, [(flight, aircraft_dir, out_dir, preview_dir, density)
+                                    for density in reversed(DENSITIES) for flight in FLIGHTS])
     return 0
 
 

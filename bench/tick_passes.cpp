@@ -5,7 +5,9 @@
 // 1280 x 1024 and 3840 x 2160. Rounds of 200 ticks alternate with rounds of
 // 200 copies, so both see the same load on a shared machine; for each it
 // prints the median microseconds per tick, the fastest and slowest round, and
-// the median of the per-round ratios to the copies.
+// the median of the per-round ratios to the copies. The same at twice the
+// scale (a display at 200 %: sprites, save buffer and plane twice as wide and
+// high) on a 3840 x 2160 scene, against copies of the bytes at that scale.
 #include <windows.h>
 
 #include <algorithm>
@@ -33,15 +35,15 @@ double nowMicroseconds()
 
 // A sprite picture as the JPEG decoder gives it: 24 bits, the plane a block
 // on a plain background, where the flight benchmark's planes are.
-Picture spritePicture(uint8_t background, uint8_t plane)
+Picture spritePicture(uint8_t background, uint8_t plane, FlightScale scale)
 {
     Picture picture;
-    picture.width = spriteWidth;
-    picture.height = spriteHeight;
+    picture.width = scale.length(spriteWidth);
+    picture.height = scale.length(spriteHeight);
     picture.bitsPerPixel = 24;
     picture.bits.assign(picture.stride() * picture.height, background);
-    for (int y = 80; y < 290; ++y)
-        std::memset(picture.row(y) + 3 * 30, plane, 3 * 520);
+    for (int y = scale.length(80); y < scale.length(290); ++y)
+        std::memset(picture.row(y) + 3 * scale.length(30), plane, 3 * scale.length(520));
     return picture;
 }
 
@@ -77,26 +79,28 @@ private:
 // The saver's surfaces for one scene size, with the sprites as the saver
 // prepares them when a plane starts.
 struct Surfaces {
-    Surfaces(int width, int height) : scene(width, height)
+    Surfaces(int width, int height, FlightScale scale = {})
+        : scene(width, height), geometry(flightGeometry(scale)), saveBuffer(geometry.saveWidth, geometry.saveHeight),
+          mask(geometry.spriteWidth, geometry.spriteHeight), colours(geometry.colourWidth, geometry.colourHeight)
     {
         scene.canvas();
         saveBuffer.canvas();
-        assignSprites(surfaces, spritePicture(0x00, 0x90), spritePicture(0xFF, 0x40));
+        assignSprites(surfaces, spritePicture(0x00, 0x90, scale), spritePicture(0xFF, 0x40, scale));
     }
     SceneSurface scene;
-    SceneSurface saveBuffer{saveBufferWidth, saveBufferHeight};
-    SceneSurface mask{spriteWidth, spriteHeight};
-    SceneSurface colours{colourSurfaceWidth, colourSurfaceHeight};
+    FlightGeometry geometry;
+    SceneSurface saveBuffer, mask, colours;
     FlightSurfaces surfaces{scene, saveBuffer, mask, colours};
 };
 
-void report(const std::string& name, int width, int height, bool paintedOnly, Copies& copies)
+void report(const std::string& name, int width, int height, bool paintedOnly, Copies& copies, FlightScale scale = {})
 {
-    Surfaces all(width, height);
+    Surfaces all(width, height, scale);
     FlightState flight;
-    placePlane(flight, 600, 300, 0, 0);
+    flight.scale = scale;
+    placePlane(flight, scale.length(600), scale.length(300), 0, 0);
     if (paintedOnly)
-        flight.painted = findPaintedArea(all.surfaces);
+        flight.painted = findPaintedArea(all.surfaces, spriteRect(flight));
     std::vector<double> ticks, ratios;
     for (int round = 0; round < rounds; ++round) {
         const double copy = roundMicroseconds(std::ref(copies));
@@ -138,5 +142,25 @@ int main()
     for (const auto& [width, height] : {std::pair{1920, 1080}, {1280, 1024}, {3840, 2160}})
         report("tick_" + std::to_string(width) + "x" + std::to_string(height), width, height, true, spriteCopies);
     report("tick_painted_vs_painted_copies_1920x1080", 1920, 1080, true, paintedCopies);
+
+    // At 200 %: the same plane twice as wide and high on a 3840 x 2160 scene.
+    const FlightScale twice = flightScaleFor(192);
+    Surfaces probeTwice(64, 64, twice);
+    const FlightRect paintedTwice = findPaintedArea(probeTwice.surfaces, {0, 0, twice.length(spriteWidth),
+                                                                          twice.length(spriteHeight)});
+    const std::size_t spriteBytesTwice = std::size_t(twice.length(spriteWidth)) * twice.length(spriteHeight) * 4;
+    const std::size_t paintedBytesTwice = std::size_t(paintedTwice.width()) * paintedTwice.height() * 4;
+    std::printf("sprite_bytes_per_tick_200=%zu\npainted_bytes_per_tick_200=%zu\n", spriteBytesTwice * 4,
+                paintedBytesTwice * 4);
+    Copies spriteCopiesTwice(spriteBytesTwice), paintedCopiesTwice(paintedBytesTwice);
+    std::vector<double> spriteTwice, paintedOnlyTwice;
+    for (int round = 0; round < rounds; ++round) {
+        spriteTwice.push_back(roundMicroseconds(std::ref(spriteCopiesTwice)));
+        paintedOnlyTwice.push_back(roundMicroseconds(std::ref(paintedCopiesTwice)));
+    }
+    std::printf("memcpy_sprite_200_us=%.1f\nmemcpy_painted_200_us=%.1f\n", median(spriteTwice),
+                median(paintedOnlyTwice));
+    report("tick_200_3840x2160", 3840, 2160, true, spriteCopiesTwice, twice);
+    report("tick_200_painted_vs_painted_copies_3840x2160", 3840, 2160, true, paintedCopiesTwice, twice);
     return 0;
 }

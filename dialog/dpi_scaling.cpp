@@ -21,6 +21,12 @@ int scaledLength(int designPixels, int dpi)
     return static_cast<int>(product >= 0 ? (product + half) / designDpi : -((-product + half) / designDpi));
 }
 
+int scaledLengthOfPicture(int pictureLength, int dpi, int density)
+{
+    const int64_t per = int64_t{designDpi} * std::max(density, 1);
+    return static_cast<int>((static_cast<int64_t>(std::max(pictureLength, 0)) * effectiveDpi(dpi) + per / 2) / per);
+}
+
 Bounds scaledBounds(const Bounds& design, int dpi)
 {
     Bounds scaled;

@@ -11,6 +11,10 @@ inline constexpr int designDpi = 96;
 // zero). A dpi the system could not tell (0 or less) counts as 96.
 int scaledLength(int designPixels, int dpi);
 
+// A length of a picture made for density times the design (2: a picture drawn
+// at twice the size for scaled displays) at dpi, to the nearest pixel.
+int scaledLengthOfPicture(int pictureLength, int dpi, int density);
+
 // Control bounds at dpi. The edges are scaled, not the sizes, so controls
 // that touch or line up in the design still do. A width or height of 0
 // (a label sized to its text) stays 0.

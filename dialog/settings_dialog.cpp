@@ -118,18 +118,38 @@ void TForm2::FormCreate()
         throw *unreadableSetting;
 }
 
-void TForm2::loadDialogBackdrop()
+// Where the dialog is scaled, the backdrop made for twice the density, as
+// sharp as the controls around it; returns its density (2), or 1 where there
+// is none that can be read and background.jpg took its place.
+int TForm2::loadBackdropPicture()
 {
+    if (dpi_ > designDpi) {
+        try {
+            Image1.assignJpeg(std::make_unique<JpegImage>(readWholeFile(dataFilePath(denseBackdropName))));
+            convertJpegToBitmap(*Image1.jpeg());
+            return 2;
+        } catch (const std::exception&) {
+            // background.jpg, enlarged, as everywhere without it
+        }
+    }
     // Decoded here, so a damaged file is reported now and not at every repaint.
     Image1.assignJpeg(std::make_unique<JpegImage>(readWholeFile(dataFilePath("background.jpg"))));
+    convertJpegToBitmap(*Image1.jpeg());
+    return 1;
+}
+
+void TForm2::loadDialogBackdrop()
+{
+    const int density = loadBackdropPicture();
     const Picture& backdrop = convertJpegToBitmap(*Image1.jpeg());
     // Image1 covers the form from its top-left corner at the form's design
     // size; the picture is drawn there at its own size, under every control.
     // Only that part of it is kept, and scaled (a large picture enlarged
     // whole would not fit in memory).
     const Bounds bounds = scaledBounds(backdropBounds, dpi_);
-    Image1.assignBitmap(smoothlyScaledPart(backdrop, scaledLength(backdrop.width, dpi_),
-                                           scaledLength(backdrop.height, dpi_), bounds.width, bounds.height));
+    Image1.assignBitmap(smoothlyScaledPart(backdrop, scaledLengthOfPicture(backdrop.width, dpi_, density),
+                                           scaledLengthOfPicture(backdrop.height, dpi_, density), bounds.width,
+                                           bounds.height));
     Image1.setWidth(bounds.width);
     Image1.setHeight(bounds.height);
     InvalidateRect(handle(), nullptr, TRUE);

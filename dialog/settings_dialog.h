@@ -16,6 +16,10 @@
 #include "framework/timer.h"
 #include "settings/settings.h"
 
+// The backdrop drawn at twice its size (beside background.jpg in the Windows
+// directory), which the dialog shows where it is scaled.
+inline constexpr const char* denseBackdropName = "background2x.jpg";
+
 class TForm2 : public DialogForm, private DelayDisplay {
 public:
     TForm2();
@@ -34,6 +38,7 @@ protected:
 private:
     // Creation.
     void loadDialogBackdrop();
+    int loadBackdropPicture();
     void paintBackdrop(HDC dc);
     void showSettingsInControls();
 

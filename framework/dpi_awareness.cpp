@@ -78,6 +78,30 @@ bool declareDpiAwareness(DpiAwareness awareness)
     return setAware && setAware() != FALSE;
 }
 
+int primaryMonitorDpi()
+{
+    using MonitorFromPointFunction = HANDLE(WINAPI*)(POINT, DWORD);
+    using DpiForMonitorFunction = HRESULT(WINAPI*)(HANDLE, int, UINT*, UINT*);
+    constexpr DWORD defaultToPrimary = 1;   // MONITOR_DEFAULTTOPRIMARY
+    constexpr int effectiveDpi = 0;         // MDT_EFFECTIVE_DPI
+    const auto monitorFromPoint = lookUp<MonitorFromPointFunction>(GetModuleHandleA("user32.dll"), "MonitorFromPoint");
+    const std::string directory = systemDirectory();
+    if (monitorFromPoint && !directory.empty()) {
+        // By its full path, as for the awareness.
+        ScopedLibrary shcore(joinPath(directory, "shcore.dll").c_str());
+        const auto dpiForMonitor =
+            reinterpret_cast<DpiForMonitorFunction>(reinterpret_cast<void*>(shcore.entry("GetDpiForMonitor")));
+        UINT x = 0, y = 0;
+        // The primary monitor holds the screen's origin.
+        if (HANDLE primary = dpiForMonitor ? monitorFromPoint(POINT{0, 0}, defaultToPrimary) : nullptr;
+            primary && dpiForMonitor(primary, effectiveDpi, &x, &y) == S_OK && x > 0)
+            return static_cast<int>(x);
+    }
+    ScopedGetDC screen(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    return dpi > 0 ? dpi : 96;
+}
+
 int systemDpi()
 {
     ScopedGetDC screen(nullptr);

@@ -23,3 +23,10 @@ bool declareDpiAwarenessThroughShcore(DpiAwareness awareness);
 
 // The system's pixels per inch (LOGPIXELSY of the screen): 96 at 100 %.
 int systemDpi();
+
+// The primary monitor's pixels per inch, by which the saver scales its
+// flights: the monitor's own where Windows 8.1 and later tell it
+// (GetDpiForMonitor of shcore.dll, looked up at run time, as is
+// MonitorFromPoint, which Windows 95 and NT 4.0 lack), which follows a change
+// of the scaling since log-on; elsewhere the system's (LOGPIXELSX).
+int primaryMonitorDpi();

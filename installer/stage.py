@@ -1,12 +1,15 @@
 """Gathers what the installer and the release zip ship into one folder, the
 same bytes and dates on every machine that builds the same commit:
 
-  skyvane.scr, the image containers In*.sdd, screen.jpg, background.jpg
+  skyvane.scr, the image containers In*.sdd and the same pictures at twice
+  the size In*x2.sd2, screen.jpg, background.jpg and background2x.jpg (the
+  dialog's backdrop at twice the size)
   help.txt, credits.txt    with CR LF line ends (Notepad before Windows 10
                            shows bare line feeds as one long line)
   files.nsh                the installer's file lists: what it installs, and
                            so exactly what its uninstaller deletes, and the
                            decoded plane images by the catalogue's own names
+                           and by the names of those at twice the size
 
 Every file gets the modification time SOURCE_DATE_EPOCH, or else the date of
 the commit the sources are at: the installer stores these dates, the zip too.
@@ -23,7 +26,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "art"))
 import catalogue_table  # noqa: E402  (the catalogue's own table, read where the saver keeps it)
 
 SHIPPED_TEXTS = ("help.txt", "credits.txt")
-PICTURES = ("screen.jpg", "background.jpg")
+PICTURES = ("screen.jpg", "background.jpg", "background2x.jpg")
 PLANE_IMAGES = 40
 
 
@@ -56,6 +59,12 @@ def containers(data_dir):
     return sorted((p.name for p in data_dir.glob("In*.sdd")), key=lambda name: int(name[2:-4]))
 
 
+def double_density(name):
+    """The picture at twice the size of In<n>.sdd or In<n>.jpg: In<n>x2.sd2, decoded to In<n>x2.jpg."""
+    stem, extension = name.rsplit(".", 1)
+    return stem + ("x2.jpg" if extension == "jpg" else "x2.sd2")
+
+
 def nsis_lists(installed, decoded):
     lines = ["; Written by installer/stage.py: the files the installer puts into the",
              "; Windows directory, and the decoded plane images the saver writes there.",
@@ -74,7 +83,8 @@ def main(scr, data_dir, source_dir, stage):
     if stage.exists():
         shutil.rmtree(stage)
     stage.mkdir(parents=True)
-    installed = ["skyvane.scr", *containers(data_dir), *PICTURES]
+    plane_containers = containers(data_dir)
+    installed = ["skyvane.scr", *plane_containers, *map(double_density, plane_containers), *PICTURES]
     shutil.copyfile(scr, stage / "skyvane.scr")
     for name in installed[1:]:
         shutil.copyfile(data_dir / name, stage / name)
@@ -82,6 +92,7 @@ def main(scr, data_dir, source_dir, stage):
         text = (source_dir / "installer" / name).read_text(encoding="ascii")
         (stage / name).write_bytes(with_crlf(text).encode("ascii"))
     decoded = catalogue_images(source_dir / "saver" / "catalogue.cpp")
+    decoded += [double_density(name) for name in decoded]
     (stage / "files.nsh").write_bytes(nsis_lists(installed, decoded).encode("ascii"))
     epoch = build_epoch(source_dir)
     for path in stage.iterdir():

@@ -53,6 +53,12 @@ std::string decodedImagePath(std::string_view containerPath)
     return path + ".jpg";
 }
 
+std::string doubleDensityContainerName(std::string_view imageName)
+{
+    const std::size_t dot = imageName.rfind('.');
+    return std::string(imageName.substr(0, dot)) + "x2.sd2";
+}
+
 namespace {
 bool equalIgnoringCase(std::string_view a, std::string_view b)
 {

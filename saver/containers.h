@@ -42,6 +42,15 @@ std::string decodeContainerBytes(std::string_view container);
 // just gets ".jpg".
 std::string decodedImagePath(std::string_view containerPath);
 
+// The plane pictures made for twice the density (a display at 200 %): for each
+// catalogue image "In<n>.jpg" a container "In<n>x2.sd2" beside the others,
+// decoded only when a scaled display uses it, into "In<n>x2.jpg" (the
+// decodedImagePath rule). The decode pass's "In*.sdd" never finds them: their
+// extension differs in the long and in the 8.3 short name alike (both
+// "IN<n>X2.SD2"), so a display at 100 % reads and writes what it always did.
+inline constexpr int doubleDensity = 2;
+std::string doubleDensityContainerName(std::string_view imageName);
+
 // The search pattern of the decode pass, in the Windows directory.
 inline constexpr const char* containerPattern = "In*.sdd";
 

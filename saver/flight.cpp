@@ -16,19 +16,62 @@ int32_t halfRoundedToEven(int32_t n)
     return below % 2 == 0 ? below : below + 1;
 }
 
-int32_t firstPlaneStartX(int direction, int32_t screenWidth)
+int32_t FlightScale::length(int32_t design) const
 {
-    return direction == enterLeft ? -startOffset : screenWidth;
+    const int64_t product = static_cast<int64_t>(design) * dpi;
+    constexpr int64_t half = flightDesignDpi / 2;
+    return static_cast<int32_t>(product >= 0 ? (product + half) / flightDesignDpi
+                                             : -((-product + half) / flightDesignDpi));
 }
 
-int32_t firstPlaneStartY(int16_t verticalStep, int32_t screenHeight)
+FlightScale flightScaleFor(int32_t dpi)
 {
-    return halfRoundedToEven(screenHeight) - 30 * static_cast<int32_t>(verticalStep);
+    return {std::clamp(dpi, flightDesignDpi, largestFlightDpi)};
 }
 
-int32_t laterPlaneStartX(int direction, int32_t screenWidth)
+FlightGeometry flightGeometry(FlightScale scale)
 {
-    return direction == enterLeft ? -startOffset : screenWidth + startOffset;
+    FlightGeometry geometry;
+    geometry.spriteWidth = scale.length(spriteWidth);
+    geometry.spriteHeight = scale.length(spriteHeight);
+    geometry.colourWidth = scale.length(colourSurfaceWidth);
+    geometry.colourHeight = scale.length(colourSurfaceHeight);
+    geometry.saveWidth = scale.length(saveBufferWidth);
+    geometry.saveHeight = scale.length(saveBufferHeight);
+    geometry.startOffset = scale.length(startOffset);
+    return geometry;
+}
+
+int32_t scaledPictureLength(int32_t length, FlightScale scale, int32_t pictureScale)
+{
+    const int64_t per = int64_t{flightDesignDpi} * std::max(pictureScale, int32_t{1});
+    return static_cast<int32_t>((static_cast<int64_t>(std::max(length, int32_t{0})) * scale.dpi + per / 2) / per);
+}
+
+FlightRect spriteRect(const FlightState& flight)
+{
+    return {0, 0, flight.scale.length(spriteWidth), flight.scale.length(spriteHeight)};
+}
+
+FlightRect spriteRectAt(const FlightState& flight, int32_t x, int32_t y)
+{
+    return {x, y, x + flight.scale.length(spriteWidth), y + flight.scale.length(spriteHeight)};
+}
+
+int32_t firstPlaneStartX(int direction, int32_t screenWidth, FlightScale scale)
+{
+    return direction == enterLeft ? -scale.length(startOffset) : screenWidth;
+}
+
+int32_t firstPlaneStartY(int16_t verticalStep, int32_t screenHeight, FlightScale scale)
+{
+    return halfRoundedToEven(screenHeight) - scale.length(30 * static_cast<int32_t>(verticalStep));
+}
+
+int32_t laterPlaneStartX(int direction, int32_t screenWidth, FlightScale scale)
+{
+    const int32_t offset = scale.length(startOffset);
+    return direction == enterLeft ? -offset : screenWidth + offset;
 }
 
 int32_t randomStartY(int16_t verticalStep, int32_t screenHeight, UniformSource& source)
@@ -51,14 +94,28 @@ void placePlane(FlightState& flight, int32_t x, int32_t y, int16_t horizontalSte
     flight.verticalStep = verticalStep;
     flight.x = x;
     flight.y = y;
-    flight.drawn = spriteRectAt(x, y);
+    // Half a pixel to begin with: each place is then the exact one rounded.
+    flight.horizontalCarry = flight.verticalCarry = flightDesignDpi / 2;
+    flight.drawn = spriteRectAt(flight, x, y);
+}
+
+int32_t scaledStep(int16_t designStep, FlightScale scale, int32_t& carry)
+{
+    // In 1/96 of a pixel: the step at this scale and what was left over. The
+    // whole pixels move now (rounded down, so the carry stays in 0 to 95).
+    const int64_t exact = static_cast<int64_t>(designStep) * scale.dpi + carry;
+    int64_t pixels = exact / flightDesignDpi;
+    if (exact % flightDesignDpi < 0)
+        --pixels;
+    carry = static_cast<int32_t>(exact - pixels * flightDesignDpi);
+    return static_cast<int32_t>(pixels);
 }
 
 void advancePlane(FlightState& flight)
 {
-    flight.x += flight.horizontalStep;
-    flight.y += flight.verticalStep;
-    flight.drawn = spriteRectAt(flight.x, flight.y);
+    flight.x += scaledStep(flight.horizontalStep, flight.scale, flight.horizontalCarry);
+    flight.y += scaledStep(flight.verticalStep, flight.scale, flight.verticalCarry);
+    flight.drawn = spriteRectAt(flight, flight.x, flight.y);
 }
 
 bool planeFinished(int direction, int32_t x, int32_t screenWidth)

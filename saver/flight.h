@@ -37,6 +37,43 @@ inline constexpr int32_t startOffset = 2 * colourSurfaceWidth;
 inline constexpr uint32_t leftTimerInterval = 5;    // direction 1
 inline constexpr uint32_t rightTimerInterval = 25;  // direction 2
 
+// The display's scale. Every size and step above is in pixels at 96 DPI; on a
+// display of more pixels per inch (the primary monitor's, 120 at 125 %, 192 at
+// 200 %) the planes are drawn and moved at dpi / 96 times them, so that they
+// look as big and fly as fast as on a 96-DPI screen of the same physical size.
+// The tick intervals stay. At 96 DPI every result is the design itself.
+inline constexpr int32_t flightDesignDpi = 96;
+// Windows offers at most 500 %; a larger (or a damaged) setting is held there.
+inline constexpr int32_t largestFlightDpi = 480;
+
+struct FlightScale {
+    int32_t dpi = flightDesignDpi;
+    bool enlarged() const { return dpi > flightDesignDpi; }
+    // A design length at this scale, to the nearest pixel (halves away from zero).
+    int32_t length(int32_t design) const;
+    friend bool operator==(const FlightScale&, const FlightScale&) = default;
+};
+
+// The scale for the primary monitor's DPI: never below the design (a display
+// of fewer than 96 pixels per inch keeps the design's pixels), never above
+// largestFlightDpi.
+FlightScale flightScaleFor(int32_t dpi);
+
+// The flights' sizes at a scale.
+struct FlightGeometry {
+    int32_t spriteWidth = ::spriteWidth, spriteHeight = ::spriteHeight;
+    int32_t colourWidth = colourSurfaceWidth, colourHeight = colourSurfaceHeight;
+    int32_t saveWidth = saveBufferWidth, saveHeight = saveBufferHeight;
+    int32_t startOffset = ::startOffset;
+    friend bool operator==(const FlightGeometry&, const FlightGeometry&) = default;
+};
+FlightGeometry flightGeometry(FlightScale scale);
+
+// A length of a picture made for pictureScale times the design (1 for
+// today's pictures, 2 for those made for twice the density) at the scale, to
+// the nearest pixel: the size the picture is drawn at.
+int32_t scaledPictureLength(int32_t length, FlightScale scale, int32_t pictureScale);
+
 // A field that holds any scene: the passes are then limited by the scene's
 // edges alone.
 inline constexpr FlightRect wholeScene{-(1 << 30), -(1 << 30), 1 << 30, 1 << 30};
@@ -55,10 +92,20 @@ struct FlightState {
     // pass changes a scene pixel outside it, so every other monitor keeps its
     // own desktop. By default only the scene's own edges limit the passes.
     FlightRect field = wholeScene;
+    // The display's scale, set once at start: the sprite's size, the steps and
+    // the start places follow it.
+    FlightScale scale;
+    // What the steps at this scale moved beyond whole pixels, in 1/96 of a
+    // pixel, carried into the next tick: a step of 22.5 pixels moves 22, 23,
+    // 22, 23, ..., never more than a pixel off its exact place.
+    int32_t horizontalCarry = 0, verticalCarry = 0;
 };
 
 inline FlightRect spriteRect() { return {0, 0, spriteWidth, spriteHeight}; }
 inline FlightRect spriteRectAt(int32_t x, int32_t y) { return {x, y, x + spriteWidth, y + spriteHeight}; }
+// The sprite rectangle of the flight's scale, at (0, 0) and at (x, y).
+FlightRect spriteRect(const FlightState& flight);
+FlightRect spriteRectAt(const FlightState& flight, int32_t x, int32_t y);
 
 // The interval of the flight timer of a direction while the plane flies.
 uint32_t flyingInterval(int direction);
@@ -69,11 +116,12 @@ int32_t halfRoundedToEven(int32_t n);
 // The first plane of a run: a right-to-left plane starts at the right screen
 // edge, a left-to-right one a start offset left of the screen; the height is
 // the middle of the screen shifted against the climb (30 ticks' worth).
-int32_t firstPlaneStartX(int direction, int32_t screenWidth);
-int32_t firstPlaneStartY(int16_t verticalStep, int32_t screenHeight);
+// The start offset and the shift are scaled.
+int32_t firstPlaneStartX(int direction, int32_t screenWidth, FlightScale scale = {});
+int32_t firstPlaneStartY(int16_t verticalStep, int32_t screenHeight, FlightScale scale = {});
 
-// Every later plane starts a start offset outside the edge it enters from.
-int32_t laterPlaneStartX(int direction, int32_t screenWidth);
+// Every later plane starts a start offset (scaled) outside the edge it enters from.
+int32_t laterPlaneStartX(int direction, int32_t screenWidth, FlightScale scale = {});
 
 // The start height of a later plane: a random row, except that a descending
 // plane whose row lies below the middle starts at the top (y = 0), and a
@@ -84,8 +132,14 @@ int32_t randomStartY(int16_t verticalStep, int32_t screenHeight, UniformSource& 
 // Places the plane at (x, y) with the slot's steps: drawn rectangle there.
 void placePlane(FlightState& flight, int32_t x, int32_t y, int16_t horizontalStep, int16_t verticalStep);
 
-// One tick's move: adds the steps and puts the drawn rectangle at the new place.
+// One tick's move: adds the steps at the flight's scale and puts the drawn
+// rectangle at the new place. After n ticks the plane stands n times the
+// scaled step from its start, rounded to the nearest pixel.
 void advancePlane(FlightState& flight);
+
+// The whole pixels of one tick's scaled step; carry holds the part of a pixel
+// (in 1/96) left over from the ticks before and is updated.
+int32_t scaledStep(int16_t designStep, FlightScale scale, int32_t& carry);
 
 // A left-to-right plane is done once x > screen width; a right-to-left one
 // flies on unseen until x < -(screen width).

@@ -126,7 +126,7 @@ void TForm1::startPlane(Timer& finished)
 
     const PlaneSlot& slot = catalogue_.slot(selection_.currentSlot());
     const ScreenArea& field = placement_.flightField;
-    launchPlane(slot, field.left + laterPlaneStartX(slot.direction, field.width),
+    launchPlane(slot, field.left + laterPlaneStartX(slot.direction, field.width, flight_.scale),
                 startHeight(slot.verticalStep, field), pauseInterval(saverSettings.Delay));
     if (installedObserver)
         installedObserver->planeStarted();
@@ -141,8 +141,9 @@ void TForm1::startFirstPlane()
     // The first plane flies at once, at the design interval of its timer.
     const PlaneSlot& slot = catalogue_.slot(selection_.currentSlot());
     const ScreenArea& field = placement_.flightField;
-    launchPlane(slot, field.left + firstPlaneStartX(slot.direction, field.width),
-                field.top + firstPlaneStartY(slot.verticalStep, field.height), flyingInterval(slot.direction));
+    launchPlane(slot, field.left + firstPlaneStartX(slot.direction, field.width, flight_.scale),
+                field.top + firstPlaneStartY(slot.verticalStep, field.height, flight_.scale),
+                flyingInterval(slot.direction));
 }
 
 // Finds where the chosen plane's sprites paint, draws it at (x, y), a start place
@@ -150,7 +151,7 @@ void TForm1::startFirstPlane()
 // comes after firstInterval.
 void TForm1::launchPlane(const PlaneSlot& slot, int32_t x, int32_t y, uint32_t firstInterval)
 {
-    flight_.painted = spritesPainted_ ? *spritesPainted_ : findPaintedArea(flightSurfaces_);
+    flight_.painted = spritesPainted_ ? *spritesPainted_ : findPaintedArea(flightSurfaces_, spriteRect(flight_));
     flight_.field = fieldInScene(placement_);
     placePlane(flight_, x, y, slot.horizontalStep, slot.verticalStep);
     drawSprite();

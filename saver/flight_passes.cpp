@@ -195,14 +195,14 @@ void drawPlane(FlightSurfaces& surfaces, const FlightState& flight)
     PassSurfaces(surfaces).draw(passArea(flight));
 }
 
-FlightRect findPaintedArea(FlightSurfaces& surfaces)
+FlightRect findPaintedArea(FlightSurfaces& surfaces, const FlightRect& sprite)
 {
     // In a scene of 8 bits or fewer the passes combine palette indices, and
     // white or black need not keep a pixel: the whole rectangle is drawn.
     const int scene = bitsPerPixel(surfaces.scene);
     if (scene != 0 && scene <= 8)
-        return spriteRect();
-    return paintedArea(surfaces.mask.toPicture(), surfaces.colours.toPicture());
+        return sprite;
+    return paintedArea(surfaces.mask.toPicture(), surfaces.colours.toPicture(), sprite.width(), sprite.height());
 }
 
 namespace {
@@ -215,7 +215,7 @@ int spriteTargetBits(SceneSurface& scene)
 }
 }
 
-FlightRect assignSprites(FlightSurfaces& surfaces, const Picture& colours, const Picture& mask)
+FlightRect assignSprites(FlightSurfaces& surfaces, const Picture& colours, const Picture& mask, const FlightRect& sprite)
 {
     const int target = spriteTargetBits(surfaces.scene);   // the display is asked once
     const bool widened = target == 32 && widensToThirtyTwoBits(colours) && widensToThirtyTwoBits(mask);
@@ -231,7 +231,7 @@ FlightRect assignSprites(FlightSurfaces& surfaces, const Picture& colours, const
             convertToDisplayFormat(*sprite);
     }
     // Widened pixels keep their values: no need to read the sprites back.
-    return widened ? paintedArea(mask, colours) : findPaintedArea(surfaces);
+    return widened ? paintedArea(mask, colours, sprite.width(), sprite.height()) : findPaintedArea(surfaces, sprite);
 }
 
 FlightRect moveAndRedrawPlane(FlightSurfaces& surfaces, FlightState& flight)

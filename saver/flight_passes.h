@@ -33,12 +33,16 @@ void drawPlane(FlightSurfaces& surfaces, const FlightState& flight);
 // faster; the pixels they produce are the same. Returns the sprites' painted
 // area (findPaintedArea's answer), read from the decoded pictures where the
 // widening kept every pixel's value, else from the sprites themselves.
-FlightRect assignSprites(FlightSurfaces& surfaces, const Picture& colours, const Picture& mask);
+// The painted area is that within sprite, the design's or the flight's scaled
+// sprite rectangle.
+FlightRect assignSprites(FlightSurfaces& surfaces, const Picture& colours, const Picture& mask,
+                         const FlightRect& sprite = spriteRect());
 
-// The part of the sprite rectangle where the sprites can change the scene
-// (FlightState::painted). A scene of 8 bits or fewer per pixel gets the whole
-// rectangle, since its passes combine palette indices.
-FlightRect findPaintedArea(FlightSurfaces& surfaces);
+// The part of the sprite rectangle (the design's, or the flight's scaled one)
+// where the sprites can change the scene (FlightState::painted). A scene of 8
+// bits or fewer per pixel gets the whole rectangle, since its passes combine
+// palette indices.
+FlightRect findPaintedArea(FlightSurfaces& surfaces, const FlightRect& sprite = spriteRect());
 
 // One tick's work on the surfaces: erase, move, save, draw. Returns the part
 // of the scene it changed (the old and the new painted area together).

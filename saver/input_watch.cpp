@@ -87,6 +87,17 @@ bool isWindowsNT()
     return version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
+void TForm1::deleteDoubleDensityImages()
+{
+    // Any that cannot be deleted stays, as the others do.
+    for (const std::string& path : doubleDensityImages_) {
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && isDeletableImageEntry(attributes))
+            DeleteFileA(path.c_str());
+    }
+    doubleDensityImages_.clear();
+}
+
 void TForm1::deactivate(const MSG& message)
 {
     if (inputWatchBusy || !isEndingMessage(message.message))
@@ -121,6 +132,7 @@ void TForm1::restoreSystemState()
         cursorHidden_ = false;
         ShowCursor(TRUE);
     }
+    deleteDoubleDensityImages();
     if (imagesDecoded_) {
         imagesDecoded_ = false;
         // Beside the containers too when the images went to the temporary

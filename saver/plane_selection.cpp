@@ -2,15 +2,24 @@
 // images become the sprite bitmaps the flight draws.
 #include "saver/saver_window.h"
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 
 #include "framework/application.h"
 #include "framework/files.h"
 #include "framework/paths.h"
+#include "imaging/picture_scaling.h"
+#include "saver/containers.h"
 #include "settings/settings.h"
 
 namespace {
+
+std::string fileNameOf(const std::string& path)
+{
+    const std::size_t separator = path.find_last_of("\\/:");
+    return separator == std::string::npos ? path : path.substr(separator + 1);
+}
 
 // Reads a plane image into its holder (its header only).
 void loadPlaneImage(SceneSurface& holder, const std::string& path)
@@ -60,6 +69,8 @@ void TForm1::loadSprites(const PlaneSlot& slot)
     // A container that could not be read fails its flight as a damaged one does.
     unreadContainers_.raiseFailureFor(slot.blackImage);
     unreadContainers_.raiseFailureFor(slot.whiteImage);
+    if (flight_.scale.enlarged())
+        return loadScaledSprites(slot);
     loadPlaneImage(Image_Read_Black, slot.blackImage);
     loadPlaneImage(Image_Read_White, slot.whiteImage);
     // Decoded black first, then white; given in the scene's format, so
@@ -67,4 +78,55 @@ void TForm1::loadSprites(const PlaneSlot& slot)
     const Picture& colours = convertJpegToBitmap(*Image_Read_Black.jpeg());
     const Picture& mask = convertJpegToBitmap(*Image_Read_White.jpeg());
     spritesPainted_ = assignSprites(flightSurfaces_, colours, mask);
+}
+
+// The image decoded from the double-density container of a catalogue image,
+// once a run, into the directory of the other decoded images; its path.
+std::string TForm1::decodedDoubleDensityImage(const std::string& imagePath)
+{
+    const std::string container = joinPath(dataDirectory_, doubleDensityContainerName(fileNameOf(imagePath)));
+    const std::string image = joinPath(imageDirectory_, fileNameOf(decodedImagePath(container)));
+    if (std::find(doubleDensityImages_.begin(), doubleDensityImages_.end(), image) != doubleDensityImages_.end())
+        return image;
+    // Listed before it is written, so that a decoding cut short is deleted too.
+    doubleDensityImages_.push_back(image);
+    decodeImageContainer(container, imageDirectory_);
+    return image;
+}
+
+// The slot's pictures made for twice the density into the JPEG holders;
+// returns their scale (2), or 1 where they are not installed or cannot be
+// read and today's pictures took their place.
+int TForm1::loadDoubleDensityImages(const PlaneSlot& slot)
+{
+    try {
+        loadPlaneImage(Image_Read_Black, decodedDoubleDensityImage(slot.blackImage));
+        loadPlaneImage(Image_Read_White, decodedDoubleDensityImage(slot.whiteImage));
+        convertJpegToBitmap(*Image_Read_Black.jpeg());
+        convertJpegToBitmap(*Image_Read_White.jpeg());
+        return doubleDensity;
+    } catch (const std::exception&) {
+        loadPlaneImage(Image_Read_Black, slot.blackImage);
+        loadPlaneImage(Image_Read_White, slot.whiteImage);
+        return 1;
+    }
+}
+
+// On a scaled display: the pictures at the display's scale, made once when
+// the plane is chosen. At 200 % the double-density pictures are used as they
+// are; at any other scale they (or, without them, today's pictures) are
+// scaled with their hard mask kept exact.
+void TForm1::loadScaledSprites(const PlaneSlot& slot)
+{
+    const int pictureScale = loadDoubleDensityImages(slot);
+    const Picture& colours = convertJpegToBitmap(*Image_Read_Black.jpeg());
+    const Picture& mask = convertJpegToBitmap(*Image_Read_White.jpeg());
+    const int32_t width = scaledPictureLength(mask.width, flight_.scale, pictureScale);
+    const int32_t height = scaledPictureLength(mask.height, flight_.scale, pictureScale);
+    if (width == mask.width && height == mask.height && colours.width == width && colours.height == height) {
+        spritesPainted_ = assignSprites(flightSurfaces_, colours, mask, spriteRect(flight_));
+        return;
+    }
+    const MaskedPair scaled = scaledMaskedPair(mask, colours, width, height);
+    spritesPainted_ = assignSprites(flightSurfaces_, scaled.onBlack, scaled.onWhite, spriteRect(flight_));
 }

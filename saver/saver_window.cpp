@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "framework/application.h"
+#include "framework/dpi_awareness.h"
 #include "framework/scoped.h"
 #include "saver/containers.h"
 #include "saver/flight_observer.h"
@@ -119,6 +120,7 @@ void TForm1::FormCreate()
         // step 12: the scene's fixed size is the window's
         imdest.setWidth(window.width);
         imdest.setHeight(window.height);
+        scaleSurfacesToDisplay();
         paintBackground();   // step 13
         observeStartupStep(StartupStep::Background);
         selectNextPlane();   // step 14
@@ -133,6 +135,20 @@ void TForm1::FormCreate()
     }
     if (unreadableSetting)
         throw *unreadableSetting;
+}
+
+// On a display above 96 DPI the planes, their save buffer and their start
+// places grow by the primary monitor's scale (at 96 DPI the sizes stay).
+void TForm1::scaleSurfacesToDisplay()
+{
+    flight_.scale = flightScaleFor(primaryMonitorDpi());
+    const FlightGeometry geometry = flightGeometry(flight_.scale);
+    imsave.setWidth(geometry.saveWidth);
+    imsave.setHeight(geometry.saveHeight);
+    View_Image_White.setWidth(geometry.spriteWidth);
+    View_Image_White.setHeight(geometry.spriteHeight);
+    View_Image_Black.setWidth(geometry.colourWidth);
+    View_Image_Black.setHeight(geometry.colourHeight);
 }
 
 void TForm1::installInputWatch()

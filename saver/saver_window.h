@@ -12,6 +12,7 @@
 #include <exception>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "framework/form.h"
 #include "framework/surface.h"
@@ -75,6 +76,11 @@ private:
     void buildCatalogue();
     void selectNextPlane();
     void loadSprites(const PlaneSlot& slot);
+    void loadScaledSprites(const PlaneSlot& slot);
+    int loadDoubleDensityImages(const PlaneSlot& slot);
+    std::string decodedDoubleDensityImage(const std::string& imagePath);
+    void scaleSurfacesToDisplay();
+    void deleteDoubleDensityImages();
 
     void Timer_LeftTimer();
     void Timer_RightTimer();
@@ -113,6 +119,9 @@ private:
     // folder in the user's temporary directory when the Windows directory
     // refused them.
     std::string imageDirectory_;
+    // The pictures made for twice the density that this run decoded (full
+    // paths): every way out deletes them.
+    std::vector<std::string> doubleDensityImages_;
     // The containers that could not be read: their flights fail when chosen.
     UnreadContainers unreadContainers_;
     SaverPlacement placement_;  // the window, the scene and the flights on the monitors

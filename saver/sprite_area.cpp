@@ -47,13 +47,13 @@ bool keepsScene(const Picture& picture, const uint8_t* row, int x, Keeps keeps)
 
 // The smallest rectangle of the picture's part inside the sprite rectangle
 // whose pixels do not all keep the scene.
-FlightRect changingArea(const Picture& picture, Keeps keeps)
+FlightRect changingArea(const Picture& picture, Keeps keeps, int32_t rectWidth, int32_t rectHeight)
 {
     FlightRect area;
     if (picture.empty() || picture.bits.size() < picture.stride() * std::size_t(picture.height))
         return area;
-    const int width = std::min(picture.width, spriteWidth);
-    const int height = std::min(picture.height, spriteHeight);
+    const int width = std::min(picture.width, rectWidth);
+    const int height = std::min(picture.height, rectHeight);
     bool found = false;
     for (int y = 0; y < height; ++y) {
         const uint8_t* row = picture.row(y);
@@ -77,7 +77,8 @@ FlightRect changingArea(const Picture& picture, Keeps keeps)
 
 } // namespace
 
-FlightRect paintedArea(const Picture& mask, const Picture& colours)
+FlightRect paintedArea(const Picture& mask, const Picture& colours, int32_t width, int32_t height)
 {
-    return unionRect(changingArea(mask, Keeps::White), changingArea(colours, Keeps::Black));
+    return unionRect(changingArea(mask, Keeps::White, width, height),
+                     changingArea(colours, Keeps::Black, width, height));
 }

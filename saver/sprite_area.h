@@ -7,7 +7,9 @@
 #include "imaging/picture.h"
 #include "saver/flight.h"
 
-// The area within the sprite rectangle (0, 0, spriteWidth, spriteHeight)
-// where the mask or the colours can change a scene; parts of the rectangle
-// beyond a picture change nothing. Empty when neither changes anything.
-FlightRect paintedArea(const Picture& mask, const Picture& colours);
+// The area within the sprite rectangle (0, 0, width, height), the design's
+// or a scaled one, where the mask or the colours can change a scene; parts of
+// the rectangle beyond a picture change nothing. Empty when neither changes
+// anything.
+FlightRect paintedArea(const Picture& mask, const Picture& colours, int32_t width = spriteWidth,
+                       int32_t height = spriteHeight);

@@ -12,12 +12,13 @@ import time
 import zipfile
 from pathlib import Path
 
-SHIPPED = ("skyvane.scr", "screen.jpg", "background.jpg", "help.txt", "credits.txt")
+SHIPPED = ("skyvane.scr", "screen.jpg", "background.jpg", "background2x.jpg", "help.txt", "credits.txt")
 
 
 def shipped_files(stage):
     containers = sorted(stage.glob("In*.sdd"), key=lambda path: int(path.name[2:-4]))
-    return [stage / name for name in SHIPPED] + containers
+    twice_the_size = sorted(stage.glob("In*x2.sd2"), key=lambda path: int(path.name[2:-6]))
+    return [stage / name for name in SHIPPED] + containers + twice_the_size
 
 
 def main(stage, zip_file, folder):

@@ -17,7 +17,11 @@
 #    ends the saver with a key and prints where the pictures are. --seconds N
 #    runs the saver N seconds instead of until it has those; --settings saves a
 #    picture of the settings dialog (settings.png) instead. SKYVANE_RUN_SCALE
-#    (default 1) scales the animation, not the stills.
+#    (default 1) scales the animation, not the stills. SKYVANE_RUN_SCREEN
+#    (WxHxD, default 1024x768x24) is the virtual display's size and
+#    SKYVANE_RUN_DPI (default 96) the pixels per inch the prefix tells its
+#    programs (LogPixels: 144 at 150 %, 192 at 200 %); the stock desktop
+#    picture is stretched to the screen, as a scaled desktop shows it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -112,7 +116,8 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
 fi
 
 echo "run-saver: no display; using a virtual one"
-skyvane_start_xvfb 1024x768x24
+screen=${SKYVANE_RUN_SCREEN:-1024x768x24}
+skyvane_start_xvfb "$screen"
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 rm -f "$out"/flights.gif "$out"/still-*.png "$out"/settings.png "$out"/desktop.png "$out"/saver.log
@@ -126,7 +131,9 @@ printf '%s\r\n' REGEDIT4 '' '[HKEY_LOCAL_MACHINE\Software\Brelmor\Skyvane]' \
   '"U2"=dword:00000001' '"B52"=dword:00000001' '"SR71"=dword:00000001' \
   '"Wing"=dword:00000001' '"F117"=dword:00000001' '"B2"=dword:00000001' \
   '"F22"=dword:00000001' '"Other"=dword:00000001' '"Delay"=dword:00000001' \
-  '"Random"=dword:00000001' '"Fake"=dword:00000000' >"$prefix/run-settings.reg"
+  '"Random"=dword:00000001' '"Fake"=dword:00000000' '' \
+  '[HKEY_CURRENT_USER\Control Panel\Desktop]' \
+  "\"LogPixels\"=dword:$(printf %08x "${SKYVANE_RUN_DPI:-96}")" >"$prefix/run-settings.reg"
 wine reg import "Z:$(tr / '\\' <<<"$prefix/run-settings.reg")" >/dev/null 2>&1 || {
   echo "run-saver: could not write the settings into $prefix" >&2
   exit 1
@@ -139,7 +146,10 @@ if [ -z "$data" ] || [ ! -f "$data/screen.jpg" ]; then
   echo "run-saver: the build made no screen.jpg" >&2
   exit 1
 fi
-skyvane_paint_root "$data/screen.jpg" </dev/null >/dev/null 2>&1 || true   # display exits 1 after painting
+size=${screen%x*}
+convert "$data/screen.jpg" -resize "$size!" "$out/stock-desktop.png"
+skyvane_paint_root "$out/stock-desktop.png" </dev/null >/dev/null 2>&1 || true   # display exits 1 after painting
+rm -f "$out/stock-desktop.png"
 for (( i = 0; i < 50; i++ )); do
   import -window root "$out/desktop.png"
   import -window root "$out/desktop-again.png"

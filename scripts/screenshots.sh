@@ -2,7 +2,8 @@
 # Takes the README's screenshots of the settings dialog, the fake desktop
 # capture's two message boxes and the about box under Xvfb + Wine, into
 # docs/screenshots/, and the saver's (saver.png and a small animation of two
-# flights, docs/flights.gif) from the run command's recording without a display.
+# flights, docs/flights.gif) from the run command's recording without a display,
+# and the same at 200 % (docs/flights-200.gif, screenshots/plane-100-200.png).
 # Uses the cross build (SKYVANE_CROSS_BUILD, default build/cross) with its data
 # files and test fixtures; run scripts/build.sh cross first.
 set -euo pipefail
@@ -121,3 +122,37 @@ cp "$recording/still-1.png" "$out/saver.png"
 cp "$recording/flights.gif" "$root/docs/flights.gif"
 echo "screenshots: $out/saver.png"
 echo "screenshots: $root/docs/flights.gif"
+
+# The same at 200 % on a screen of the same physical size, the animation at the
+# same displayed size; and a plane of each, side by side at the 200 % screen's
+# pixels (the one at 100 % enlarged twice, as a stretching Windows would show it).
+scaled=$(mktemp -d)
+_skyvane_remove+=("$scaled")
+( unset DISPLAY
+  SKYVANE_RUN_PREFIX=$scaled/prefix SKYVANE_RUN_SCREEN=2048x1536x24 SKYVANE_RUN_DPI=192 SKYVANE_RUN_SCALE=0.25 \
+    bash scripts/run-saver.sh --out "$scaled" >/dev/null )
+cp "$scaled/flights.gif" "$root/docs/flights-200.gif"
+/usr/bin/python3 - "$recording" "$scaled" "$out/plane-100-200.png" <<'PYTHON'
+import sys
+import numpy as np
+from PIL import Image
+
+def plane_centre(directory):
+    still = Image.open(directory + "/still-1.png").convert("RGB")
+    desktop = np.asarray(Image.open(directory + "/desktop.png").convert("RGB")).astype(int)
+    changed = np.abs(np.asarray(still).astype(int) - desktop).max(axis=2) > 12
+    rows, cols = np.flatnonzero(changed.any(axis=1)), np.flatnonzero(changed.any(axis=0))
+    return still, (cols[0] + cols[-1]) // 2, (rows[0] + rows[-1]) // 2
+
+width, height = 800, 330
+small, x, y = plane_centre(sys.argv[1])
+left = small.crop((x - width // 4, y - height // 4, x + width // 4, y + height // 4)).resize((width, height), Image.NEAREST)
+large, x, y = plane_centre(sys.argv[2])
+right = large.crop((x - width // 2, y - height // 2, x + width // 2, y + height // 2))
+sheet = Image.new("RGB", (2 * width + 12, height), (40, 40, 40))
+sheet.paste(left, (0, 0))
+sheet.paste(right, (width + 12, 0))
+sheet.save(sys.argv[3], optimize=True)
+PYTHON
+echo "screenshots: $root/docs/flights-200.gif"
+echo "screenshots: $out/plane-100-200.png"

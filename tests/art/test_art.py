@@ -1,7 +1,8 @@
 """Checks the built pictures the way the saver uses them.
 
 Reads the data directory of a cross build (SKYVANE_DATA_DIR, default build/cross/data):
-the 40 image containers In*.sdd, screen.jpg and background.jpg.
+the 40 image containers In*.sdd, the same 40 pictures at twice the size In*x2.sd2 (for displays
+above 100 %), screen.jpg and background.jpg. The rules hold at both sizes.
 
 Run: SKYVANE_DATA_DIR=build/cross/data /usr/bin/python3 -m pytest tests/art -s
 (-s prints the fringe measurements of every flight.)
@@ -23,6 +24,8 @@ import build_planes  # noqa: E402  (the build's flights, placed by the catalogue
 import catalogue_table  # noqa: E402  (the saver's table, read where the saver keeps it)
 
 SPRITE_WIDTH, SPRITE_HEIGHT = 577, 365
+# The design's size and twice it.
+DENSITIES = (1, 2)
 
 # The saver's catalogue as designed, kept apart from the program's own table so that a mistyped
 # number there fails: slot -> (white image number, black image number, direction, horizontal step,
@@ -52,9 +55,13 @@ def require_data():
                     f"or point SKYVANE_DATA_DIR at its data directory")
 
 
-def decoded_container(number: int) -> bytes:
-    """The saver's reading of In<number>.sdd: bytes 0 to 2, then from byte 6 on."""
-    container = (DATA_DIR / f"In{number}.sdd").read_bytes()
+def container_path(number: int, density: int = 1) -> Path:
+    return DATA_DIR / (f"In{number}.sdd" if density == 1 else f"In{number}x{density}.sd2")
+
+
+def decoded_container(number: int, density: int = 1) -> bytes:
+    """The saver's reading of In<number>.sdd (or In<number>x2.sd2): bytes 0 to 2, then from byte 6 on."""
+    container = container_path(number, density).read_bytes()
     return container[:3] + container[6:]
 
 
@@ -66,9 +73,9 @@ def load_jpeg(data: bytes) -> np.ndarray:
     return np.asarray(image)
 
 
-def load_pair(slot: int):
+def load_pair(slot: int, density: int = 1):
     white, black = CATALOGUE[slot][:2]
-    return load_jpeg(decoded_container(white)), load_jpeg(decoded_container(black))
+    return load_jpeg(decoded_container(white, density)), load_jpeg(decoded_container(black, density))
 
 
 def plane_mask(on_white: np.ndarray, on_black: np.ndarray) -> np.ndarray:
@@ -93,6 +100,9 @@ def test_containers_match_the_catalogue():
     for slot, (white, black, *_rest) in CATALOGUE.items():
         assert white % 2 == 1 and black == white + 1, f"slot {slot}"
     assert not {13, 14, 21, 22, 35, 36} & {int(name[2:-4]) for name in found}
+    # Twice the size: one for each, under a name the saver's "In*.sdd" never finds.
+    twice = {p.name for p in DATA_DIR.glob("In*x2.sd2")}
+    assert twice == {name[:-4] + "x2.sd2" for name in expected}
 
 
 def test_build_table_follows_the_catalogue():
@@ -107,11 +117,12 @@ def test_build_table_follows_the_catalogue():
     assert built == {slot: entry[:5] for slot, entry in CATALOGUE.items()}
 
 
+@pytest.mark.parametrize("density", DENSITIES)
 @pytest.mark.parametrize("number", sorted(n for slot in CATALOGUE.values() for n in slot[:2]))
-def test_container_decodes_to_a_jpeg(number):
+def test_container_decodes_to_a_jpeg(number, density):
     require_data()
-    container = (DATA_DIR / f"In{number}.sdd").read_bytes()
-    jpeg = decoded_container(number)
+    container = container_path(number, density).read_bytes()
+    jpeg = decoded_container(number, density)
     assert len(jpeg) == len(container) - 3
     assert jpeg[:3] == b"\xff\xd8\xff" and jpeg[-2:] == b"\xff\xd9"
     # the marker after start-of-image is whole again only if the container had its filler
@@ -123,19 +134,30 @@ def test_container_decodes_to_a_jpeg(number):
     assert result.returncode == 0 and not result.stderr, result.stderr.decode(errors="replace")
 
 
+def plane_box(on_white, on_black):
+    plane = plane_mask(on_white, on_black)
+    rows, cols = np.flatnonzero(plane.any(axis=1)), np.flatnonzero(plane.any(axis=0))
+    return cols[0], rows[0], cols[-1] + 1, rows[-1] + 1
+
+
 @pytest.mark.parametrize("slot", sorted(CATALOGUE))
 def test_pair_sizes_fit_the_sprite(slot):
     require_data()
-    on_white, on_black = load_pair(slot)
-    assert on_white.shape == on_black.shape
-    height, width = on_white.shape[:2]
-    assert width <= SPRITE_WIDTH and height <= SPRITE_HEIGHT
+    for density in DENSITIES:
+        on_white, on_black = load_pair(slot, density)
+        assert on_white.shape == on_black.shape
+        height, width = on_white.shape[:2]
+        assert width <= SPRITE_WIDTH * density and height <= SPRITE_HEIGHT * density
+    # The same plane at twice the size, in the same place of its sprite.
+    small, large = plane_box(*load_pair(slot)), plane_box(*load_pair(slot, 2))
+    assert all(abs(2 * a - b) <= 3 for a, b in zip(small, large)), f"{small} at twice the size is {large}"
 
 
+@pytest.mark.parametrize("density", DENSITIES)
 @pytest.mark.parametrize("slot", sorted(CATALOGUE))
-def test_and_or_passes_show_only_the_plane(slot):
+def test_and_or_passes_show_only_the_plane(slot, density):
     require_data()
-    on_white, on_black = load_pair(slot)
+    on_white, on_black = load_pair(slot, density)
     plane = plane_mask(on_white, on_black)
     background = busy_background(*on_white.shape[:2])
     scene = (background & on_white) | on_black   # the saver's AND pass, then its OR pass
@@ -143,11 +165,11 @@ def test_and_or_passes_show_only_the_plane(slot):
     off = np.abs(scene.astype(np.int16) - background.astype(np.int16)).max(axis=2)[~plane]
     in_plane = np.abs(scene.astype(np.int16) - on_black.astype(np.int16)).max(axis=2)[plane]
     specks = int((in_plane > FRINGE_LIMIT).sum())
-    print(f"\nslot {slot:2}: plane {int(plane.sum()):6} px | background: worst {int(off.max()):3}, "
+    print(f"\nslot {slot:2} x{density}: plane {int(plane.sum()):6} px | background: worst {int(off.max()):3}, "
           f"off by >{FRINGE_LIMIT}: {int((off > FRINGE_LIMIT).sum())} | plane: worst "
           f"{int(in_plane.max()):3}, specks {specks} ({100.0 * specks / plane.sum():.2f} %)")
 
-    assert plane.sum() > 2000, "no plane in the picture"
+    assert plane.sum() > 2000 * density * density, "no plane in the picture"
     rows, cols = np.flatnonzero(plane.any(axis=1)), np.flatnonzero(plane.any(axis=0))
     assert rows[0] > 0 and cols[0] > 0 and rows[-1] < plane.shape[0] - 1 and cols[-1] < plane.shape[1] - 1, \
         "plane touches the picture's edge"
@@ -159,8 +181,8 @@ def test_and_or_passes_show_only_the_plane(slot):
 def test_backgrounds_are_white_and_black():
     """The mask's background must be white and the colours' black, or the desktop shifts."""
     require_data()
-    for slot in CATALOGUE:
-        on_white, on_black = load_pair(slot)
+    for slot, density in [(slot, density) for slot in CATALOGUE for density in DENSITIES]:
+        on_white, on_black = load_pair(slot, density)
         outside = ~plane_mask(on_white, on_black)
         assert on_white[outside].min() >= 250 - MAX_BACKGROUND_ERROR, f"slot {slot}"
         assert on_black[outside].max() <= 5 + MAX_BACKGROUND_ERROR, f"slot {slot}"
@@ -193,7 +215,8 @@ def test_flights_of_one_type_differ():
                 assert (difference > 32).mean() > 0.01, f"{kind}: slots {first} and {second} look alike"
 
 
-@pytest.mark.parametrize("name, minimum", [("screen.jpg", (1024, 768)), ("background.jpg", (555, 441))])
+@pytest.mark.parametrize("name, minimum", [("screen.jpg", (1024, 768)), ("background.jpg", (555, 441)),
+                                           ("background2x.jpg", (1110, 882))])
 def test_pictures_decode_at_their_size(name, minimum):
     require_data()
     picture = load_jpeg((DATA_DIR / name).read_bytes())

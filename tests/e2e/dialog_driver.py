@@ -6,6 +6,8 @@ import os
 import signal
 import subprocess
 
+from pathlib import Path
+
 import numpy as np
 from PIL import Image
 
@@ -25,6 +27,8 @@ def write_backdrop(path, width=300, height=200):
     pixels[height // 2:, width // 2:] = (40, 180, 70)
     image = Image.fromarray(pixels)
     image.save(path, quality=100, subsampling=0)
+    # The test's backdrop alone: none drawn at twice the size beside it.
+    (Path(path).parent / "background2x.jpg").unlink(missing_ok=True)
     return harness.load_rgb(path)
 
 

@@ -1,10 +1,14 @@
 """The program on a scaled display (LogPixels 120, 144 and 192, as Windows
 sets it for 125 %, 150 % and 200 %): the settings dialog and the about box
-grow by DPI / 96 (outer size, control places, fonts, glyphs, the smoothly
-enlarged backdrop; check boxes and radio buttons as wide as their caption
-needs), while the saver and the fake desktop capture stay exact
-to the physical pixel."""
+grow by DPI / 96 (outer size, control places, fonts, glyphs, the backdrop
+drawn at twice the size or the smaller one enlarged; check boxes and radio
+buttons as wide as their caption needs); the saver's planes grow and speed up
+by DPI / 96, drawn from the pictures made at twice the size, while the desktop
+behind them and the fake desktop capture stay exact to the physical pixel."""
+import io
 import json
+import subprocess
+import time
 
 import numpy as np
 import pytest
@@ -12,6 +16,7 @@ from PIL import Image
 
 import harness
 from dialog_driver import INSPECTOR
+from program_facts import SETTINGS_KEY_IN_FULL, SLOT_IMAGES, all_types
 from test_dialog import LAYOUT
 from test_dialog_capture import read_bitmap, run_capture_after_prompt, screen_bmp
 
@@ -120,6 +125,34 @@ def test_the_dialog_grows_by_the_system_dpi(display, prefix, open_dialog, backdr
     assert blends, "the backdrop's edge is not blended: %s" % edge.tolist()
 
 
+@pytest.mark.screen("2048x1536x24")
+def test_where_the_dialog_is_scaled_it_shows_the_backdrop_drawn_at_twice_the_size(
+        display, prefix, open_dialog, backdrop, tmp_path):
+    # Twice the test backdrop, with one-pixel stripes no enlargement of it could show.
+    height, width = 2 * backdrop.shape[0], 2 * backdrop.shape[1]
+    dense = np.repeat(np.repeat(backdrop, 2, axis=0), 2, axis=1)
+    dense[:, ::2] //= 2
+    Image.fromarray(dense).save(prefix.windows_dir / "background2x.jpg", quality=100, subsampling=0)
+    dense = harness.load_rgb(prefix.windows_dir / "background2x.jpg")
+    for dpi, factor in ((192, 1), (144, 0.75)):
+        set_dpi(prefix, dpi)
+        dialog = open_dialog()
+        form, _ = dialog.snapshot()
+        shot = display.screenshot(save_to=tmp_path / ("backdrop-%d.png" % dpi))
+        bw, bh = round(width * factor), round(height * factor)
+        x, y = form["client_left"], form["client_top"]
+        drawn = shot[y:y + bh - 10, x:x + bw - 10].astype(int)   # the group boxes stand right of it
+        expected = np.asarray(Image.fromarray(dense).resize((bw, bh), Image.BILINEAR)).astype(int)[:bh - 10, :bw - 10]
+        if factor == 1:
+            assert np.abs(drawn - dense[:bh - 10, :bw - 10]).max() <= 2, "not the backdrop drawn at twice the size"
+        else:
+            # Reduced, the stripes blend: as dark as the striped picture, not the plain one.
+            plain = np.asarray(Image.fromarray(backdrop).resize((bw, bh), Image.BILINEAR)).astype(int)[:bh - 10, :bw - 10]
+            assert abs(drawn.mean() - expected.mean()) < 2 < abs(drawn.mean() - plain.mean()) - 10, (
+                drawn.mean(), expected.mean(), plain.mean())
+        dialog.kill()
+
+
 def test_the_about_box_grows_by_the_system_dpi(display, prefix, open_dialog, tmp_path):
     dpi = 144
     set_dpi(prefix, dpi)
@@ -183,3 +216,210 @@ def test_every_check_box_and_radio_button_shows_its_whole_caption_at_every_suppo
                     button["text"], dpi, button["width"], needed))
         dialog.kill()
     assert not too_narrow, "\n".join(too_narrow)
+
+
+# The planes on a scaled display: as big and as fast as at 100 % on a screen of
+# the same physical size, drawn from the pictures made for twice the density.
+# Slot 18 (the U-2, level, right to left, 15 pixels a tick) alone: the first
+# plane starts at the right edge with its top at the middle of the screen.
+U2_SLOT, U2_STEP = 18, -15
+
+
+def plane_box_of(on_white, on_black):
+    """(left, top, right, bottom) of the plane in a picture pair: where its two pictures agree."""
+    plane = np.abs(on_white.astype(int) - on_black.astype(int)).max(axis=2) < 128
+    rows, cols = np.flatnonzero(plane.any(axis=1)), np.flatnonzero(plane.any(axis=0))
+    return int(cols[0]), int(rows[0]), int(cols[-1]) + 1, int(rows[-1]) + 1
+
+
+def built_pair(density):
+    """The U-2's pair as the build made it, decoded: In39/In40.sdd, or In39x2/In40x2.sd2."""
+    def picture(number):
+        name = "In%d.sdd" % number if density == 1 else "In%dx2.sd2" % number
+        container = (harness.CROSS / "data" / name).read_bytes()
+        with Image.open(io.BytesIO(container[:3] + container[6:])) as image:
+            return np.asarray(image.convert("RGB"))
+    white, black = SLOT_IMAGES[U2_SLOT - 1]
+    return picture(white), picture(black)
+
+
+def noisy_desktop(display, directory):
+    """Noise over the whole screen: under a plane's every pixel the desktop differs from place to place."""
+    rng = np.random.default_rng(27)
+    path = directory / "noise.png"
+    Image.fromarray(rng.integers(0, 256, (display.height, display.width, 3), dtype=np.uint8)).save(path)
+    return display.show_desktop(path)
+
+
+def watch_flights(display, desktop, saver, frames_wanted=6):
+    """Screenshots of the planes wholly on the screen, flight by flight (the
+    first starts at the right edge, each later one a start offset beyond it),
+    as [[(frame, box of the pixels the plane changed), ...], ...]."""
+    flights = [[]]
+    near = desktop.astype(np.int16)
+    deadline = time.monotonic() + 180
+    while sum(map(len, flights)) < frames_wanted or len(flights[-1]) < 2:
+        assert saver.running() and time.monotonic() < deadline, "planes seen: %s" % [
+            [box for _, box in flight] for flight in flights]
+        shot = fast_screenshot(display)
+        changed = np.abs(shot.astype(np.int16) - near).max(axis=2) > 12
+        if not changed.any():
+            continue
+        rows, cols = np.flatnonzero(changed.any(axis=1)), np.flatnonzero(changed.any(axis=0))
+        box = int(cols[0]), int(rows[0]), int(cols[-1]) + 1, int(rows[-1]) + 1
+        if box[0] == 0 or box[1] == 0 or box[2] == display.width or box[3] == display.height:
+            continue
+        if flights[-1] and box[0] > flights[-1][-1][1][0]:
+            flights.append([])   # a later plane
+        if not flights[-1] or box[0] < flights[-1][-1][1][0]:
+            flights[-1].append((shot, box))
+    return [flight for flight in flights if flight]
+
+
+def fast_screenshot(display):
+    raw = subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"], env=display.env,
+                         capture_output=True, check=True, timeout=60).stdout
+    return np.frombuffer(raw, dtype=np.uint8).reshape(display.height, display.width, 3)
+
+
+def on_the_step_lattice(flights, start, later_start, step):
+    """Whether one offset from a box's left to the sprite's left puts the
+    sprite of every frame within half a pixel of its flight's start + n * step
+    for a whole n: the plane stands where n ticks of exactly step pixels have
+    brought it. The first flight starts at start, later ones at later_start."""
+    for offset in range(0, 2000):
+        travelled = [(start if index == 0 else later_start) - (box[0] - offset)
+                     for index, flight in enumerate(flights) for _, box in flight]
+        if all(abs(t / step - round(t / step)) * abs(step) <= 0.5 + 1e-9 for t in travelled):
+            return True
+    return False
+
+
+def fly_u2(prefix, display, tmp_path, start_saver, dpi):
+    set_dpi(prefix, dpi)
+    prefix.reg_import("REGEDIT4\n\n[%s]\n%s\n" % (SETTINGS_KEY_IN_FULL, "\n".join(
+        '"%s"=dword:%08x' % (name, value) for name, value in
+        dict(all_types(False), U2=1, Delay=1, Random=0, Fake=0).items())))
+    desktop = noisy_desktop(display, tmp_path)
+    saver = start_saver("/S")
+    saver.wait_for_window()
+    flights = watch_flights(display, desktop, saver)
+    Image.fromarray(flights[0][0][0]).save(tmp_path / ("planes-%d.png" % dpi))
+    return desktop, saver, flights
+
+
+def drawn_at_scale(box, design, scale):
+    """The drawn box is scale times the designed plane's, within 3 %."""
+    return all(abs(drawn / designed / scale - 1) <= 0.03 for drawn, designed in (
+        (box[2] - box[0], design[2] - design[0]), (box[3] - box[1], design[3] - design[1])))
+
+
+@pytest.mark.screen("3840x2160x24")
+def test_at_200_percent_the_planes_fly_twice_as_big_and_fast_from_the_sharper_pictures(
+        display, prefix, tmp_path, start_saver):
+    desktop, saver, flights = fly_u2(prefix, display, tmp_path, start_saver, 192)
+    design, large = plane_box_of(*built_pair(1)), built_pair(2)
+    height, width = large[0].shape[:2]
+    in_picture = plane_box_of(*large)
+    for shot, box in [frame for flight in flights for frame in flight]:
+        assert drawn_at_scale(box, design, 2), "drawn %s, designed %s" % (box, design)
+        # Pixel for pixel the larger pictures over the desktop (AND, then OR):
+        # the plane's place found to the pixel, then every pixel within 2 levels.
+        best = None
+        for dx in range(-2, 3):
+            for dy in range(-2, 3):
+                left, top = box[0] - in_picture[0] + dx, box[1] - in_picture[1] + dy
+                # The part of the sprite on the screen.
+                x0, y0 = max(0, -left), max(0, -top)
+                x1, y1 = min(width, display.width - left), min(height, display.height - top)
+                on_screen = np.s_[top + y0:top + y1, left + x0:left + x1]
+                shown = shot[on_screen].astype(int)
+                expected = (desktop[on_screen] & large[0][y0:y1, x0:x1]) | large[1][y0:y1, x0:x1]
+                off = int(np.abs(shown - expected).max())
+                best = min(best or (off, dx, dy), (off, dx, dy))
+        assert best[0] <= 2, "the plane differs from the larger picture by %d levels at best" % best[0]
+    # 30 pixels a tick, from the right edge (the first plane) or 2188 beyond it.
+    assert on_the_step_lattice(flights, display.width, display.width + 2188, 2 * U2_STEP), [
+        [box for _, box in flight] for flight in flights]
+
+    # Only the U-2's larger pictures were decoded, and a key deletes them with the rest.
+    assert [p.name for p in harness.files_named(prefix.windows_dir, "in", "x2.jpg")] == ["In39x2.jpg", "In40x2.jpg"]
+    display.key("space")
+    saver.wait_ended()
+    assert harness.files_named(prefix.windows_dir, "in", ".jpg") == []
+
+
+def closest_mean_difference(shown, changed, reference, at):
+    """The mean colour difference over the plane's pixels between the frame and
+    a reference picture placed at (left, top), the best within 2 pixels."""
+    height, width = reference.shape[:2]
+    best = None
+    for dx in range(-2, 3):
+        for dy in range(-2, 3):
+            left, top = at[0] + dx, at[1] + dy
+            x0, y0 = max(0, -left), max(0, -top)
+            x1, y1 = min(width, shown.shape[1] - left), min(height, shown.shape[0] - top)
+            on_screen = np.s_[top + y0:top + y1, left + x0:left + x1]
+            plane = changed[on_screen]
+            got = shown[on_screen][plane].astype(int)
+            difference = float(np.abs(got - reference[y0:y1, x0:x1][plane].astype(int)).mean())
+            best = difference if best is None else min(best, difference)
+    return best
+
+
+@pytest.mark.screen("2880x1620x24")
+def test_at_150_percent_the_planes_fly_half_as_big_again_and_as_fast_with_an_exact_mask(
+        display, prefix, tmp_path, start_saver):
+    desktop, _, flights = fly_u2(prefix, display, tmp_path, start_saver, 144)
+    small, large = built_pair(1), built_pair(2)
+    design = plane_box_of(*small)
+    frames = [frame for flight in flights for frame in flight]
+    for shot, box in frames:
+        assert drawn_at_scale(box, design, 1.5), "drawn %s, designed %s" % (box, design)
+
+    # The plane hides the desktop wholly and shows the same pixels wherever it
+    # flies: the mask is exact, nothing of the desktop shows through.
+    (first, first_box), (last, last_box) = frames[0], frames[-1]
+    size = (first_box[2] - first_box[0], first_box[3] - first_box[1])
+    assert (last_box[2] - last_box[0], last_box[3] - last_box[1]) == size
+    crops = [(shot[b[1]:b[3], b[0]:b[2]], desktop[b[1]:b[3], b[0]:b[2]]) for shot, b in ((first, first_box), (last, last_box))]
+    planes = [np.any(shown != under, axis=2) for shown, under in crops]
+    both = planes[0] & planes[1]
+    assert (planes[0] != planes[1]).sum() <= 8, "the plane's outline changes as it flies"
+    assert np.array_equal(crops[0][0][both], crops[1][0][both]), "the desktop shows through the plane"
+
+    # Sharp: nearer to the larger pictures reduced than to today's enlarged.
+    def colours(pair, factor):
+        mean = ((pair[0].astype(int) + pair[1]) // 2).astype(np.uint8)
+        image = Image.fromarray(mean)
+        return np.asarray(image.resize((round(image.width * factor), round(image.height * factor)), Image.BILINEAR))
+    changed = np.any(first != desktop, axis=2)
+    differences = []
+    for pair, factor in ((large, 0.75), (small, 1.5)):
+        in_picture = plane_box_of(*pair)
+        at = (first_box[0] - round(in_picture[0] * factor), first_box[1] - round(in_picture[1] * factor))
+        differences.append(closest_mean_difference(first, changed, colours(pair, factor), at))
+    # (measured: 1.2 levels from the larger pictures, 3.7 from the smaller)
+    assert differences[0] < 2.5 and differences[0] < differences[1] / 2, differences
+    # 22.5 pixels a tick, from the right edge (the first plane) or 1641 beyond it.
+    assert on_the_step_lattice(flights, display.width, display.width + 1641, 1.5 * U2_STEP), [
+        [box for _, box in flight] for flight in flights]
+
+
+@pytest.mark.screen("3840x2160x24")
+def test_without_the_larger_pictures_the_planes_are_todays_enlarged(display, prefix, tmp_path, start_saver):
+    for container in prefix.windows_dir.glob("In*x2.sd2"):
+        container.unlink()
+    desktop, saver, flights = fly_u2(prefix, display, tmp_path, start_saver, 192)
+    design = plane_box_of(*built_pair(1))
+    frames = [frame for flight in flights for frame in flight]
+    for _, box in frames:
+        assert drawn_at_scale(box, design, 2), "drawn %s, designed %s" % (box, design)
+    # Enlarged with the mask kept exact: the same pixels wherever the plane flies.
+    (first, a), (last, b) = frames[0], frames[-1]
+    crops = [shot[box[1]:box[3], box[0]:box[2]] for shot, box in ((first, a), (last, b))]
+    assert crops[0].shape == crops[1].shape
+    planes = [np.any(crop != desktop[box[1]:box[3], box[0]:box[2]], axis=2) for crop, box in zip(crops, (a, b))]
+    both = planes[0] & planes[1]
+    assert np.array_equal(crops[0][both], crops[1][both]), "the desktop shows through the plane"
+    assert on_the_step_lattice(flights, display.width, display.width + 2188, 2 * U2_STEP)

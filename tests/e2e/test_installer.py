@@ -93,11 +93,13 @@ def assert_skyvane_is_the_active_saver(prefix):
 
 
 def leave_what_the_saver_and_the_user_make(prefix, containers):
-    """A saver ended by force leaves its decoded images; the dialog and the
+    """A saver ended by force leaves its decoded images (at 200 % also those of
+    the pictures at twice the size); the dialog and the
     saver leave the settings and screen.bmp, on Vista and later for a
     standard user in the virtual store; the user keeps pictures of their own."""
     windows = prefix.windows_dir
-    for name in [c.replace(".sdd", ".jpg") for c in containers] + ["screen.bmp"] + USER_PICTURES:
+    decoded = [c.replace(".sdd", ".jpg") for c in containers] + [c.replace(".sdd", "x2.jpg") for c in containers]
+    for name in decoded + ["screen.bmp"] + USER_PICTURES:
         (windows / name).write_bytes(b"\xff\xd8")
     prefix.reg_add(SETTINGS_KEY, "Delay", "REG_DWORD", 7)
     if prefix.version == "win10":
@@ -152,7 +154,9 @@ def test_install_chooses_the_saver_and_uninstall_takes_back_only_its_own(clean_p
     result = prefix.run(setup_program, "/S", timeout=120)
     assert result.returncode == 0, result.stderr
     present = windows_files(windows)
-    for name in ["skyvane.scr", "screen.jpg", "background.jpg", "skyvane-uninstall.exe", *containers]:
+    twice_the_size = [c.replace(".sdd", "x2.sd2") for c in containers]
+    for name in ["skyvane.scr", "screen.jpg", "background.jpg", "background2x.jpg", "skyvane-uninstall.exe",
+                 *containers, *twice_the_size]:
         assert name in present, "%s missing from C:\\windows after setup" % name
     assert (harness.CROSS / "skyvane.scr").read_bytes() == (windows / "skyvane.scr").read_bytes()
     # The audited copy of the uninstaller (tests/platform) is the one installed.
@@ -163,7 +167,8 @@ def test_install_chooses_the_saver_and_uninstall_takes_back_only_its_own(clean_p
     assert entry is not None and "UninstallString" in entry, "no uninstall entry: %r" % entry
     assert entry.get("URLInfoAbout") == ("REG_SZ", program_facts.VENDOR_ADDRESS), entry
     assert entry.get("HelpLink") == ("REG_SZ", r"C:\windows\Skyvane\Skyvane - help.txt"), entry
-    installed = [windows / name for name in ["skyvane.scr", "screen.jpg", "background.jpg", *containers]]
+    installed = [windows / name for name in ["skyvane.scr", "screen.jpg", "background.jpg", "background2x.jpg",
+                                             *containers, *twice_the_size]]
     installed += list((windows / "Skyvane").iterdir())
     size_kb = sum(path.stat().st_size for path in installed) / 1024
     kind, estimate = entry.get("EstimatedSize", (None, "0"))

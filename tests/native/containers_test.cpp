@@ -2,12 +2,15 @@
 // that could not be read and where the images go.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <exception>
 #include <map>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "saver/catalogue.h"
 #include "saver/containers.h"
 #include "tests/support/test_values.h"
 
@@ -169,6 +172,25 @@ TEST(DecodedImageName, OnlyTheLongNameOfAContainerHasADecodedImage)
     for (const char* notAContainer : {"Intro.jpg", "In1.jpg", "Index.sddx", "In1.sdd.bak", "An1.sdd", "In1sdd",
                                       "In.sd", "In", "", "C:\\W\\In1.sdd", "a/In1.sdd"})
         EXPECT_EQ(decodedImageName(notAContainer), std::nullopt) << notAContainer;
+}
+
+TEST(DecodedImageName, TheDoubleDensitySetIsNoContainerOfTheDecodePass)
+{
+    // Every catalogue image has one, 8.3 names all, whose decoded image is
+    // no catalogue image's and no other container's.
+    std::set<std::string> decoded;
+    for (const PlaneSlotEntry& slot : catalogueTable)
+        for (const char* image : {slot.whiteImage, slot.blackImage}) {
+            const std::string container = doubleDensityContainerName(image);
+            EXPECT_FALSE(isContainerName(container)) << container;
+            EXPECT_LE(container.find('.'), 8u) << container;
+            EXPECT_EQ(container.size() - container.find('.'), 4u) << container;
+            const std::string name = decodedImagePath(container);
+            EXPECT_EQ(name, std::string(image, std::strlen(image) - 4) + "x2.jpg");
+            decoded.insert(name);
+        }
+    EXPECT_EQ(decoded.size(), 40u);
+    EXPECT_EQ(doubleDensityContainerName("In45.jpg"), "In45x2.sd2");
 }
 
 namespace {

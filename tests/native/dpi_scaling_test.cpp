@@ -37,6 +37,11 @@ TEST(DpiScaling, LengthsGrowByDpiOver96RoundedToTheNearestPixel)
     EXPECT_EQ(scaledLength(0, 192), 0);
     EXPECT_EQ(scaledLength(16, 120), 20);
     EXPECT_EQ(scaledLength(10, 72), 8);        // 7.5, below 96 DPI too
+    // The backdrop drawn at twice the size: as it is at 200 %, reduced below.
+    EXPECT_EQ(scaledLengthOfPicture(1110, 192, 2), 1110);
+    EXPECT_EQ(scaledLengthOfPicture(1110, 144, 2), 833);
+    EXPECT_EQ(scaledLengthOfPicture(882, 120, 2), 551);   // 551.25
+    EXPECT_EQ(scaledLengthOfPicture(555, 144, 1), scaledLength(555, 144));
 }
 
 TEST(DpiScaling, ControlsThatMeetInTheDesignStillMeetWhenScaled)

@@ -2,6 +2,7 @@
 // the pause between planes.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
 
@@ -189,6 +190,103 @@ TEST(EndOfFlight, FlightsEndOnTheFirstTickPastTheLimit)
         else
             EXPECT_LT(x, -1024) << "slot " << slot;
     }
+}
+
+// On a scaled display every design length and step grows by DPI / 96.
+TEST(ScaledFlight, SizesAndStartPlacesGrowByTheScale)
+{
+    EXPECT_EQ(flightGeometry(flightScaleFor(96)), FlightGeometry{});
+    EXPECT_EQ(flightGeometry(flightScaleFor(192)), (FlightGeometry{1154, 730, 1094, 572, 1274, 924, 2188}));
+    // 150 %: halves round away from zero (865.5, 547.5).
+    EXPECT_EQ(flightGeometry(flightScaleFor(144)), (FlightGeometry{866, 548, 821, 429, 956, 693, 1641}));
+    // Below 96 DPI the design's pixels stay; above 500 % the scale is held.
+    EXPECT_EQ(flightScaleFor(72).dpi, 96);
+    EXPECT_EQ(flightScaleFor(0).dpi, 96);
+    EXPECT_EQ(flightScaleFor(10000).dpi, 480);
+
+    const FlightScale twice = flightScaleFor(192), half = flightScaleFor(144);
+    EXPECT_EQ(firstPlaneStartX(enterLeft, 3840, twice), -2188);
+    EXPECT_EQ(firstPlaneStartX(enterRight, 3840, twice), 3840);
+    EXPECT_EQ(laterPlaneStartX(enterRight, 3840, twice), 3840 + 2188);
+    EXPECT_EQ(laterPlaneStartX(enterLeft, 2880, half), -1641);
+    // Slot 4 climbs 4 a tick: 120 design pixels below the middle, 240 at 200 %.
+    EXPECT_EQ(firstPlaneStartY(-4, 2160, twice), 1080 + 240);
+    EXPECT_EQ(firstPlaneStartY(3, 1620, half), 810 - 135);
+    EXPECT_EQ(firstPlaneStartY(-1, 1620, half), 810 + 45);   // 45, not 44
+
+    FlightState flight;
+    flight.scale = twice;
+    placePlane(flight, -2188, 1320, 15, -4);
+    EXPECT_EQ(flight.drawn, (FlightRect{-2188, 1320, -2188 + 1154, 1320 + 730}));
+    advancePlane(flight);
+    EXPECT_EQ(flight.drawn, (FlightRect{-2158, 1312, -2158 + 1154, 1312 + 730}));
+    EXPECT_EQ(spriteRect(flight), (FlightRect{0, 0, 1154, 730}));
+
+    // The pictures for twice the density are drawn as they are at 200 %, at
+    // three quarters at 150 %; today's pictures at the scale.
+    EXPECT_EQ(scaledPictureLength(1154, twice, 2), 1154);
+    EXPECT_EQ(scaledPictureLength(1154, half, 2), 866);
+    EXPECT_EQ(scaledPictureLength(577, half, 1), 866);
+    EXPECT_EQ(scaledPictureLength(577, flightScaleFor(120), 1), 721);
+}
+
+// Ticks every slot's plane from its later start at the scale, checking each
+// tick's move; returns the slot's ticks until it is finished.
+int scaledFlight(int slotNumber, int32_t screenWidth, FlightScale scale, double& pixelsPerTick)
+{
+    const PlaneSlotEntry& slot = slotRow(slotNumber);
+    FlightState flight;
+    flight.scale = scale;
+    const int32_t startX = laterPlaneStartX(slot.direction, screenWidth, scale);
+    placePlane(flight, startX, 500, slot.horizontalStep, slot.verticalStep);
+    const double exactX = slot.horizontalStep * scale.dpi / 96.0, exactY = slot.verticalStep * scale.dpi / 96.0;
+    int ticks = 0;
+    do {
+        const int32_t x = flight.x, y = flight.y;
+        advancePlane(flight);
+        ++ticks;
+        // Each tick moves the scaled step rounded down or up: never a jerk of more than a pixel.
+        EXPECT_LE(std::abs((flight.x - x) - exactX), 1.0) << "slot " << slotNumber << ", tick " << ticks;
+        EXPECT_LE(std::abs((flight.y - y) - exactY), 1.0) << "slot " << slotNumber << ", tick " << ticks;
+        // And the plane is never more than half a pixel off its exact place.
+        EXPECT_LE(std::abs(flight.x - (startX + ticks * exactX)), 0.5) << "slot " << slotNumber;
+    } while (!planeFinished(slot.direction, flight.x, screenWidth) && ticks < 100000);
+    pixelsPerTick = double(flight.x - startX) / ticks;
+    return ticks;
+}
+
+TEST(ScaledFlight, EveryPlaneFliesTheScaleTimesItsStepOverAWholeFlight)
+{
+    for (const int dpi : {96, 120, 144, 168, 192, 240}) {
+        for (int slot = 1; slot <= slotCount; ++slot) {
+            double pixelsPerTick = 0;
+            scaledFlight(slot, 1920 * dpi / 96, flightScaleFor(dpi), pixelsPerTick);
+            const double designed = slotRow(slot).horizontalStep * dpi / 96.0;
+            EXPECT_NEAR(pixelsPerTick / designed, 1.0, 0.02) << "slot " << slot << " at " << dpi << " DPI";
+        }
+    }
+    // At 96 DPI the design's own steps, tick for tick.
+    int32_t x = 0;
+    double perTick = 0;
+    EXPECT_EQ(scaledFlight(1, 1024, flightScaleFor(96), perTick), ticksUntilFinished(1, 1024, x));
+    // Twice the screen at twice the scale: the same ticks as at 96 DPI.
+    EXPECT_EQ(scaledFlight(5, 2048, flightScaleFor(192), perTick), 225);
+}
+
+TEST(ScaledFlight, AFractionalStepAlternatesAndCarriesTheRest)
+{
+    int32_t carry = 48;
+    // 15 at 150 % is 22.5: 23, 22, 23, 22 from a half-pixel start.
+    EXPECT_EQ(scaledStep(15, flightScaleFor(144), carry), 23);
+    EXPECT_EQ(scaledStep(15, flightScaleFor(144), carry), 22);
+    EXPECT_EQ(scaledStep(15, flightScaleFor(144), carry), 23);
+    carry = 48;
+    EXPECT_EQ(scaledStep(-13, flightScaleFor(144), carry), -19);   // -19.5 + 0.5
+    EXPECT_EQ(scaledStep(-13, flightScaleFor(144), carry), -20);
+    EXPECT_EQ(carry, 48);
+    carry = 48;
+    EXPECT_EQ(scaledStep(-1, flightScaleFor(120), carry), -1);   // -1.25 + 0.5 = -0.75: a quarter left
+    EXPECT_EQ(carry, 24);
 }
 
 TEST(PauseInterval, DelaySecondsLess999Milliseconds)

@@ -124,3 +124,92 @@ TEST(PictureScaling, ALargePictureAtFiveHundredPercentIsNeverMadeWhole)
     EXPECT_TRUE(smoothlyScaled(source, scaled, scaled).empty());
     EXPECT_FALSE(smoothlyScaledPart(source, scaled, scaled, 8192, 1).empty());
 }
+
+namespace {
+// A plane pair: a disc of the colour on white and on black, with the small
+// errors a JPEG pair has (the background a few levels off white and black,
+// the plane two levels apart in the two pictures).
+MaskedPair discPair(int width, int height, double radius, uint32_t colour)
+{
+    MaskedPair pair{filledPicture24(width, height, 0xFAFCFD), filledPicture24(width, height, 0x030502)};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const double dx = x + 0.5 - width / 2.0, dy = y + 0.5 - height / 2.0;
+            if (dx * dx + dy * dy <= radius * radius) {
+                setPixel24(pair.onWhite, x, y, colour + 0x020202);
+                setPixel24(pair.onBlack, x, y, colour);
+            }
+        }
+    return pair;
+}
+
+// Every pixel is exact background (white / black) or the same colour in both.
+int planePixelsOfAnExactPair(const MaskedPair& pair)
+{
+    EXPECT_EQ(pair.onWhite.bitsPerPixel, 24);
+    int plane = 0;
+    for (int y = 0; y < pair.onWhite.height; ++y)
+        for (int x = 0; x < pair.onWhite.width; ++x) {
+            const uint32_t white = pictureColour(pair.onWhite, x, y), black = pictureColour(pair.onBlack, x, y);
+            if (white == 0xFFFFFFu && black == 0u)
+                continue;
+            EXPECT_EQ(white, black) << "a speck at " << x << "," << y;
+            ++plane;
+        }
+    return plane;
+}
+}
+
+TEST(MaskedPairScaling, EveryScaleKeepsTheMaskExactAndTheSilhouettesArea)
+{
+    const MaskedPair source = discPair(80, 50, 20, 0x3C5A78);
+    const double area = 3.14159265 * 20 * 20;
+    for (const auto& [width, height] : {std::pair{80, 50}, {120, 75}, {160, 100}, {60, 38}, {100, 63}}) {
+        const MaskedPair scaled = scaledMaskedPair(source.onWhite, source.onBlack, width, height);
+        ASSERT_EQ((std::array{scaled.onWhite.width, scaled.onWhite.height, scaled.onBlack.width}),
+                  (std::array{width, height, width}));
+        const double factors = width / 80.0 * height / 50.0;
+        EXPECT_NEAR(planePixelsOfAnExactPair(scaled) / (area * factors), 1.0, 0.04) << width;
+        // Inside the disc the colour is the pair's mean, rounded; the corners are background.
+        EXPECT_EQ(pictureColour(scaled.onBlack, width / 2, height / 2), 0x3D5B79u) << width;
+        EXPECT_EQ(pictureColour(scaled.onWhite, 0, 0), 0xFFFFFFu);
+        EXPECT_EQ(pictureColour(scaled.onBlack, width - 1, height - 1), 0u);
+    }
+}
+
+TEST(MaskedPairScaling, TheOutlineTakesNoColourFromTheBackground)
+{
+    // A dark plane with a bright core: enlarged, the outline stays dark (no
+    // white blended in from the mask's background), the core is blended
+    // smoothly with the dark around it.
+    MaskedPair source{filledPicture24(6, 4, 0xFFFFFF), filledPicture24(6, 4, 0)};
+    for (int x = 1; x < 5; ++x)
+        for (int y = 1; y < 3; ++y) {
+            const uint32_t colour = x == 2 || x == 3 ? 0xC0C0C0 : 0x202020;
+            setPixel24(source.onWhite, x, y, colour);
+            setPixel24(source.onBlack, x, y, colour);
+        }
+    const MaskedPair doubled = scaledMaskedPair(source.onWhite, source.onBlack, 12, 8);
+    EXPECT_EQ(planePixelsOfAnExactPair(doubled), 8 * 4);
+    for (int y = 2; y < 6; ++y) {
+        EXPECT_EQ(pictureColour(doubled.onBlack, 2, y), 0x202020u) << y;
+        EXPECT_EQ(pictureColour(doubled.onBlack, 1, y), 0u) << y;
+        const uint32_t between = pictureColour(doubled.onBlack, 4, y) & 0xFF;
+        EXPECT_GT(between, 0x20u);
+        EXPECT_LT(between, 0xC0u);
+    }
+}
+
+TEST(MaskedPairScaling, UnusablePicturesGiveAnEmptyPair)
+{
+    const MaskedPair source = discPair(8, 8, 3, 0x102030);
+    EXPECT_TRUE(scaledMaskedPair(Picture{}, source.onBlack, 16, 16).onWhite.empty());
+    EXPECT_TRUE(scaledMaskedPair(source.onWhite, source.onBlack, 0, 16).onBlack.empty());
+    EXPECT_TRUE(scaledMaskedPair(source.onWhite, source.onBlack, 8193, 8192).onWhite.empty());
+    Picture cut = source.onWhite;
+    cut.bits.resize(cut.bits.size() / 2);
+    EXPECT_TRUE(scaledMaskedPair(cut, source.onBlack, 16, 16).onWhite.empty());
+    // A pair of two sizes uses the part they share.
+    const MaskedPair larger = discPair(12, 8, 3, 0x102030);
+    EXPECT_EQ(scaledMaskedPair(larger.onWhite, source.onBlack, 16, 16).onWhite.width, 16);
+}

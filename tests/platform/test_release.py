@@ -65,8 +65,10 @@ def test_the_release_is_named_with_the_version_and_summed(two_releases):
         assert sums[shipped] == hashlib.sha256(release[shipped]).hexdigest(), shipped
     archive = zipfile.ZipFile(io.BytesIO(release[name + ".zip"]))
     names = archive.namelist()
-    assert {name + "/" + n for n in ("skyvane.scr", "screen.jpg", "background.jpg", "help.txt", "credits.txt")} <= set(names)
+    assert {name + "/" + n for n in ("skyvane.scr", "screen.jpg", "background.jpg", "background2x.jpg", "help.txt",
+                                     "credits.txt")} <= set(names)
     assert len([n for n in names if n.endswith(".sdd")]) == 40
+    assert len([n for n in names if n.endswith("x2.sd2")]) == 40
     for text in ("help.txt", "credits.txt"):
         content = archive.read(name + "/" + text)
         assert b"\n" not in content.replace(b"\r\n", b""), "%s has bare line feeds" % text

@@ -77,6 +77,9 @@ TEST(DpiAwareness, TheSystemDpiIsTheScreensLogicalPixelsPerInch)
     ScopedGetDC screen(nullptr);
     EXPECT_EQ(systemDpi(), GetDeviceCaps(screen, LOGPIXELSY));
     EXPECT_GE(systemDpi(), 96);
+    // One monitor, no change since log-on: the primary monitor's own DPI
+    // (through shcore.dll where there is one) is the system's.
+    EXPECT_EQ(primaryMonitorDpi(), GetDeviceCaps(screen, LOGPIXELSX));
 }
 
 TEST(DpiAwareness, TheOlderFunctionsLibraryComesFromTheSystemDirectoryOnly)

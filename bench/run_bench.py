@@ -139,11 +139,15 @@ class Bench:
             return np.asarray(image.convert("RGB"))
 
     def wineserver_pid(self):
+        return self.prefix_pid(lambda entry: (entry / "comm").read_text().strip() == "wineserver")
+
+    def prefix_pid(self, matches):
+        """The first process of this prefix that matches(its /proc entry), or None."""
         for entry in Path("/proc").iterdir():
             if not entry.name.isdigit():
                 continue
             try:
-                if (entry / "comm").read_text().strip() != "wineserver":
+                if not matches(entry):
                     continue
                 environ = (entry / "environ").read_bytes().split(b"\0")
             except OSError:
@@ -200,18 +204,7 @@ class Bench:
 
     def program_pid(self, name):
         """The Wine process of this prefix whose command line names the program."""
-        for entry in Path("/proc").iterdir():
-            if not entry.name.isdigit():
-                continue
-            try:
-                if name.encode() not in (entry / "cmdline").read_bytes():
-                    continue
-                environ = (entry / "environ").read_bytes().split(b"\0")
-            except OSError:
-                continue
-            if ("WINEPREFIX=%s" % self.prefix).encode() in environ:
-                return int(entry.name)
-        return None
+        return self.prefix_pid(lambda entry: name.encode() in (entry / "cmdline").read_bytes())
 
     def monitor_power(self, value):
         """Sends the saver window the monitor-power command (2 off, -1 on), as Windows XP does."""

@@ -132,6 +132,17 @@ protected:
         RemoveDirectoryA(at("In96.jpg").c_str());
     }
     static std::string at(const std::string& name) { return dataFilePath(name); }
+    // Slot 1's two images as containers, so the first plane starts; false
+    // when the test picture is missing.
+    static bool writeSlotOneContainers()
+    {
+        const std::string jpeg = readTestFile(SKYVANE_TEST_DATA "/jpeg/colour.jpg");
+        if (jpeg.empty())
+            return false;
+        for (const char* name : {"In1.sdd", "In2.sdd"})
+            writeTestFile(at(name), jpeg.substr(0, 3) + "xyz" + jpeg.substr(3));
+        return true;
+    }
 };
 
 TEST_F(SaverWindow, AFailureBeforeTheInputWatchStillLetsAKeyEndTheSaver)
@@ -288,11 +299,7 @@ INSTANTIATE_TEST_SUITE_P(Routes, SaverRoutesOut,
 TEST_F(SaverWindow, AFlightTickThatFailsEveryTimeShowsOneBoxStopsTheFlightsAndAKeyStillEnds)
 {
     setSettings("F16");
-    // Slot 1's two images, as containers: the first plane starts.
-    const std::string jpeg = readTestFile(SKYVANE_TEST_DATA "/jpeg/colour.jpg");
-    ASSERT_FALSE(jpeg.empty());
-    for (const char* name : {"In1.sdd", "In2.sdd"})
-        writeTestFile(at(name), jpeg.substr(0, 3) + "xyz" + jpeg.substr(3));
+    ASSERT_TRUE(writeSlotOneContainers());
 
     BoxWatcher boxes;
     TForm1 saver;
@@ -356,10 +363,7 @@ void monitorPower(HWND window, LPARAM value)
 TEST_F(SaverWindow, TheFlightTimersStopWhileTheDisplayIsOffAndTheSameOneRunsWhenItIsOn)
 {
     setSettings("F16");
-    const std::string jpeg = readTestFile(SKYVANE_TEST_DATA "/jpeg/colour.jpg");
-    ASSERT_FALSE(jpeg.empty());
-    for (const char* name : {"In1.sdd", "In2.sdd"})
-        writeTestFile(at(name), jpeg.substr(0, 3) + "xyz" + jpeg.substr(3));
+    ASSERT_TRUE(writeSlotOneContainers());
 
     BoxWatcher boxes;
     TForm1 saver;

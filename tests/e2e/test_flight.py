@@ -43,13 +43,18 @@ def screenshot(display):
 
 def find_plane(shot, desktop):
     """(slot, centre x, centre y, box) of the plane on the screen, or None."""
-    changed = np.any(shot != desktop, axis=2)
+    # Only the changed pixels are compared with the colours: a fast plane
+    # crosses the screen in well under a second, so each look must be quick.
+    rows, cols = np.nonzero(np.any(shot != desktop, axis=2))
+    if len(rows) < SEEN_PIXELS:
+        return None
+    changed = shot[rows, cols].astype(int)
     for slot, colour in flight_images.SLOT_COLOURS.items():
-        near = np.all(np.abs(shot.astype(int) - colour) <= COLOUR_TOLERANCE, axis=2) & changed
+        near = np.all(np.abs(changed - colour) <= COLOUR_TOLERANCE, axis=1)
         if near.sum() >= SEEN_PIXELS:
-            rows, cols = np.nonzero(near)
-            box = (int(cols.min()), int(rows.min()), int(cols.max()) + 1, int(rows.max()) + 1)
-            return slot, float(cols.mean()), float(rows.mean()), box
+            near_rows, near_cols = rows[near], cols[near]
+            box = (int(near_cols.min()), int(near_rows.min()), int(near_cols.max()) + 1, int(near_rows.max()) + 1)
+            return slot, float(near_cols.mean()), float(near_rows.mean()), box
     return None
 
 

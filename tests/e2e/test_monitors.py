@@ -21,10 +21,14 @@ PRIMARY_LEFT = 800
 
 
 def flights_seen(display, expected, seconds):
-    """Difference boxes against expected in screenshots over some seconds."""
+    """Difference boxes against expected in screenshots over some seconds, and
+    on until the first is seen (a busy machine may hold the first plane back)."""
     boxes = []
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
+    start = time.monotonic()
+    while True:
+        looked = time.monotonic() - start
+        if looked >= seconds and (boxes or looked >= harness.START_TIMEOUT):
+            break
         box = harness.difference_box(display.screenshot(), expected)
         if box:
             boxes.append(box)
@@ -65,7 +69,7 @@ def test_the_live_desktop_covers_every_monitor_and_a_press_on_the_second_ends_it
 
     # The first plane flies across the primary monitor, and only there.
     boxes = flights_seen(display, desktop, 8)
-    assert boxes, "no plane flew within 8 seconds"
+    assert boxes, "no plane flew within %d seconds" % harness.START_TIMEOUT
     assert all(within(box, primary) for box in boxes), "changes beyond the primary %s: %s" % (primary, boxes)
 
     display.move_mouse(*second_point)
@@ -89,7 +93,7 @@ def test_a_fake_desktop_sits_on_the_primary_and_the_second_monitor_shows_the_but
     # The planes cross the picture only: nothing is drawn on the second monitor.
     boxes = flights_seen(display, expected, 8)
     display.screenshot(save_to=tmp_path / "two-monitors-fake.png")
-    assert boxes, "no plane crossed the primary within 8 seconds"
+    assert boxes, "no plane crossed the primary within %d seconds" % harness.START_TIMEOUT
     assert all(left >= PRIMARY_LEFT for left, _top, _right, _bottom in boxes), boxes
 
     display.key("a")

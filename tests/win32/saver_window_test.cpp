@@ -132,16 +132,18 @@ protected:
         RemoveDirectoryA(at("In96.jpg").c_str());
     }
     static std::string at(const std::string& name) { return dataFilePath(name); }
-    // Slot 1's two images as containers, so the first plane starts; false
-    // when the test picture is missing.
-    static bool writeSlotOneContainers()
+    // With the F16 type alone and slot 1's two images as containers, the
+    // saver shown without a box, its first plane flying on Timer_Left.
+    static void showSlotOneFlying(TForm1& saver, const BoxWatcher& boxes)
     {
+        setSettings("F16");
         const std::string jpeg = readTestFile(SKYVANE_TEST_DATA "/jpeg/colour.jpg");
-        if (jpeg.empty())
-            return false;
+        ASSERT_FALSE(jpeg.empty());
         for (const char* name : {"In1.sdd", "In2.sdd"})
             writeTestFile(at(name), jpeg.substr(0, 3) + "xyz" + jpeg.substr(3));
-        return true;
+        saver.createAndShow();
+        ASSERT_TRUE(boxes.boxes().empty()) << boxes.boxes()[0].text;
+        ASSERT_TRUE(saver.Timer_Left.enabled());
     }
 };
 
@@ -298,14 +300,9 @@ INSTANTIATE_TEST_SUITE_P(Routes, SaverRoutesOut,
 
 TEST_F(SaverWindow, AFlightTickThatFailsEveryTimeShowsOneBoxStopsTheFlightsAndAKeyStillEnds)
 {
-    setSettings("F16");
-    ASSERT_TRUE(writeSlotOneContainers());
-
     BoxWatcher boxes;
     TForm1 saver;
-    saver.createAndShow();
-    ASSERT_TRUE(boxes.boxes().empty()) << boxes.boxes()[0].text;
-    ASSERT_TRUE(saver.Timer_Left.enabled());
+    ASSERT_NO_FATAL_FAILURE(showSlotOneFlying(saver, boxes));
     // The save buffer gets its bitmap on the first tick: one too large for
     // the system makes every tick fail.
     saver.imsave.setWidth(100000);
@@ -362,14 +359,9 @@ void monitorPower(HWND window, LPARAM value)
 
 TEST_F(SaverWindow, TheFlightTimersStopWhileTheDisplayIsOffAndTheSameOneRunsWhenItIsOn)
 {
-    setSettings("F16");
-    ASSERT_TRUE(writeSlotOneContainers());
-
     BoxWatcher boxes;
     TForm1 saver;
-    saver.createAndShow();
-    ASSERT_TRUE(boxes.boxes().empty()) << boxes.boxes()[0].text;
-    ASSERT_TRUE(saver.Timer_Left.enabled());
+    ASSERT_NO_FATAL_FAILURE(showSlotOneFlying(saver, boxes));
     const HWND window = saver.handle();
     auto running = [&] { return std::make_pair(saver.Timer_Left.enabled(), saver.Timer_Right.enabled()); };
     using Running = std::pair<bool, bool>;

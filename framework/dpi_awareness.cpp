@@ -78,28 +78,113 @@ bool declareDpiAwareness(DpiAwareness awareness)
     return setAware && setAware() != FALSE;
 }
 
-int primaryMonitorDpi()
-{
-    using MonitorFromPointFunction = HANDLE(WINAPI*)(POINT, DWORD);
-    using DpiForMonitorFunction = HRESULT(WINAPI*)(HANDLE, int, UINT*, UINT*);
-    constexpr DWORD defaultToPrimary = 1;   // MONITOR_DEFAULTTOPRIMARY
-    constexpr int effectiveDpi = 0;         // MDT_EFFECTIVE_DPI
-    const auto monitorFromPoint = lookUp<MonitorFromPointFunction>(GetModuleHandleA("user32.dll"), "MonitorFromPoint");
-    const std::string directory = systemDirectory();
-    if (monitorFromPoint && !directory.empty()) {
-        // By its full path, as for the awareness.
-        ScopedLibrary shcore(joinPath(directory, "shcore.dll").c_str());
-        const auto dpiForMonitor =
-            reinterpret_cast<DpiForMonitorFunction>(reinterpret_cast<void*>(shcore.entry("GetDpiForMonitor")));
-        UINT x = 0, y = 0;
-        // The primary monitor holds the screen's origin.
-        if (HANDLE primary = dpiForMonitor ? monitorFromPoint(POINT{0, 0}, defaultToPrimary) : nullptr;
-            primary && dpiForMonitor(primary, effectiveDpi, &x, &y) == S_OK && x > 0)
-            return static_cast<int>(x);
+namespace {
+
+using DpiForMonitorFunction = HRESULT(WINAPI*)(HANDLE, int, UINT*, UINT*);
+
+// GetDpiForMonitor of shcore.dll (Windows 8.1 and later), loaded from the
+// system directory while it lives, as for the awareness.
+class MonitorDpiSource {
+public:
+    MonitorDpiSource()
+    {
+        const std::string directory = systemDirectory();
+        if (!directory.empty())
+            shcore_ = LoadLibraryA(joinPath(directory, "shcore.dll").c_str());
+        if (shcore_)
+            dpiForMonitor_ = lookUp<DpiForMonitorFunction>(shcore_, "GetDpiForMonitor");
     }
+    ~MonitorDpiSource()
+    {
+        if (shcore_)
+            FreeLibrary(shcore_);
+    }
+    MonitorDpiSource(const MonitorDpiSource&) = delete;
+    MonitorDpiSource& operator=(const MonitorDpiSource&) = delete;
+
+    // The monitor's own pixels per inch, 0 where the system does not say.
+    int dpiOf(HANDLE monitor) const
+    {
+        constexpr int effectiveDpi = 0;   // MDT_EFFECTIVE_DPI
+        UINT x = 0, y = 0;
+        if (!dpiForMonitor_ || !monitor || dpiForMonitor_(monitor, effectiveDpi, &x, &y) != S_OK)
+            return 0;
+        return static_cast<int>(x);
+    }
+
+private:
+    HMODULE shcore_ = nullptr;
+    DpiForMonitorFunction dpiForMonitor_ = nullptr;
+};
+
+int screenDpi()
+{
     ScopedGetDC screen(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
     return dpi > 0 ? dpi : 96;
+}
+
+// MONITORINFO, which the headers for Windows 95 do not name.
+struct MonitorInfo {
+    DWORD cbSize;
+    RECT rcMonitor;
+    RECT rcWork;
+    DWORD dwFlags;
+};
+constexpr DWORD primaryMonitorFlag = 1;   // MONITORINFOF_PRIMARY
+
+using MonitorEnumProc = BOOL(CALLBACK*)(HANDLE, HDC, RECT*, LPARAM);
+using EnumDisplayMonitorsFunction = BOOL(WINAPI*)(HDC, const RECT*, MonitorEnumProc, LPARAM);
+using GetMonitorInfoFunction = BOOL(WINAPI*)(HANDLE, MonitorInfo*);
+
+struct MonitorListing {
+    GetMonitorInfoFunction monitorInfo;
+    const MonitorDpiSource& dpis;
+    int fallbackDpi;
+    std::vector<SystemMonitor> monitors;
+};
+
+BOOL CALLBACK listMonitor(HANDLE monitor, HDC, RECT*, LPARAM data)
+{
+    auto& listing = *reinterpret_cast<MonitorListing*>(data);
+    MonitorInfo info{};
+    info.cbSize = sizeof info;
+    if (listing.monitorInfo(monitor, &info)) {
+        const int own = listing.dpis.dpiOf(monitor);
+        listing.monitors.push_back({info.rcMonitor, (info.dwFlags & primaryMonitorFlag) != 0,
+                                    own > 0 ? own : listing.fallbackDpi});
+    }
+    return TRUE;
+}
+
+}
+
+int primaryMonitorDpi()
+{
+    using MonitorFromPointFunction = HANDLE(WINAPI*)(POINT, DWORD);
+    constexpr DWORD defaultToPrimary = 1;   // MONITOR_DEFAULTTOPRIMARY
+    const auto monitorFromPoint = lookUp<MonitorFromPointFunction>(GetModuleHandleA("user32.dll"), "MonitorFromPoint");
+    if (monitorFromPoint) {
+        // The primary monitor holds the screen's origin.
+        const MonitorDpiSource dpis;
+        if (const int dpi = dpis.dpiOf(monitorFromPoint(POINT{0, 0}, defaultToPrimary)); dpi > 0)
+            return dpi;
+    }
+    return screenDpi();
+}
+
+std::vector<SystemMonitor> systemMonitors()
+{
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    const auto enumerate = lookUp<EnumDisplayMonitorsFunction>(user32, "EnumDisplayMonitors");
+    const auto monitorInfo = lookUp<GetMonitorInfoFunction>(user32, "GetMonitorInfoA");
+    if (!enumerate || !monitorInfo)
+        return {};
+    const MonitorDpiSource dpis;
+    MonitorListing listing{monitorInfo, dpis, screenDpi(), {}};
+    if (!enumerate(nullptr, nullptr, listMonitor, reinterpret_cast<LPARAM>(&listing)))
+        return {};
+    return listing.monitors;
 }
 
 int systemDpi()

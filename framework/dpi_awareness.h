@@ -3,6 +3,9 @@
 // physical pixels instead of stretching them; and the system's DPI, by which
 // the dialogs scale their design.
 #pragma once
+#include <windows.h>
+
+#include <vector>
 
 enum class DpiAwareness {
     SystemDpi,    // one DPI for the whole session: the dialogs scale by it
@@ -30,3 +33,16 @@ int systemDpi();
 // MonitorFromPoint, which Windows 95 and NT 4.0 lack), which follows a change
 // of the scaling since log-on; elsewhere the system's (LOGPIXELSX).
 int primaryMonitorDpi();
+
+// A monitor as the system lists it (EnumDisplayMonitors, Windows 98 and 2000
+// on, looked up at run time): its place in screen coordinates, whether it is
+// the primary, and its pixels per inch: its own where Windows 8.1 and later
+// tell it, elsewhere the system's, as for the primary.
+struct SystemMonitor {
+    RECT area;
+    bool primary;
+    int dpi;
+};
+// Every monitor of the desktop; none where the system cannot list them
+// (Windows 95, NT 4.0).
+std::vector<SystemMonitor> systemMonitors();

@@ -63,15 +63,68 @@ int SeededUniformSource::between(int low, int high)
     return std::uniform_int_distribution<int>(low, high)(engine_);
 }
 
+namespace {
+
+bool anySlot(const PlaneSelection::SlotFlags& flags)
+{
+    return std::find(flags.begin(), flags.end(), true) != flags.end();
+}
+
+// With nothing enabled the choice could never end; every type flies instead,
+// which is what a first run does.
+const PlaneTypeFlags& flyingTypes(const PlaneTypeFlags& enabled)
+{
+    static const PlaneTypeFlags every = PlaneTypeFlags::all();
+    return enabled.any() ? enabled : every;
+}
+
+}
+
 int PlaneSelection::chooseNext(const PlaneTypeFlags& enabled, bool random, UniformSource& source)
 {
-    // With nothing enabled the choice could never end; fly every type instead,
-    // which is what a first run does.
-    const SlotFlags flying = candidates(enabled.any() ? enabled : PlaneTypeFlags::all());
-    if (std::find(flying.begin(), flying.end(), true) == flying.end())
+    return chooseNext(enabled, random, source, SlotFlags{});
+}
+
+int PlaneSelection::chooseNext(const PlaneTypeFlags& enabled, bool random, UniformSource& source,
+                               const SlotFlags& flyingElsewhere)
+{
+    SlotFlags flying = candidates(flyingTypes(enabled));
+    if (!anySlot(flying))
         return noSlot;
+    SlotFlags free = flying;
+    for (int index = 0; index < slotCount; ++index)
+        free[index] = free[index] && !flyingElsewhere[index];
+    if (anySlot(free))
+        flying = free;
     currentSlot_ = random ? nextAtRandom(flying, source) : nextInOrder(flying);
     return currentSlot_;
+}
+
+void PlaneSelection::startSequenceAt(const PlaneTypeFlags& enabled, int offset)
+{
+    const SlotFlags flying = candidates(flyingTypes(enabled));
+    std::array<int, slotCount> numbers{};
+    int count = 0;
+    for (int number = 1; number <= slotCount; ++number)
+        if (flying[number - 1])
+            numbers[count++] = number;
+    // The next choice climbs from the counter to the first candidate above it.
+    sequenceCounter_ = count == 0 ? 0 : static_cast<int16_t>(numbers[((offset % count) + count) % count] - 1);
+}
+
+int firstSlotOffset(int monitor, int monitorCount, int enabledFlights)
+{
+    if (monitorCount <= 0 || enabledFlights <= 0 || monitor <= 0)
+        return 0;
+    return static_cast<int>(static_cast<int64_t>(monitor) * enabledFlights / monitorCount) % enabledFlights;
+}
+
+int enabledFlightCount(const PlaneTypeFlags& enabled)
+{
+    int count = 0;
+    for (const PlaneSlotEntry& entry : catalogueTable)
+        count += flyingTypes(enabled)[entry.type] ? 1 : 0;
+    return count;
 }
 
 void PlaneSelection::setAside(int slot)

@@ -73,8 +73,15 @@ private:
 // flights set aside for the run because their pictures could not be read.
 class PlaneSelection {
 public:
+    // Slot flags, index: slot number - 1.
+    using SlotFlags = std::array<bool, slotCount>;
+
     // Saver start: the catalogue order begins again at the lowest enabled slot.
     void resetSequence() { sequenceCounter_ = 0; }
+    // The catalogue order of a further monitor's flight: its first choice is
+    // the enabled flight `offset` places after the lowest (counting on from
+    // the first after the last), and the order goes on from there.
+    void startSequenceAt(const PlaneTypeFlags& enabled, int offset);
 
     // What chooseNext returns when no enabled flight is left to show.
     static constexpr int noSlot = 0;
@@ -85,6 +92,9 @@ public:
     // enabled, so planes still fly. Returns noSlot, and changes nothing, when
     // every enabled slot is set aside.
     int chooseNext(const PlaneTypeFlags& enabled, bool random, UniformSource& source);
+    // The same, passing over the slots flying on other monitors while any
+    // other candidate is left (in catalogue order the walk goes past them).
+    int chooseNext(const PlaneTypeFlags& enabled, bool random, UniformSource& source, const SlotFlags& flyingElsewhere);
 
     // A flight whose pictures cannot be read: never chosen again this run.
     void setAside(int slot);
@@ -96,7 +106,6 @@ public:
     void setSequenceCounter(int16_t value) { sequenceCounter_ = value; }
 
 private:
-    using SlotFlags = std::array<bool, slotCount>;   // index: slot number - 1
     SlotFlags candidates(const PlaneTypeFlags& enabled) const;
     int nextInOrder(const SlotFlags& candidates);
     static int nextAtRandom(const SlotFlags& candidates, UniformSource& source);
@@ -105,3 +114,12 @@ private:
     int16_t sequenceCounter_ = 0;
     SlotFlags setAside_{};
 };
+
+// Where the catalogue order of the flight of monitor `monitor` (0 the
+// primary) of `monitorCount` begins: the enabled flights shared out evenly,
+// so that the monitors start at different slots wherever there are enough.
+int firstSlotOffset(int monitor, int monitorCount, int enabledFlights);
+
+// How many flights the types enable (every one when none is enabled, as the
+// choice counts them).
+int enabledFlightCount(const PlaneTypeFlags& enabled);

@@ -1,5 +1,7 @@
 #include "saver/display_sleep.h"
 
+#include <algorithm>
+
 namespace {
 constexpr uintptr_t systemCommandMask = 0xFFF0;
 constexpr uintptr_t monitorPowerCommandId = 0xF170;   // SC_MONITORPOWER
@@ -57,19 +59,28 @@ std::optional<DisplayPower> displayPowerSetting(const PowerSettingId& setting, c
     return std::nullopt;
 }
 
-FlightTimers DisplaySleep::displayChanged(DisplayPower power, FlightTimers running)
+FlightTimerSet DisplaySleep::displayChanged(DisplayPower power, const FlightTimerSet& running)
 {
     if (power == DisplayPower::Off) {
-        // A timer started while asleep is the newer plan: it is the one to resume.
-        if (!asleep_ || running.left || running.right)
+        if (!asleep_)
             stopped_ = running;
+        stopped_.resize(std::max(stopped_.size(), running.size()));
+        // A timer started while asleep is that flight's newer plan: it is the one to resume.
+        for (std::size_t flight = 0; flight < running.size(); ++flight) {
+            if (running[flight].any())
+                stopped_[flight] = running[flight];
+        }
         asleep_ = true;
-        return {};
+        return FlightTimerSet(running.size());
     }
     if (!asleep_)
         return running;
     asleep_ = false;
-    const FlightTimers resumed = stopped_;
-    stopped_ = {};
+    FlightTimerSet resumed = running;
+    for (std::size_t flight = 0; flight < resumed.size() && flight < stopped_.size(); ++flight) {
+        if (!resumed[flight].any())
+            resumed[flight] = stopped_[flight];
+    }
+    stopped_.clear();
     return resumed;
 }

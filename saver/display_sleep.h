@@ -44,23 +44,30 @@ std::vector<PowerSettingId> displaySettingsToWatch(uint32_t majorVersion, uint32
 std::optional<DisplayPower> displayPowerSetting(const PowerSettingId& setting, const uint8_t* data,
                                                 uint32_t dataLength);
 
-// Which flight timers are enabled.
+// Which of one flight's two timers are enabled.
 struct FlightTimers {
     bool left = false, right = false;
+    bool any() const { return left || right; }
     friend bool operator==(const FlightTimers&, const FlightTimers&) = default;
 };
+
+// The timers of every flight, one entry a monitor.
+using FlightTimerSet = std::vector<FlightTimers>;
 
 // The display's state as the flights follow it.
 class DisplaySleep {
 public:
     // The display turned on or off while the timers are as running says;
     // returns how they must be. Off stops every timer and keeps which ran
-    // (another "off" keeps them, unless a timer ran again meanwhile); on
-    // gives back exactly those, once.
-    FlightTimers displayChanged(DisplayPower power, FlightTimers running);
+    // (another "off" keeps them, but for a flight whose timer ran again
+    // meanwhile: that is its newer plan). On gives back the stopped ones,
+    // once, and keeps every timer that runs: a flight whose timer was started
+    // while asleep (a tick that ended after an error box was closed) flies on
+    // that one, never on two.
+    FlightTimerSet displayChanged(DisplayPower power, const FlightTimerSet& running);
     bool asleep() const { return asleep_; }
 
 private:
     bool asleep_ = false;
-    FlightTimers stopped_;
+    FlightTimerSet stopped_;
 };

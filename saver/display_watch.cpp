@@ -1,7 +1,8 @@
 // TForm1: the flights asleep while the display is off. Windows Vista and later
 // report the display's state to a window that asks for it; Windows 95 to XP
-// send the foreground window the monitor-power command. Either way the flight
-// timers stop while the display is off and run again when it comes back on.
+// send the foreground window the monitor-power command. Either way every
+// monitor's flight timers stop while the display is off and run again when it
+// comes back on.
 #include "saver/saver_window.h"
 
 namespace {
@@ -99,12 +100,19 @@ void TForm1::systemCommand(WPARAM command, LPARAM value)
 
 void TForm1::displayPowerChanged(DisplayPower power)
 {
-    const FlightTimers wanted = displaySleep_.displayChanged(power, {Timer_Left.enabled(), Timer_Right.enabled()});
-    // Off before on: at most one flight timer runs at any time.
-    if (!wanted.left)
-        Timer_Left.setEnabled(false);
-    if (!wanted.right)
-        Timer_Right.setEnabled(false);
-    Timer_Left.setEnabled(wanted.left);
-    Timer_Right.setEnabled(wanted.right);
+    const std::vector<MonitorFlight*> all = flights();
+    FlightTimerSet running;
+    for (const MonitorFlight* monitor : all)
+        running.push_back({monitor->left.enabled(), monitor->right.enabled()});
+    const FlightTimerSet wanted = displaySleep_.displayChanged(power, running);
+    for (std::size_t index = 0; index < all.size() && index < wanted.size(); ++index) {
+        MonitorFlight& monitor = *all[index];
+        // Off before on: at most one timer of a flight runs at any time.
+        if (!wanted[index].left)
+            monitor.left.setEnabled(false);
+        if (!wanted[index].right)
+            monitor.right.setEnabled(false);
+        monitor.left.setEnabled(wanted[index].left);
+        monitor.right.setEnabled(wanted[index].right);
+    }
 }

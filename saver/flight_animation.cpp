@@ -67,33 +67,38 @@ void observeStartupStep(StartupStep step)
 
 void TForm1::Timer_LeftTimer()
 {
-    flightTick(Timer_Left, enterLeft);
+    flightTick(mainFlight_, enterLeft);
 }
 
 void TForm1::Timer_RightTimer()
 {
-    flightTick(Timer_Right, enterRight);
+    flightTick(mainFlight_, enterRight);
 }
 
-void TForm1::flightTick(Timer& ticking, int direction)
+void TForm1::flightTick(MonitorFlight& monitor, int direction)
 {
     try {
-        movePlane(ticking, direction);
+        if (monitor.firstPlaneDue)
+            startFurtherFirstPlane(monitor);
+        else
+            movePlane(monitor, direction);
     } catch (...) {
-        // A tick that failed would fail again 5 ms later: the flights stop
-        // and the scene stays as it is; a key still ends the saver.
-        Timer_Left.setEnabled(false);
-        Timer_Right.setEnabled(false);
+        // A tick that failed would fail again 5 ms later: this monitor's
+        // flights stop and its part of the scene stays as it is; a key still
+        // ends the saver.
+        monitor.left.setEnabled(false);
+        monitor.right.setEnabled(false);
         throw;
     }
 }
 
-void TForm1::movePlane(Timer& ticking, int direction)
+void TForm1::movePlane(MonitorFlight& monitor, int direction)
 {
+    Timer& ticking = monitor.timerOf(direction);
     // A new plane's first tick comes after the pause; from here on it flies.
     ticking.setInterval(flyingInterval(direction));
 
-    showChange(handle(), imdest, placement_, moveAndRedrawPlane(flightSurfaces_, flight_));
+    showChange(handle(), imdest, placement_, moveAndRedrawPlane(monitor.surfaces, monitor.flight));
 
     const auto next = installedObserver ? installedObserver->afterTick(handle(), imdest)
                                         : FlightObserver::AfterTick::FlyOn;
@@ -102,32 +107,34 @@ void TForm1::movePlane(Timer& ticking, int direction)
         return;
     }
 
-    const ScreenArea& field = placement_.flightField;
-    if (planeFinished(direction, flight_.x - field.left, field.width))
-        startPlane(ticking);
+    const ScreenArea& area = monitor.area;
+    if (planeFinished(direction, monitor.flight.x - area.left, area.width))
+        startPlane(monitor, ticking);
     if (next == FlightObserver::AfterTick::NextTickAtOnce)
         tickAtOnce();
 }
 
-// A tick of the enabled flight timer, queued now instead of at its interval.
+// A tick of every enabled flight timer, queued now instead of at its interval.
 void TForm1::tickAtOnce()
 {
-    for (Timer* timer : {&Timer_Left, &Timer_Right}) {
-        if (timer->enabled())
-            PostMessageA(handle(), WM_TIMER, timer->id(), 0);
+    for (MonitorFlight* monitor : flights()) {
+        for (Timer* timer : {&monitor->left, &monitor->right}) {
+            if (timer->enabled())
+                PostMessageA(handle(), WM_TIMER, timer->id(), 0);
+        }
     }
 }
 
-void TForm1::startPlane(Timer& finished)
+void TForm1::startPlane(MonitorFlight& monitor, Timer& finished)
 {
     // Off first: should the selection fail, no timer runs and the scene stays still.
     finished.setEnabled(false);
-    selectNextPlane();
+    selectNextPlane(monitor);
 
-    const PlaneSlot& slot = catalogue_.slot(selection_.currentSlot());
-    const ScreenArea& field = placement_.flightField;
-    launchPlane(slot, field.left + laterPlaneStartX(slot.direction, field.width, flight_.scale),
-                startHeight(slot.verticalStep, field), pauseInterval(saverSettings.Delay));
+    const PlaneSlot& slot = catalogue_.slot(monitor.selection.currentSlot());
+    const ScreenArea& area = monitor.area;
+    launchPlane(monitor, slot, area.left + laterPlaneStartX(slot.direction, area.width, monitor.flight.scale),
+                startHeight(slot.verticalStep, area), pauseInterval(saverSettings.Delay));
     if (installedObserver)
         installedObserver->planeStarted();
 }
@@ -139,31 +146,58 @@ void TForm1::startFirstPlane()
     imdest.setOnChange({});
 
     // The first plane flies at once, at the design interval of its timer.
-    const PlaneSlot& slot = catalogue_.slot(selection_.currentSlot());
-    const ScreenArea& field = placement_.flightField;
-    launchPlane(slot, field.left + firstPlaneStartX(slot.direction, field.width, flight_.scale),
-                field.top + firstPlaneStartY(slot.verticalStep, field.height, flight_.scale),
+    MonitorFlight& monitor = mainFlight_;
+    const PlaneSlot& slot = catalogue_.slot(monitor.selection.currentSlot());
+    const ScreenArea& area = monitor.area;
+    launchPlane(monitor, slot, area.left + firstPlaneStartX(slot.direction, area.width, monitor.flight.scale),
+                area.top + firstPlaneStartY(slot.verticalStep, area.height, monitor.flight.scale),
+                flyingInterval(slot.direction));
+}
+
+// A further monitor's first plane, chosen at its first tick: placed as the
+// primary's first plane is on its screen, and flying at once.
+void TForm1::startFurtherFirstPlane(MonitorFlight& monitor)
+{
+    monitor.firstPlaneDue = false;
+    monitor.left.setEnabled(false);
+    selectNextPlane(monitor);
+    if (!isSlotNumber(monitor.selection.currentSlot()))
+        return;
+    const PlaneSlot& slot = catalogue_.slot(monitor.selection.currentSlot());
+    const ScreenArea& area = monitor.area;
+    launchPlane(monitor, slot, area.left + firstPlaneStartX(slot.direction, area.width, monitor.flight.scale),
+                area.top + firstPlaneStartY(slot.verticalStep, area.height, monitor.flight.scale),
                 flyingInterval(slot.direction));
 }
 
 // Finds where the chosen plane's sprites paint, draws it at (x, y), a start place
-// outside the field, and starts the timer of its direction: its first tick
+// outside its monitor, and starts the timer of its direction: its first tick
 // comes after firstInterval.
-void TForm1::launchPlane(const PlaneSlot& slot, int32_t x, int32_t y, uint32_t firstInterval)
+void TForm1::launchPlane(MonitorFlight& monitor, const PlaneSlot& slot, int32_t x, int32_t y, uint32_t firstInterval)
 {
-    flight_.painted = spritesPainted_ ? *spritesPainted_ : findPaintedArea(flightSurfaces_, spriteRect(flight_));
-    flight_.field = fieldInScene(placement_);
-    placePlane(flight_, x, y, slot.horizontalStep, slot.verticalStep);
-    drawSprite();
+    FlightState& flight = monitor.flight;
+    flight.painted = monitor.spritesPainted ? *monitor.spritesPainted
+                                            : findPaintedArea(monitor.surfaces, spriteRect(flight));
+    placePlane(flight, x, y, slot.horizontalStep, slot.verticalStep);
+    drawSprite(monitor);
 
-    Timer& timer = slot.direction == enterLeft ? Timer_Left : Timer_Right;
+    Timer& timer = monitor.timerOf(slot.direction);
     timer.setInterval(firstInterval);
     timer.setEnabled(true);
 }
 
 // Draws the plane at its drawn rectangle.
-void TForm1::drawSprite()
+void TForm1::drawSprite(MonitorFlight& monitor)
 {
-    drawPlane(flightSurfaces_, flight_);
-    showChange(handle(), imdest, placement_, passArea(flight_).scene);
+    drawPlane(monitor.surfaces, monitor.flight);
+    showChange(handle(), imdest, placement_, passArea(monitor.flight).scene);
+}
+
+// Every monitor's flight timers off.
+void TForm1::stopAllFlights()
+{
+    for (MonitorFlight* monitor : flights()) {
+        monitor->left.setEnabled(false);
+        monitor->right.setEnabled(false);
+    }
 }

@@ -118,8 +118,7 @@ void TForm1::endSaver()
 // given back once, however often the saver is ended.
 void TForm1::restoreSystemState()
 {
-    Timer_Left.setEnabled(false);
-    Timer_Right.setEnabled(false);
+    stopAllFlights();
     // A display that comes back on after the end starts no flight again.
     stopWatchingDisplayPower();
     displaySleep_ = DisplaySleep{};

@@ -35,16 +35,15 @@ void TForm1::buildCatalogue()
     catalogue_.build(joinPath(imageDirectory_, ""));
 }
 
-void TForm1::selectNextPlane()
+void TForm1::selectNextPlane(MonitorFlight& monitor)
 {
     // A flight whose pictures cannot be read is set aside for the rest of the
-    // run, and the next one is tried. The first failure of this choice is
-    // reported once the next plane is ready; it ends the flights only when no
-    // enabled flight is left.
+    // run, on every monitor, and the next one is tried. The first failure of
+    // this choice is reported once the next plane is ready; it ends this
+    // monitor's flights only when no enabled flight is left.
     std::exception_ptr failure;
     for (;;) {
-        SeededUniformSource random(clockSeed());   // a new seed for every choice
-        const int number = selection_.chooseNext(enabledPlaneTypes(saverSettings), saverSettings.Random, random);
+        const int number = chooseNextSlot(monitor);
         if (number == PlaneSelection::noSlot) {
             // Only a failure of this choice can set aside the last one.
             if (failure)
@@ -52,10 +51,10 @@ void TForm1::selectNextPlane()
             return;
         }
         try {
-            loadSprites(catalogue_.slot(number));
+            loadSprites(monitor, catalogue_.slot(number));
             break;
         } catch (const std::exception&) {
-            selection_.setAside(number);
+            setAsideEverywhere(number);
             if (!failure)
                 failure = std::current_exception();
         }
@@ -64,20 +63,42 @@ void TForm1::selectNextPlane()
         Application::instance().showException(failure, handle());
 }
 
-void TForm1::loadSprites(const PlaneSlot& slot)
+// The primary's choice is the catalogue's own; a further monitor's passes
+// over the planes that fly on the other monitors while others are left.
+int TForm1::chooseNextSlot(MonitorFlight& monitor)
+{
+    SeededUniformSource random(clockSeed());   // a new seed for every choice
+    const PlaneTypeFlags enabled = enabledPlaneTypes(saverSettings);
+    if (&monitor == &mainFlight_)
+        return monitor.selection.chooseNext(enabled, saverSettings.Random, random);
+    PlaneSelection::SlotFlags flyingElsewhere{};
+    for (MonitorFlight* other : flights()) {
+        if (other != &monitor && isSlotNumber(other->selection.currentSlot()))
+            flyingElsewhere[other->selection.currentSlot() - 1] = true;
+    }
+    return monitor.selection.chooseNext(enabled, saverSettings.Random, random, flyingElsewhere);
+}
+
+void TForm1::setAsideEverywhere(int slot)
+{
+    for (MonitorFlight* monitor : flights())
+        monitor->selection.setAside(slot);
+}
+
+void TForm1::loadSprites(MonitorFlight& monitor, const PlaneSlot& slot)
 {
     // A container that could not be read fails its flight as a damaged one does.
     unreadContainers_.raiseFailureFor(slot.blackImage);
     unreadContainers_.raiseFailureFor(slot.whiteImage);
-    if (flight_.scale.enlarged())
-        return loadScaledSprites(slot);
-    loadPlaneImage(Image_Read_Black, slot.blackImage);
-    loadPlaneImage(Image_Read_White, slot.whiteImage);
+    if (monitor.flight.scale.enlarged())
+        return loadScaledSprites(monitor, slot);
+    loadPlaneImage(monitor.readBlack, slot.blackImage);
+    loadPlaneImage(monitor.readWhite, slot.whiteImage);
     // Decoded black first, then white; given in the scene's format, so
     // starting the plane has nothing left to convert.
-    const Picture& colours = convertJpegToBitmap(*Image_Read_Black.jpeg());
-    const Picture& mask = convertJpegToBitmap(*Image_Read_White.jpeg());
-    spritesPainted_ = assignSprites(flightSurfaces_, colours, mask);
+    const Picture& colours = convertJpegToBitmap(*monitor.readBlack.jpeg());
+    const Picture& mask = convertJpegToBitmap(*monitor.readWhite.jpeg());
+    monitor.spritesPainted = assignSprites(monitor.surfaces, colours, mask);
 }
 
 // The image decoded from the double-density container of a catalogue image,
@@ -97,36 +118,38 @@ std::string TForm1::decodedDoubleDensityImage(const std::string& imagePath)
 // The slot's pictures made for twice the density into the JPEG holders;
 // returns their scale (2), or 1 where they are not installed or cannot be
 // read and today's pictures took their place.
-int TForm1::loadDoubleDensityImages(const PlaneSlot& slot)
+int TForm1::loadDoubleDensityImages(MonitorFlight& monitor, const PlaneSlot& slot)
 {
     try {
-        loadPlaneImage(Image_Read_Black, decodedDoubleDensityImage(slot.blackImage));
-        loadPlaneImage(Image_Read_White, decodedDoubleDensityImage(slot.whiteImage));
-        convertJpegToBitmap(*Image_Read_Black.jpeg());
-        convertJpegToBitmap(*Image_Read_White.jpeg());
+        loadPlaneImage(monitor.readBlack, decodedDoubleDensityImage(slot.blackImage));
+        loadPlaneImage(monitor.readWhite, decodedDoubleDensityImage(slot.whiteImage));
+        convertJpegToBitmap(*monitor.readBlack.jpeg());
+        convertJpegToBitmap(*monitor.readWhite.jpeg());
         return doubleDensity;
     } catch (const std::exception&) {
-        loadPlaneImage(Image_Read_Black, slot.blackImage);
-        loadPlaneImage(Image_Read_White, slot.whiteImage);
+        loadPlaneImage(monitor.readBlack, slot.blackImage);
+        loadPlaneImage(monitor.readWhite, slot.whiteImage);
         return 1;
     }
 }
 
-// On a scaled display: the pictures at the display's scale, made once when
-// the plane is chosen. At 200 % the double-density pictures are used as they
-// are; at any other scale they (or, without them, today's pictures) are
-// scaled with their hard mask kept exact.
-void TForm1::loadScaledSprites(const PlaneSlot& slot)
+// On a scaled monitor: the pictures at its scale, made once when the plane
+// is chosen. At 200 % the double-density pictures are used as they are; at
+// any other scale they (or, without them, today's pictures) are scaled with
+// their hard mask kept exact.
+void TForm1::loadScaledSprites(MonitorFlight& monitor, const PlaneSlot& slot)
 {
-    const int pictureScale = loadDoubleDensityImages(slot);
-    const Picture& colours = convertJpegToBitmap(*Image_Read_Black.jpeg());
-    const Picture& mask = convertJpegToBitmap(*Image_Read_White.jpeg());
-    const int32_t width = scaledPictureLength(mask.width, flight_.scale, pictureScale);
-    const int32_t height = scaledPictureLength(mask.height, flight_.scale, pictureScale);
+    const int pictureScale = loadDoubleDensityImages(monitor, slot);
+    const Picture& colours = convertJpegToBitmap(*monitor.readBlack.jpeg());
+    const Picture& mask = convertJpegToBitmap(*monitor.readWhite.jpeg());
+    const FlightScale scale = monitor.flight.scale;
+    const int32_t width = scaledPictureLength(mask.width, scale, pictureScale);
+    const int32_t height = scaledPictureLength(mask.height, scale, pictureScale);
+    const FlightRect sprite = spriteRect(monitor.flight);
     if (width == mask.width && height == mask.height && colours.width == width && colours.height == height) {
-        spritesPainted_ = assignSprites(flightSurfaces_, colours, mask, spriteRect(flight_));
+        monitor.spritesPainted = assignSprites(monitor.surfaces, colours, mask, sprite);
         return;
     }
     const MaskedPair scaled = scaledMaskedPair(mask, colours, width, height);
-    spritesPainted_ = assignSprites(flightSurfaces_, scaled.onBlack, scaled.onWhite, spriteRect(flight_));
+    monitor.spritesPainted = assignSprites(monitor.surfaces, scaled.onBlack, scaled.onWhite, sprite);
 }

@@ -30,8 +30,25 @@ DisplayMetrics currentDisplayMetrics()
     metrics.primaryHeight = GetSystemMetrics(SM_CYSCREEN);
     metrics.virtualScreen = {GetSystemMetrics(virtualScreenLeft), GetSystemMetrics(virtualScreenTop),
                              GetSystemMetrics(virtualScreenWidth), GetSystemMetrics(virtualScreenHeight)};
+    for (const SystemMonitor& monitor : systemMonitors()) {
+        const RECT& area = monitor.area;
+        metrics.monitors.push_back({{area.left, area.top, area.right - area.left, area.bottom - area.top},
+                                    monitor.dpi, monitor.primary});
+    }
     return metrics;
 }
+
+// Further monitors' timers follow the primary's two.
+constexpr UINT_PTR firstFurtherTimerId = 3;
+}
+
+FurtherMonitorFlight::FurtherMonitorFlight(SceneSurface& scene, UINT_PTR firstTimerId,
+                                           const std::function<void(MonitorFlight&, int)>& onTick)
+    : Timer_Left(nullptr, firstTimerId, leftTimerInterval, [this, onTick] { onTick(flight, enterLeft); }),
+      Timer_Right(nullptr, firstTimerId + 1, rightTimerInterval, [this, onTick] { onTick(flight, enterRight); }),
+      flight(scene, imsave, View_Image_White, View_Image_Black, Image_Read_White, Image_Read_Black, Timer_Left,
+             Timer_Right)
+{
 }
 
 TForm1::TForm1()
@@ -95,7 +112,7 @@ void TForm1::FormCreate()
         observeStartupStep(StartupStep::Begun);
         ShowCursor(FALSE);   // step 1
         cursorHidden_ = true;
-        selection_.resetSequence();   // step 2: catalogue order starts at the lowest enabled slot
+        mainFlight_.selection.resetSequence();   // step 2: catalogue order starts at the lowest enabled slot
         BOOL previousState = FALSE;   // step 3: the system is told a screen saver runs
         SystemParametersInfoA(SPI_SCREENSAVERRUNNING, TRUE, &previousState, 0);
         saverRunningSet_ = true;
@@ -120,11 +137,13 @@ void TForm1::FormCreate()
         // step 12: the scene's fixed size is the window's
         imdest.setWidth(window.width);
         imdest.setHeight(window.height);
-        scaleSurfacesToDisplay();
+        scaleSurfaces(mainFlight_, primaryMonitorDpi());
         paintBackground();   // step 13
+        prepareFurtherFlights();
         observeStartupStep(StartupStep::Background);
-        selectNextPlane();   // step 14
+        selectNextPlane(mainFlight_);   // step 14
         startFirstPlane();   // step 15
+        startFurtherFlights();
         observeStartupStep(StartupStep::FirstPlane);
     } catch (...) {
         if (!inputWatchInstalled)
@@ -137,18 +156,63 @@ void TForm1::FormCreate()
         throw *unreadableSetting;
 }
 
-// On a display above 96 DPI the planes, their save buffer and their start
-// places grow by the primary monitor's scale (at 96 DPI the sizes stay).
-void TForm1::scaleSurfacesToDisplay()
+// On a monitor above 96 DPI its planes, their save buffer and their start
+// places grow by its scale (at 96 DPI the sizes stay).
+void TForm1::scaleSurfaces(MonitorFlight& monitor, int32_t dpi)
 {
-    flight_.scale = flightScaleFor(primaryMonitorDpi());
-    const FlightGeometry geometry = flightGeometry(flight_.scale);
-    imsave.setWidth(geometry.saveWidth);
-    imsave.setHeight(geometry.saveHeight);
-    View_Image_White.setWidth(geometry.spriteWidth);
-    View_Image_White.setHeight(geometry.spriteHeight);
-    View_Image_Black.setWidth(geometry.colourWidth);
-    View_Image_Black.setHeight(geometry.colourHeight);
+    monitor.flight.scale = flightScaleFor(dpi);
+    const FlightGeometry geometry = flightGeometry(monitor.flight.scale);
+    FlightSurfaces& surfaces = monitor.surfaces;
+    surfaces.saveBuffer.setWidth(geometry.saveWidth);
+    surfaces.saveBuffer.setHeight(geometry.saveHeight);
+    surfaces.mask.setWidth(geometry.spriteWidth);
+    surfaces.mask.setHeight(geometry.spriteHeight);
+    surfaces.colours.setWidth(geometry.colourWidth);
+    surfaces.colours.setHeight(geometry.colourHeight);
+}
+
+// A flight for every further monitor where its planes can be seen, at that
+// monitor's scale (the primary's where the system tells no monitor's own).
+void TForm1::prepareFurtherFlights()
+{
+    const auto onTick = [this](MonitorFlight& monitor, int direction) { flightTick(monitor, direction); };
+    UINT_PTR timerId = firstFurtherTimerId;
+    const int32_t sceneWidth = imdest.hasBitmap() ? imdest.pictureWidth() : 0;
+    const int32_t sceneHeight = imdest.hasBitmap() ? imdest.pictureHeight() : 0;
+    for (const MonitorField& field : furtherMonitorFields(displays_, placement_, sceneWidth, sceneHeight)) {
+        auto further = std::make_unique<FurtherMonitorFlight>(imdest, timerId, onTick);
+        timerId += 2;
+        registerTimer(further->Timer_Left);
+        registerTimer(further->Timer_Right);
+        MonitorFlight& monitor = further->flight;
+        monitor.area = field.monitor;
+        monitor.flight.field = field.clip;
+        scaleSurfaces(monitor, field.dpi > 0 ? field.dpi : mainFlight_.flight.scale.dpi);
+        furtherFlights_.push_back(std::move(further));
+    }
+}
+
+// Each further monitor's catalogue order begins at another slot; its first
+// plane is chosen at its first tick, due as soon as the saver is shown.
+void TForm1::startFurtherFlights()
+{
+    const PlaneTypeFlags enabled = enabledPlaneTypes(saverSettings);
+    const int monitors = static_cast<int>(furtherFlights_.size()) + 1;
+    for (int index = 1; index < monitors; ++index) {
+        MonitorFlight& monitor = furtherFlights_[index - 1]->flight;
+        monitor.selection.startSequenceAt(enabled, firstSlotOffset(index, monitors, enabledFlightCount(enabled)));
+        monitor.firstPlaneDue = true;
+        monitor.left.setInterval(leftTimerInterval);
+        monitor.left.setEnabled(true);
+    }
+}
+
+std::vector<MonitorFlight*> TForm1::flights()
+{
+    std::vector<MonitorFlight*> all{&mainFlight_};
+    for (const auto& further : furtherFlights_)
+        all.push_back(&further->flight);
+    return all;
 }
 
 void TForm1::installInputWatch()
@@ -158,7 +222,10 @@ void TForm1::installInputWatch()
 
 void TForm1::placeOnScreens(bool fakeDesktop)
 {
-    placement_ = saverPlacement(currentDisplayMetrics(), fakeDesktop);
+    displays_ = currentDisplayMetrics();
+    placement_ = saverPlacement(displays_, fakeDesktop);
+    mainFlight_.area = placement_.flightField;
+    mainFlight_.flight.field = fieldInScene(placement_);
 }
 
 void TForm1::keepCoveringScreens(WINDOWPOS& change) const

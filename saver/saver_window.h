@@ -1,5 +1,5 @@
 // TForm1, the saver window: a borderless, top-most window over every monitor
-// that shows the scene (imdest) and flies the planes across the primary one. Its member
+// that shows the scene (imdest) and flies a plane across each monitor. Its member
 // functions are defined by role:
 //   saver_window.cpp     creation, FormCreate (the start-up), repaint
 //   background.cpp       paintBackground (live desktop or fake desktop)
@@ -10,6 +10,8 @@
 #pragma once
 #include <windows.h>
 #include <exception>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,6 +32,54 @@ inline constexpr const char* saverWindowClass = "TForm1";
 inline constexpr const char* saverWindowTitle = "quillon7";
 
 bool isWindowsNT();
+
+// One monitor's flight: its plane, its choice of planes, the surfaces it
+// draws with and its two timers. The primary's is made of the window's own
+// named surfaces and timers; every further monitor's owns its own.
+struct MonitorFlight {
+    MonitorFlight(SceneSurface& scene, SceneSurface& saveBuffer, SceneSurface& mask, SceneSurface& colours,
+                  SceneSurface& readWhite, SceneSurface& readBlack, Timer& left, Timer& right)
+        : surfaces{scene, saveBuffer, mask, colours}, readWhite(readWhite), readBlack(readBlack), left(left),
+          right(right)
+    {
+    }
+    MonitorFlight(const MonitorFlight&) = delete;
+    MonitorFlight& operator=(const MonitorFlight&) = delete;
+
+    FlightSurfaces surfaces;
+    SceneSurface& readWhite;   // the JPEG holders of the chosen plane's pictures
+    SceneSurface& readBlack;
+    Timer& left;               // direction 1
+    Timer& right;              // direction 2
+    // The monitor in scene pixels: the planes start beside its edges and end
+    // by its width.
+    ScreenArea area;
+    FlightState flight;
+    PlaneSelection selection;
+    // Where the current plane's sprites paint, found when they were given.
+    std::optional<FlightRect> spritesPainted;
+    // A further monitor's first plane is chosen at its first tick, after the
+    // saver is shown, so the start-up does not wait for it.
+    bool firstPlaneDue = false;
+
+    Timer& timerOf(int direction) { return direction == enterLeft ? left : right; }
+};
+
+// The flight of a monitor beside the primary, with everything it owns.
+struct FurtherMonitorFlight {
+    // Its timers take firstTimerId and the id after it, and call onTick with
+    // the flight and the direction.
+    FurtherMonitorFlight(SceneSurface& scene, UINT_PTR firstTimerId,
+                         const std::function<void(MonitorFlight&, int direction)>& onTick);
+    SceneSurface imsave{saveBufferWidth, saveBufferHeight};
+    SceneSurface View_Image_White{spriteWidth, spriteHeight};
+    SceneSurface View_Image_Black{colourSurfaceWidth, colourSurfaceHeight};
+    SceneSurface Image_Read_White{placeholderSurfaceSize, placeholderSurfaceSize};
+    SceneSurface Image_Read_Black{placeholderSurfaceSize, placeholderSurfaceSize};
+    Timer Timer_Left;
+    Timer Timer_Right;
+    MonitorFlight flight;
+};
 
 class TForm1 : public Form {
 public:
@@ -62,6 +112,9 @@ protected:
 private:
     void installInputWatch();
     void placeOnScreens(bool fakeDesktop);
+    void prepareFurtherFlights();
+    void startFurtherFlights();
+    std::vector<MonitorFlight*> flights();
     void keepCoveringScreens(WINDOWPOS& change) const;
     void sceneChanged();
     bool sceneCoversWindow() const;
@@ -74,23 +127,27 @@ private:
     void paintLiveDesktop();
 
     void buildCatalogue();
-    void selectNextPlane();
-    void loadSprites(const PlaneSlot& slot);
-    void loadScaledSprites(const PlaneSlot& slot);
-    int loadDoubleDensityImages(const PlaneSlot& slot);
+    void selectNextPlane(MonitorFlight& monitor);
+    int chooseNextSlot(MonitorFlight& monitor);
+    void setAsideEverywhere(int slot);
+    void loadSprites(MonitorFlight& monitor, const PlaneSlot& slot);
+    void loadScaledSprites(MonitorFlight& monitor, const PlaneSlot& slot);
+    int loadDoubleDensityImages(MonitorFlight& monitor, const PlaneSlot& slot);
     std::string decodedDoubleDensityImage(const std::string& imagePath);
-    void scaleSurfacesToDisplay();
+    void scaleSurfaces(MonitorFlight& monitor, int32_t dpi);
     void deleteDoubleDensityImages();
 
     void Timer_LeftTimer();
     void Timer_RightTimer();
-    void flightTick(Timer& ticking, int direction);
-    void movePlane(Timer& ticking, int direction);
-    void startPlane(Timer& finished);
+    void flightTick(MonitorFlight& monitor, int direction);
+    void movePlane(MonitorFlight& monitor, int direction);
+    void startPlane(MonitorFlight& monitor, Timer& finished);
     void startFirstPlane();
-    void launchPlane(const PlaneSlot& slot, int32_t x, int32_t y, uint32_t firstInterval);
+    void startFurtherFirstPlane(MonitorFlight& monitor);
+    void launchPlane(MonitorFlight& monitor, const PlaneSlot& slot, int32_t x, int32_t y, uint32_t firstInterval);
     void tickAtOnce();
-    void drawSprite();
+    void drawSprite(MonitorFlight& monitor);
+    void stopAllFlights();
 
     void watchDisplayPower();
     void stopWatchingDisplayPower();
@@ -125,15 +182,15 @@ private:
     // The containers that could not be read: their flights fail when chosen.
     UnreadContainers unreadContainers_;
     SaverPlacement placement_;  // the window, the scene and the flights on the monitors
+    DisplayMetrics displays_;   // the monitors as the start-up found them
     PlaneCatalogue catalogue_;
-    PlaneSelection selection_;
-    FlightState flight_;
-    // Where the current plane's sprites paint, found when they were given.
-    std::optional<FlightRect> spritesPainted_;
     // Which flight timers the display's sleep stopped, and the system's
     // registration that reports the display's state (Vista and later).
     DisplaySleep displaySleep_;
     HANDLE displayNotification_ = nullptr;
-    // The four surfaces every flight pass works on.
-    FlightSurfaces flightSurfaces_{imdest, imsave, View_Image_White, View_Image_Black};
+    // The primary monitor's flight, on the window's own surfaces and timers,
+    // and one flight for every further monitor where its planes can be seen.
+    MonitorFlight mainFlight_{imdest, imsave, View_Image_White, View_Image_Black,
+                              Image_Read_White, Image_Read_Black, Timer_Left, Timer_Right};
+    std::vector<std::unique_ptr<FurtherMonitorFlight>> furtherFlights_;
 };

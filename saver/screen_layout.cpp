@@ -45,6 +45,56 @@ FlightRect fieldInScene(const SaverPlacement& placement)
     return {field.left, field.top, field.left + field.width, field.top + field.height};
 }
 
+ScreenArea screenToScene(const SaverPlacement& placement, const ScreenArea& screen)
+{
+    // Screen -> window: less the window's top-left; window -> scene: less
+    // where the scene is drawn in the window.
+    const ScreenArea& window = placement.window;
+    const ScreenPoint& at = placement.sceneInWindow;
+    return {screen.left - window.left - at.x, screen.top - window.top - at.y, screen.width, screen.height};
+}
+
+namespace {
+
+FlightRect rectOf(const ScreenArea& area)
+{
+    return {area.left, area.top, area.left + area.width, area.top + area.height};
+}
+
+bool isPrimary(const MonitorArea& monitor, const DisplayMetrics& metrics)
+{
+    return monitor.primary
+        || monitor.area == ScreenArea{0, 0, metrics.primaryWidth, metrics.primaryHeight};
+}
+
+}
+
+std::vector<MonitorField> furtherMonitorFields(const DisplayMetrics& metrics, const SaverPlacement& placement,
+                                               int32_t sceneWidth, int32_t sceneHeight)
+{
+    // Everything in scene pixels. The primary's field is taken first, so no
+    // other monitor's planes ever reach it.
+    const FlightRect window = rectOf(screenToScene(placement, placement.window));
+    const FlightRect picture = intersectRect(window, {0, 0, std::max(sceneWidth, int32_t{0}),
+                                                      std::max(sceneHeight, int32_t{0})});
+    std::vector<FlightRect> taken{rectOf(screenToScene(placement, {0, 0, metrics.primaryWidth, metrics.primaryHeight}))};
+    std::vector<MonitorField> fields;
+    for (const MonitorArea& monitor : metrics.monitors) {
+        if (isPrimary(monitor, metrics) || monitor.area.width <= 0 || monitor.area.height <= 0)
+            continue;
+        const ScreenArea inScene = screenToScene(placement, monitor.area);
+        const FlightRect whole = rectOf(inScene);
+        const bool shared = std::any_of(taken.begin(), taken.end(),
+                                        [&](const FlightRect& other) { return !intersectRect(whole, other).empty(); });
+        taken.push_back(whole);
+        const FlightRect clip = intersectRect(whole, picture);
+        if (shared || clip.empty())
+            continue;
+        fields.push_back({inScene, clip, monitor.dpi});
+    }
+    return fields;
+}
+
 FlightRect sceneToWindow(const SaverPlacement& placement, const FlightRect& scene)
 {
     const ScreenPoint& at = placement.sceneInWindow;

@@ -1,11 +1,13 @@
 // Where the saver's window, scene and flights go on the screens the system
 // reports: the window covers the virtual screen (every monitor), the live
 // desktop is copied from all of it, a fake desktop picture sits at the primary
-// monitor's top-left, and the planes fly across the primary monitor. With one
-// monitor all of this is the screen at (0, 0). Pure: no <windows.h>.
+// monitor's top-left, and every monitor has a flight of its own, drawn on that
+// monitor only. With one monitor all of this is the screen at (0, 0).
+// Pure: no <windows.h>.
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "saver/flight.h"
 
@@ -20,14 +22,24 @@ struct ScreenArea {
     friend bool operator==(const ScreenArea&, const ScreenArea&) = default;
 };
 
+// One monitor as the system lists it: its place in screen coordinates and its
+// pixels per inch (0 where the system does not say).
+struct MonitorArea {
+    ScreenArea area;
+    int32_t dpi = 0;
+    bool primary = false;
+    friend bool operator==(const MonitorArea&, const MonitorArea&) = default;
+};
+
 // What the system says about its screens, in physical pixels. The primary
 // monitor's top-left is (0, 0) in screen coordinates; the virtual screen is
 // the bounding box of all monitors (its origin is negative when a monitor
 // stands left of or above the primary). Systems before the multi-monitor
-// ones report 0 for the virtual screen's metrics.
+// ones report 0 for the virtual screen's metrics and list no monitors.
 struct DisplayMetrics {
     int32_t primaryWidth = 0, primaryHeight = 0;
     ScreenArea virtualScreen;
+    std::vector<MonitorArea> monitors;
 };
 
 // The virtual screen, or the primary screen at (0, 0) where the system knows
@@ -51,6 +63,29 @@ SaverPlacement saverPlacement(const DisplayMetrics& metrics, bool fakeDesktop);
 
 // The flight field as the rectangle of scene pixels the planes may change.
 FlightRect fieldInScene(const SaverPlacement& placement);
+
+// A rectangle in screen coordinates as scene pixels.
+ScreenArea screenToScene(const SaverPlacement& placement, const ScreenArea& screen);
+
+// The flight of a monitor beside the primary.
+struct MonitorField {
+    // The monitor in scene pixels: its planes start beside its edges, and end
+    // by its width, as the primary's do by the screen's.
+    ScreenArea monitor;
+    // The scene pixels its planes may change: the monitor, within the window
+    // and within the scene's picture.
+    FlightRect clip;
+    int32_t dpi = 0;   // the monitor's own, 0 where the system does not say
+    friend bool operator==(const MonitorField&, const MonitorField&) = default;
+};
+
+// The flights of the monitors beside the primary, in the system's order. A
+// monitor gets none where its planes could not be seen (it lies outside the
+// window or the scene's picture, sceneWidth x sceneHeight from the scene's
+// origin) or could show on another monitor (it shares pixels with the
+// primary or with a monitor listed before it, as a mirrored display does).
+std::vector<MonitorField> furtherMonitorFields(const DisplayMetrics& metrics, const SaverPlacement& placement,
+                                               int32_t sceneWidth, int32_t sceneHeight);
 
 // A rectangle of scene pixels in window coordinates.
 FlightRect sceneToWindow(const SaverPlacement& placement, const FlightRect& scene);

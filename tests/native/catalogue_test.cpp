@@ -305,3 +305,71 @@ TEST(SelectionWithFlightsSetAside, NoSlotWhenEveryEnabledFlightIsSetAside)
     }
     EXPECT_EQ(picks(none, PlaneTypeFlags{}, false, 1)[0], PlaneSelection::noSlot);
 }
+
+TEST(SelectionOnFurtherMonitors, EachMonitorStartsAtAnotherSlotOfTheEnabledOnes)
+{
+    // (enabled types, monitors) -> the first slot of each monitor's catalogue
+    // order; the primary's is always the lowest enabled slot, as with one monitor.
+    const struct {
+        const char* name;
+        PlaneTypeFlags enabled;
+        int monitors;
+        std::vector<int> firstSlots;
+    } rows[] = {
+        {"one monitor", PlaneTypeFlags::all(), 1, {1}},
+        {"two, every type", PlaneTypeFlags::all(), 2, {1, 11}},
+        {"three, every type", PlaneTypeFlags::all(), 3, {1, 7, 14}},
+        {"two, F16 only", PlaneTypeFlags::only(PlaneType::F16), 2, {1, 19}},
+        {"three, F16 only", PlaneTypeFlags::only(PlaneType::F16), 3, {1, 5, 19}},
+        {"two, F22 and U2", typesOf({PlaneType::F22, PlaneType::U2}), 2, {4, 12}},
+        // Fewer flights than monitors: some share a first slot, none is left out.
+        {"three, B52 only", PlaneTypeFlags::only(PlaneType::B52), 3, {11, 11, 11}},
+        {"nothing enabled flies every type", PlaneTypeFlags{}, 2, {1, 11}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<int> first;
+        for (int monitor = 0; monitor < row.monitors; ++monitor) {
+            PlaneSelection selection;
+            selection.startSequenceAt(row.enabled,
+                                      firstSlotOffset(monitor, row.monitors, enabledFlightCount(row.enabled)));
+            first.push_back(picks(selection, row.enabled, false, 1)[0]);
+        }
+        EXPECT_EQ(first, row.firstSlots);
+    }
+    // The order goes on round the catalogue from there.
+    PlaneSelection second;
+    second.startSequenceAt(PlaneTypeFlags::only(PlaneType::F16), 2);
+    EXPECT_EQ(picks(second, PlaneTypeFlags::only(PlaneType::F16), false, 5), (std::vector<int>{19, 20, 1, 5, 19}));
+}
+
+TEST(SelectionOnFurtherMonitors, PassesOverThePlanesFlyingElsewhereWhileOthersAreLeft)
+{
+    const PlaneTypeFlags f16 = PlaneTypeFlags::only(PlaneType::F16);
+    PlaneSelection::SlotFlags flyingElsewhere{};
+    flyingElsewhere[5 - 1] = true;   // slot 5 flies on the primary
+    SeededUniformSource source(3);
+
+    PlaneSelection inOrder;
+    std::vector<int> slots;
+    for (int i = 0; i < 5; ++i)
+        slots.push_back(inOrder.chooseNext(f16, false, source, flyingElsewhere));
+    EXPECT_EQ(slots, (std::vector<int>{1, 19, 20, 1, 19}));
+
+    PlaneSelection atRandom;
+    std::set<int> seen;
+    for (int i = 0; i < 400; ++i)
+        seen.insert(atRandom.chooseNext(f16, true, source, flyingElsewhere));
+    EXPECT_EQ(seen, (std::set<int>{1, 19, 20}));
+
+    // The only flight left flies on both rather than leave a monitor still;
+    // a flight set aside stays aside whatever flies elsewhere.
+    PlaneSelection onlyOne;
+    PlaneSelection::SlotFlags b52Elsewhere{};
+    b52Elsewhere[11 - 1] = true;
+    EXPECT_EQ(onlyOne.chooseNext(PlaneTypeFlags::only(PlaneType::B52), false, source, b52Elsewhere), 11);
+    onlyOne.setAside(1);
+    onlyOne.setAside(19);
+    onlyOne.setAside(20);
+    EXPECT_EQ(onlyOne.chooseNext(f16, true, source, flyingElsewhere), 5);
+}

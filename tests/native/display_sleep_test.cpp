@@ -79,16 +79,19 @@ TEST(DisplayPowerSetting, DimmedCountsAsOnAndOnlyTheDisplaySettingsCount)
     EXPECT_EQ(displayPowerSetting(consoleDisplayState, nullptr, 4), std::nullopt);
 }
 
-constexpr FlightTimers none{};
+constexpr FlightTimers off{};
 constexpr FlightTimers left{true, false};
 constexpr FlightTimers right{false, true};
+// One flight (one monitor), as the saver has on a single monitor.
+const FlightTimerSet none{off};
 
 TEST(DisplaySleep, OffStopsTheRunningTimerAndOnGivesBackExactlyThatOneOnce)
 {
     // A plane waiting for its pause has its direction's timer enabled with the
     // pause interval: after the display's sleep the same timer runs again,
     // neither lost nor joined by the other one.
-    for (const FlightTimers running : {left, right}) {
+    for (const FlightTimers timer : {left, right}) {
+        const FlightTimerSet running{timer};
         DisplaySleep sleep;
         EXPECT_EQ(sleep.displayChanged(DisplayPower::On, running), running);
         EXPECT_FALSE(sleep.asleep());
@@ -110,15 +113,50 @@ TEST(DisplaySleep, StoppedFlightsStayStoppedAndTheNewestPlanWins)
 
     // "On" gives back once: another "on" resumes nothing.
     DisplaySleep twice;
-    twice.displayChanged(DisplayPower::Off, left);
-    EXPECT_EQ(twice.displayChanged(DisplayPower::On, none), left);
+    twice.displayChanged(DisplayPower::Off, {left});
+    EXPECT_EQ(twice.displayChanged(DisplayPower::On, none), FlightTimerSet{left});
     EXPECT_EQ(twice.displayChanged(DisplayPower::On, none), none);
 
     // A timer that ran while asleep is the one to resume, not the one before.
     DisplaySleep newer;
-    newer.displayChanged(DisplayPower::Off, left);
-    EXPECT_EQ(newer.displayChanged(DisplayPower::Off, right), none);
-    EXPECT_EQ(newer.displayChanged(DisplayPower::On, none), right);
+    newer.displayChanged(DisplayPower::Off, {left});
+    EXPECT_EQ(newer.displayChanged(DisplayPower::Off, {right}), none);
+    EXPECT_EQ(newer.displayChanged(DisplayPower::On, none), FlightTimerSet{right});
+
+    // A timer started while asleep (a tick that ended after its error box was
+    // closed) keeps running when the display comes back on: it is that
+    // flight's plan, and the timer stopped before is not added to it.
+    DisplaySleep startedAsleep;
+    startedAsleep.displayChanged(DisplayPower::Off, {left});
+    EXPECT_EQ(startedAsleep.displayChanged(DisplayPower::On, {right}), FlightTimerSet{right});
+    DisplaySleep stoppedBefore;
+    stoppedBefore.displayChanged(DisplayPower::Off, none);
+    EXPECT_EQ(stoppedBefore.displayChanged(DisplayPower::On, {left}), FlightTimerSet{left});
+}
+
+TEST(DisplaySleep, EveryMonitorsFlightSleepsAndWakesOnItsOwnTimer)
+{
+    // Three monitors: one flying left to right, one waiting on its right-hand
+    // timer, one whose flights stopped after a failure.
+    const FlightTimerSet running{left, right, off};
+    const FlightTimerSet allOff{off, off, off};
+    DisplaySleep sleep;
+    EXPECT_EQ(sleep.displayChanged(DisplayPower::Off, running), allOff);
+    EXPECT_EQ(sleep.displayChanged(DisplayPower::Off, allOff), allOff);
+    EXPECT_EQ(sleep.displayChanged(DisplayPower::On, allOff), running);
+
+    // While asleep the second monitor's timer ran again with its next plane:
+    // that plan replaces its own, the others keep theirs.
+    DisplaySleep newer;
+    newer.displayChanged(DisplayPower::Off, running);
+    EXPECT_EQ(newer.displayChanged(DisplayPower::Off, {off, left, off}), allOff);
+    EXPECT_EQ(newer.displayChanged(DisplayPower::On, allOff), (FlightTimerSet{left, left, off}));
+
+    // The third monitor's timer started while asleep, and the display came
+    // on without another "off": it keeps running beside the two given back.
+    DisplaySleep started;
+    started.displayChanged(DisplayPower::Off, running);
+    EXPECT_EQ(started.displayChanged(DisplayPower::On, {off, off, right}), (FlightTimerSet{left, right, right}));
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // Where the saver's window, scene and flights go over one or more monitors:
 // the virtual screen (or the primary screen where the system knows none), the
 // live desktop copied from all of it, the fake desktop picture at the primary
-// monitor's top-left and the planes flying across the primary monitor.
+// monitor's top-left, and a flight on every monitor that never draws on another.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -146,6 +146,127 @@ TEST(ScreenLayout, PlanesFlyAcrossThePrimaryMonitorAtItsPlace)
     // The passes may change the primary monitor's part of the scene only.
     EXPECT_EQ(fieldInScene(live), (FlightRect{1280, 0, 2304, 768}));
     EXPECT_EQ(fieldInScene(saverPlacement(withSecond(-1280, 0, 1280, 1024), true)), (FlightRect{0, 0, 1024, 768}));
+}
+
+namespace {
+
+// The monitors as the system lists them, the primary first.
+DisplayMetrics listed(std::vector<MonitorArea> monitors)
+{
+    DisplayMetrics metrics;
+    metrics.primaryWidth = monitors.front().area.width;
+    metrics.primaryHeight = monitors.front().area.height;
+    int32_t left = 0, top = 0, right = 0, bottom = 0;
+    for (const MonitorArea& monitor : monitors) {
+        left = std::min(left, monitor.area.left);
+        top = std::min(top, monitor.area.top);
+        right = std::max(right, monitor.area.left + monitor.area.width);
+        bottom = std::max(bottom, monitor.area.top + monitor.area.height);
+    }
+    metrics.virtualScreen = {left, top, right - left, bottom - top};
+    metrics.monitors = std::move(monitors);
+    return metrics;
+}
+
+const MonitorArea primary1024{{0, 0, 1024, 768}, 96, true};
+
+}
+
+TEST(ScreenLayout, EveryFurtherMonitorHasAFlightOnItsOwnPixels)
+{
+    // (monitors, fake desktop, scene picture size) -> each further monitor in
+    // scene pixels, the pixels its planes may change, and its DPI.
+    const struct {
+        const char* layout;
+        std::vector<MonitorArea> monitors;
+        bool fake;
+        int32_t sceneWidth, sceneHeight;
+        std::vector<MonitorField> expected;
+    } rows[] = {
+        {"one monitor", {primary1024}, false, 1024, 768, {}},
+        {"left, smaller, negative origin", {primary1024, {{-800, 0, 800, 600}, 120, false}}, false, 1824, 768,
+         {{{0, 0, 800, 600}, {0, 0, 800, 600}, 120}}},
+        {"right, taller, lower", {primary1024, {{1024, 200, 1280, 1024}, 0, false}}, false, 2304, 1224,
+         {{{1024, 200, 1280, 1024}, {1024, 200, 2304, 1224}, 0}}},
+        {"above, overhanging both sides", {primary1024, {{-448, -1080, 1920, 1080}, 168, false}}, false, 1920, 1848,
+         {{{0, 0, 1920, 1080}, {0, 0, 1920, 1080}, 168}}},
+        {"two touching on the right, listed first", {{{1024, 0, 800, 600}, 96, false}, primary1024,
+                                                     {{1824, 0, 640, 480}, 96, false}}, false, 2464, 768,
+         {{{1024, 0, 800, 600}, {1024, 0, 1824, 600}, 96}, {{1824, 0, 640, 480}, {1824, 0, 2464, 480}, 96}}},
+        {"a gap between them", {primary1024, {{1124, 0, 800, 600}, 144, false}}, false, 1924, 768,
+         {{{1124, 0, 800, 600}, {1124, 0, 1924, 600}, 144}}},
+        // A mirrored display and one that overlaps the primary would show
+        // the same planes twice: no flight of their own.
+        {"mirrored", {primary1024, {{0, 0, 1024, 768}, 96, false}}, false, 1024, 768, {}},
+        {"overlapping the primary", {primary1024, {{1000, 0, 800, 600}, 96, false}}, false, 1800, 768, {}},
+        {"two further monitors overlapping each other",
+         {primary1024, {{1024, 0, 800, 600}, 96, false}, {{1500, 0, 800, 600}, 96, false}}, false, 2300, 768,
+         {{{1024, 0, 800, 600}, {1024, 0, 1824, 600}, 96}}},
+        // A fake desktop picture sits at the primary's top-left: a monitor it
+        // does not reach gets no flight, one it reaches has its planes cut there.
+        {"fake, stock picture", {primary1024, {{1024, 0, 1280, 1024}, 96, false}}, true, 1024, 768, {}},
+        {"fake, wide picture", {primary1024, {{1024, 0, 1280, 1024}, 96, false}}, true, 1600, 1200,
+         {{{1024, 0, 1280, 1024}, {1024, 0, 1600, 1024}, 96}}},
+        {"fake, monitor left", {primary1024, {{-800, 0, 800, 600}, 96, false}}, true, 4000, 4000, {}},
+        {"no picture", {primary1024, {{1024, 0, 800, 600}, 96, false}}, false, 0, 0, {}},
+        {"an empty monitor", {primary1024, {{1024, 0, 0, 600}, 96, false}}, false, 1024, 768, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.layout);
+        DisplayMetrics metrics = listed(row.monitors);
+        if (!row.monitors.front().primary)   // the primary is the one at the origin
+            metrics.primaryWidth = 1024, metrics.primaryHeight = 768;
+        const SaverPlacement placement = saverPlacement(metrics, row.fake);
+        EXPECT_EQ(furtherMonitorFields(metrics, placement, row.sceneWidth, row.sceneHeight), row.expected);
+    }
+}
+
+TEST(ScreenLayout, AFurtherMonitorsPlanesStartBesideItAndNeverChangeAPixelOffIt)
+{
+    // The second monitor left of the primary, smaller, and one right of it,
+    // taller and lower; planes in both directions, climbing and descending,
+    // at 100 % and at scales that are not whole numbers.
+    const DisplayMetrics metrics = listed({primary1024, {{-800, 0, 800, 600}, 96, false},
+                                           {{1024, 100, 1280, 1024}, 96, false}});
+    const SaverPlacement live = saverPlacement(metrics, false);
+    const std::vector<MonitorField> fields = furtherMonitorFields(metrics, live, 3104, 1124);
+    ASSERT_EQ(fields.size(), 2u);
+    for (const MonitorField& field : fields) {
+        for (const int32_t dpi : {96, 120, 144, 168}) {
+            for (const int slot : {1, 4, 5, 15, 19}) {
+                const PlaneSlotEntry& entry = catalogueTable[slot - 1];
+                SCOPED_TRACE(testing::Message() << "monitor at " << field.monitor.left << " dpi " << dpi << " slot "
+                                                << slot);
+                FlightState flight;
+                flight.scale = flightScaleFor(dpi);
+                flight.field = field.clip;
+                flight.painted = spriteRect(flight);
+                const ScreenArea& area = field.monitor;
+                const int32_t startX = area.left + laterPlaneStartX(entry.direction, area.width, flight.scale);
+                const int32_t startY = area.top + (entry.verticalStep < 0 ? area.height : 0);
+                placePlane(flight, startX, startY, entry.horizontalStep, entry.verticalStep);
+                // It starts wholly beside its monitor: nothing shows.
+                EXPECT_TRUE(passArea(flight).scene.empty());
+                int ticks = 0;
+                bool seen = false;
+                do {
+                    advancePlane(flight);
+                    const FlightRect changed = passArea(flight).scene;
+                    seen = seen || !changed.empty();
+                    if (!changed.empty()) {
+                        ASSERT_EQ(intersectRect(changed, field.clip), changed) << "tick " << ticks;
+                    }
+                    ASSERT_LT(++ticks, 100000);
+                } while (!planeFinished(entry.direction, flight.x - area.left, area.width));
+                EXPECT_TRUE(seen) << "the plane crossed its monitor";
+                // The end test is the monitor's own width, past its far edge.
+                if (entry.direction == enterLeft)
+                    EXPECT_GT(flight.x, area.left + area.width);
+                else
+                    EXPECT_LT(flight.x, area.left - area.width);
+            }
+        }
+    }
 }
 
 TEST(ScreenLayout, DesktopCopyBandsStaySmallAndAlwaysMoveOn)

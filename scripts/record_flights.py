@@ -4,7 +4,7 @@ flights and PNG stills in which a plane is wholly on the screen.
 
     record_flights.py --display :N --desktop DESKTOP.png --out DIR
                       [--seconds N] [--flights 2] [--stills 3] [--fps 12.5]
-                      [--scale 1.0] [--limit 150] [--pid PID]
+                      [--scale 1.0] [--limit 150] [--pid PID] [--whole-run]
 
 DESKTOP.png is the screen as it was before the saver started. The saver copies
 that desktop and changes only the pixels of its plane, so every pixel of a
@@ -16,7 +16,9 @@ flights seen wholly on the screen, or until --limit seconds have passed; with
 --seconds it records exactly that long. It then writes DIR/flights.gif (the
 first --flights whole flights, scaled by --scale) and DIR/still-1.png ... at
 full size, prints their paths, and exits 1 when it got fewer than asked for.
-With --pid it also stops when that process (the saver) has ended.
+With --pid it also stops when that process (the saver) has ended. With
+--whole-run (and --seconds) the animation is the whole recording, whatever the
+planes do in it (several monitors, each with its own plane).
 """
 import argparse
 import os
@@ -45,21 +47,22 @@ LARGEST_ANIMATION = 4_800_000   # bytes
 
 
 class Frame:
-    """One screenshot, kept as its time and the plane's pixels (if any)."""
+    """One screenshot, kept as its time and the planes' pixels (if any): only
+    the pixels that differ from the desktop, so planes far apart on two
+    monitors cost no more than their own pixels."""
 
     def __init__(self, when, pixels, desktop):
         self.when = when
         differs = np.any(pixels != desktop, axis=2)
         self.box = None
-        self.patch = self.mask = None
-        if differs.any():
+        self.where = self.values = None
+        self.count = int(differs.sum())
+        if self.count:
             rows = np.flatnonzero(differs.any(axis=1))
             cols = np.flatnonzero(differs.any(axis=0))
             self.box = (int(cols[0]), int(rows[0]), int(cols[-1]) + 1, int(rows[-1]) + 1)
-            left, top, right, bottom = self.box
-            self.patch = pixels[top:bottom, left:right].copy()
-            self.mask = differs[top:bottom, left:right].copy()
-        self.count = int(self.mask.sum()) if self.box else 0
+            self.where = np.nonzero(differs)
+            self.values = pixels[self.where].copy()
 
     def centre_x(self):
         return (self.box[0] + self.box[2]) / 2
@@ -72,10 +75,8 @@ class Frame:
 
     def picture(self, desktop):
         pixels = desktop.copy()
-        if self.box:
-            left, top, right, bottom = self.box
-            region = pixels[top:bottom, left:right]
-            region[self.mask] = self.patch[self.mask]
+        if self.values is not None:
+            pixels[self.where] = self.values
         return pixels
 
 
@@ -145,7 +146,7 @@ class Flights:
                 continue
             for i in range(visit[0], visit[1] + 1):
                 if i not in keep:
-                    self.frames[i].patch = self.frames[i].mask = None
+                    self.frames[i].where = self.frames[i].values = None
 
 
 def dithered(pixels):
@@ -156,7 +157,7 @@ def dithered(pixels):
 
 def palette_for(desktop, frames):
     """One palette for the whole animation: the desktop's colours and the planes'."""
-    planes = [f.patch[f.mask] for f in frames if f.patch is not None]
+    planes = [f.values for f in frames if f.values is not None]
     plane_pixels = np.concatenate(planes) if planes else np.zeros((0, 3), np.uint8)
     # The planes get as many samples as the desktop, so their greys are not lost.
     if len(plane_pixels):
@@ -228,13 +229,30 @@ def record(args, desktop):
         when = time.monotonic()
         pixels = np.asarray(ImageGrab.grab(xdisplay=args.display).convert("RGB"))
         flights.add(Frame(when, pixels, desktop))
-        flights.forget_unneeded(args.flights)
+        if not args.whole_run:
+            flights.forget_unneeded(args.flights)
         # Late (a busy machine): keep the pace from now on rather than catch up.
         next_shot = max(next_shot + interval, time.monotonic())
         if not args.seconds and flights.frames[-1].box is None \
                 and len(flights.whole()) >= args.flights and len(flights.stills()) >= args.stills:
             break
     return flights
+
+
+def write_whole_run(args, desktop, frames):
+    """The whole recording as the animation; no stills."""
+    if not any(frame.box for frame in frames):
+        print("record: no plane in %.0f s of recording" % args.seconds, file=sys.stderr)
+        return 1
+    animation = args.out / "flights.gif"
+    scale = args.scale
+    write_animation(animation, desktop, frames, scale)
+    while animation.stat().st_size > LARGEST_ANIMATION:
+        scale *= 0.95 * (LARGEST_ANIMATION / animation.stat().st_size) ** 0.5
+        write_animation(animation, desktop, frames, scale)
+    print("record: %s: %d frames in %.1f s, %d KB, scale %.2f" % (
+        animation, len(frames), frames[-1].when - frames[0].when, animation.stat().st_size // 1024, scale))
+    return 0
 
 
 def main():
@@ -249,13 +267,18 @@ def main():
     parser.add_argument("--scale", type=float, default=1.0)
     parser.add_argument("--limit", type=float, default=150)
     parser.add_argument("--pid", type=int)
+    parser.add_argument("--whole-run", action="store_true")
     args = parser.parse_args()
+    if args.whole_run and not args.seconds:
+        parser.error("--whole-run records for --seconds")
 
     desktop = np.asarray(Image.open(args.desktop).convert("RGB"))
     flights = record(args, desktop)
     frames = flights.frames
     shortfall = []
 
+    if args.whole_run:
+        return write_whole_run(args, desktop, frames)
     whole = flights.whole()[:args.flights]
     if len(whole) < args.flights:
         shortfall.append("%d of %d whole flights" % (len(whole), args.flights))
@@ -278,7 +301,7 @@ def main():
     if len(stills) < args.stills:
         # Fewer planes than stills: more frames of the same planes, far apart.
         spare = [i for v in flights.visits for i in flights.wholly_shown(v)
-                 if i not in stills and frames[i].patch is not None]
+                 if i not in stills and frames[i].values is not None]
         step = max(1, len(spare) // max(1, args.stills - len(stills)))
         stills = sorted(stills + spare[step // 2::step][:args.stills - len(stills)])
     for number, index in enumerate(stills[:args.stills], 1):

@@ -22,6 +22,10 @@
 #    SKYVANE_RUN_DPI (default 96) the pixels per inch the prefix tells its
 #    programs (LogPixels: 144 at 150 %, 192 at 200 %); the stock desktop
 #    picture is stretched to the screen, as a scaled desktop shows it.
+#    SKYVANE_RUN_MONITORS splits the virtual display into monitors
+#    ("WxH+X+Y WxH+X+Y", the primary first), each showing the stock picture;
+#    then flights.gif is the whole recording of --seconds (default 12), every
+#    monitor's flights in it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -118,6 +122,16 @@ fi
 echo "run-saver: no display; using a virtual one"
 screen=${SKYVANE_RUN_SCREEN:-1024x768x24}
 skyvane_start_xvfb "$screen"
+if [ -n "${SKYVANE_RUN_MONITORS:-}" ]; then
+  # Before Wine's first program, which reads the monitors once.
+  read -r -a monitors <<<"$SKYVANE_RUN_MONITORS"
+  for i in "${!monitors[@]}"; do
+    IFS='x+' read -r w h x y <<<"${monitors[$i]}"
+    xrandr --setmonitor "SKYVANE$i" "$w/$(( w * 254 / 960 ))x$h/$(( h * 254 / 960 ))+$x+$y" \
+      "$([ "$i" = 0 ] && echo screen || echo none)" >/dev/null
+  done
+  seconds=${seconds:-12}
+fi
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 rm -f "$out"/flights.gif "$out"/still-*.png "$out"/settings.png "$out"/desktop.png "$out"/saver.log
@@ -147,7 +161,16 @@ if [ -z "$data" ] || [ ! -f "$data/screen.jpg" ]; then
   exit 1
 fi
 size=${screen%x*}
-convert "$data/screen.jpg" -resize "$size!" "$out/stock-desktop.png"
+if [ -n "${SKYVANE_RUN_MONITORS:-}" ]; then
+  # The stock picture on each monitor at its size; black where no monitor is.
+  compose=(-size "$size" xc:black)
+  for geometry in "${monitors[@]}"; do
+    compose+=(\( "$data/screen.jpg" -resize "${geometry%%+*}!" \) -geometry "+${geometry#*+}" -composite)
+  done
+  convert "${compose[@]}" "$out/stock-desktop.png"
+else
+  convert "$data/screen.jpg" -resize "$size!" "$out/stock-desktop.png"
+fi
 skyvane_paint_root "$out/stock-desktop.png" </dev/null >/dev/null 2>&1 || true   # display exits 1 after painting
 rm -f "$out/stock-desktop.png"
 for (( i = 0; i < 50; i++ )); do
@@ -180,6 +203,7 @@ fi
 
 record=(--display "$DISPLAY" --desktop "$out/desktop.png" --out "$out" --pid "$saver_pid")
 [ -n "$seconds" ] && record+=(--seconds "$seconds")
+[ -n "${SKYVANE_RUN_MONITORS:-}" ] && record+=(--whole-run)
 [ -n "${SKYVANE_RUN_SCALE:-}" ] && record+=(--scale "$SKYVANE_RUN_SCALE")
 recorded=0
 /usr/bin/python3 scripts/record_flights.py "${record[@]}" || recorded=$?

@@ -1,9 +1,10 @@
 """The saver over two monitors (a second monitor left of, above, or right of
 the primary; left and above give it negative coordinates in Windows): the
 window covers both, the live desktop shows on both, a fake desktop picture
-sits at the primary's top-left with the button face elsewhere, the planes fly
-across the primary and change nothing on any other monitor, and a press on
-the second monitor ends the saver."""
+sits at the primary's top-left with the button face elsewhere, every monitor
+has a flight of its own that changes nothing beyond its plane and nothing on
+another monitor, and a press on the second monitor ends the saver."""
+import re
 import time
 
 import numpy as np
@@ -13,7 +14,7 @@ from PIL import Image
 import flight_images
 import harness
 from test_fake_desktop import button_face, picture_of, start_over_fake_desktop
-from test_flight import find_plane, screenshot, settings
+from test_flight import BLUR, BODY, find_plane, screenshot, settings
 
 # X places the primary at x = 800; Windows puts the primary's top-left at (0, 0).
 TWO_MONITORS = [pytest.mark.screen("1824x768x24"), pytest.mark.monitors("1024x768+800+0", "800x600+0+0")]
@@ -35,42 +36,51 @@ def flights_seen(display, expected, seconds):
     return boxes
 
 
-def within(box, area):
-    left, top, right, bottom = box
-    return left >= area[0] and top >= area[1] and right <= area[2] and bottom <= area[3]
-
-
 # (X screen, monitors with the primary first, the saver window's rectangle in
-# Windows coordinates, the primary in X coordinates, a point on the second monitor)
-def layout(screen, monitors, window_rect, primary, second_point, name):
-    return pytest.param(window_rect, primary, second_point, id=name,
+# Windows coordinates, a point on the second monitor)
+def layout(screen, monitors, window_rect, second_point, name):
+    return pytest.param(monitors, window_rect, second_point, id=name,
                         marks=[pytest.mark.screen(screen), pytest.mark.monitors(*monitors)])
 
 
 LAYOUTS = [
-    layout("1824x768x24", ("1024x768+800+0", "800x600+0+0"), (-800, 0, 1024, 768),
-           (800, 0, 1824, 768), (300, 300), "second-left"),
-    layout("1280x1792x24", ("1024x768+128+1024", "1280x1024+0+0"), (-128, -1024, 1152, 768),
-           (128, 1024, 1152, 1792), (600, 500), "second-above"),
-    layout("2304x1024x24", ("1024x768+0+0", "1280x1024+1024+0"), (0, 0, 2304, 1024),
-           (0, 0, 1024, 768), (1800, 900), "second-right-larger"),
+    layout("1824x768x24", ("1024x768+800+0", "800x600+0+0"), (-800, 0, 1024, 768), (300, 300), "second-left"),
+    layout("1280x1792x24", ("1024x768+128+1024", "1280x1024+0+0"), (-128, -1024, 1152, 768), (600, 500),
+           "second-above"),
+    layout("2304x1024x24", ("1024x768+0+0", "1280x1024+1024+0"), (0, 0, 2304, 1024), (1800, 900),
+           "second-right-larger"),
 ]
 
 
-@pytest.mark.parametrize("window_rect, primary, second_point", LAYOUTS)
+def monitor_box(geometry):
+    """(left, top, right, bottom) in X coordinates of "WIDTHxHEIGHT+X+Y"."""
+    width, height, x, y = (int(part) for part in re.match(r"(\d+)x(\d+)\+(\d+)\+(\d+)$", geometry).groups())
+    return x, y, x + width, y + height
+
+
+def shows_desktop_but_planes(shot, desktop, monitors):
+    """Each monitor shows its desktop but for a plane, and what lies on no
+    monitor is the desktop."""
+    elsewhere = np.ones(desktop.shape[:2], dtype=bool)
+    for left, top, right, bottom in (monitor_box(geometry) for geometry in monitors):
+        elsewhere[top:bottom, left:right] = False
+        if not harness.shows_picture_but_a_plane(shot[top:bottom, left:right], desktop[top:bottom, left:right]):
+            return False
+    return not np.any(np.any(shot != desktop, axis=2) & elsewhere)
+
+
+@pytest.mark.parametrize("monitors, window_rect, second_point", LAYOUTS)
 def test_the_live_desktop_covers_every_monitor_and_a_press_on_the_second_ends_it(
-        display, desktop, prefix, start_saver, window_rect, primary, second_point):
+        display, desktop, prefix, start_saver, monitors, window_rect, second_point):
     saver = start_saver("/S")
     window = saver.wait_for_window()[0]
     assert (window["left"], window["top"], window["right"], window["bottom"]) == window_rect, window
     assert window["topmost"] and window["zoomed"], window
-    harness.wait_for(lambda: harness.shows_picture_but_a_plane(display.screenshot(), desktop),
+    harness.wait_for(lambda: shows_desktop_but_planes(screenshot(display), desktop, monitors),
                      harness.START_TIMEOUT, "the desktop on every monitor")
 
-    # The first plane flies across the primary monitor, and only there.
-    boxes = flights_seen(display, desktop, 8)
+    boxes = flights_seen(display, desktop, 2)
     assert boxes, "no plane flew within %d seconds" % harness.START_TIMEOUT
-    assert all(within(box, primary) for box in boxes), "changes beyond the primary %s: %s" % (primary, boxes)
 
     display.move_mouse(*second_point)
     display.click(1)
@@ -100,48 +110,78 @@ def test_a_fake_desktop_sits_on_the_primary_and_the_second_monitor_shows_the_but
     saver.wait_ended()
 
 
-# The primary in X coordinates, with the second monitor left of it or right of it.
-WHOLE_FLIGHT_LAYOUTS = [
-    pytest.param((800, 0, 1824, 768), id="second-left", marks=[
+def plane_on_monitor(shot, desktop, box):
+    """The slot of the plane on one monitor (None while none is seen there);
+    fails unless everything else of the monitor is its desktop, pixel for
+    pixel: the plane's colour and the blur of its edges, or, while too little
+    of it shows to be told, less than a plane's body."""
+    left, top, right, bottom = box
+    part, wanted = shot[top:bottom, left:right], desktop[top:bottom, left:right]
+    differs = np.any(part != wanted, axis=2)
+    if not differs.any():
+        return None
+    rows, cols = np.nonzero(differs)
+    plane = find_plane(part, wanted)
+    if plane:
+        p_left, p_top, p_right, p_bottom = plane[3]
+        outside = ((cols < p_left - BLUR) | (cols >= p_right + BLUR) | (rows < p_top - BLUR) | (rows >= p_bottom + BLUR))
+        assert not outside.any(), "monitor %s: %d pixels differ beyond its plane %s, first at (%d, %d)" % (
+            box, outside.sum(), plane[3], cols[outside][0] + left, rows[outside][0] + top)
+        return plane[0]
+    assert cols.max() - cols.min() < BODY[0] + 2 * BLUR and rows.max() - rows.min() < BODY[1] + 2 * BLUR, (
+        "monitor %s differs from its desktop beyond a plane's body: (%d, %d)-(%d, %d)" % (
+            box, cols.min() + left, rows.min() + top, cols.max() + left + 1, rows.max() + top + 1))
+    return None
+
+
+# The second monitor left of the primary and smaller, then right of it,
+# taller and lower (X coordinates; Windows puts the primary at (0, 0)).
+FLIGHTS_ON_EVERY_MONITOR = [
+    pytest.param(("1024x768+800+0", "800x600+0+0"), id="second-left-smaller", marks=[
         pytest.mark.screen("1824x768x24"), pytest.mark.monitors("1024x768+800+0", "800x600+0+0")]),
-    pytest.param((0, 0, 1024, 768), id="second-right", marks=[
-        pytest.mark.screen("2304x1024x24"), pytest.mark.monitors("1024x768+0+0", "1280x1024+1024+0")]),
+    pytest.param(("1024x768+0+0", "1280x1024+1024+100"), id="second-right-taller-lower", marks=[
+        pytest.mark.screen("2304x1124x24"), pytest.mark.monitors("1024x768+0+0", "1280x1024+1024+100")]),
 ]
-WHOLE_FLIGHTS_TIMEOUT = 120
+EVERY_MONITOR_TIMEOUT = 120
 
 
-@pytest.mark.parametrize("primary", WHOLE_FLIGHT_LAYOUTS)
-def test_whole_flights_leave_every_other_monitor_as_its_desktop(display, desktop, prefix, start_saver, tmp_path,
-                                                                primary):
-    """A left-to-right plane (slot 1) and a right-to-left one (slot 5) from
-    their start places beside the primary to their ends beside it, until the
-    third plane shows: in every screenshot everything outside the primary is
-    the desktop, pixel for pixel."""
+@pytest.mark.parametrize("monitors", FLIGHTS_ON_EVERY_MONITOR)
+def test_every_monitor_has_its_own_flight_drawn_on_it_alone(display, desktop, prefix, start_saver, tmp_path, monitors):
+    """Planes fly on both monitors, at the same moment at least once; in every
+    screenshot each monitor is its desktop but for its own plane, and what no
+    monitor shows stays the desktop; after a key the screen is as before."""
     flight_images.write_f16_containers(prefix.windows_dir)
     settings(prefix, 1)
     saver = start_saver("/S")
     saver.wait_for_window()
-    left, top, right, bottom = primary
-    beside = np.ones(desktop.shape[:2], dtype=bool)
-    beside[top:bottom, left:right] = False
+    boxes = [monitor_box(geometry) for geometry in monitors]
+    on_no_monitor = np.ones(desktop.shape[:2], dtype=bool)
+    for left, top, right, bottom in boxes:
+        on_no_monitor[top:bottom, left:right] = False
 
-    slots = []
-    deadline = time.monotonic() + WHOLE_FLIGHTS_TIMEOUT
-    while 19 not in slots:
+    seen = [[] for _ in boxes]
+    together = 0
+    deadline = time.monotonic() + EVERY_MONITOR_TIMEOUT
+    while together < 3 or min(len(slots) for slots in seen) < 2:
         assert saver.running(), "the saver ended during the flights"
-        assert time.monotonic() < deadline, "planes seen in %ss: %s" % (WHOLE_FLIGHTS_TIMEOUT, slots)
+        assert time.monotonic() < deadline, "planes seen in %ss: %s, %d times together" % (
+            EVERY_MONITOR_TIMEOUT, seen, together)
         shot = screenshot(display)
-        changed = np.any(shot != desktop, axis=2) & beside
-        if changed.any():
-            Image.fromarray(shot).save(tmp_path / "mark-beside-the-primary.png")
-            rows, cols = np.nonzero(changed)
-            raise AssertionError("after planes %s, %d pixels beside the primary %s differ from the desktop in "
-                                 "(%d, %d)-(%d, %d)" % (slots, changed.sum(), primary, cols.min(), rows.min(),
-                                                        cols.max() + 1, rows.max() + 1))
-        plane = find_plane(shot[top:bottom, left:right], desktop[top:bottom, left:right])
-        if plane and plane[0] not in slots:
-            slots.append(plane[0])
-    assert slots[-2:] == [5, 19], "planes came as slots %s" % slots
+        try:
+            assert not np.any(np.any(shot != desktop, axis=2) & on_no_monitor), "a change where no monitor is"
+            slots = [plane_on_monitor(shot, desktop, box) for box in boxes]
+        except AssertionError:
+            Image.fromarray(shot).save(tmp_path / "mark-beside-a-plane.png")
+            raise
+        for monitor, slot in enumerate(slots):
+            if slot and slot not in seen[monitor][-1:]:
+                seen[monitor].append(slot)
+        together += all(slots)
+    # The monitors start at different slots: the primary at slot 1, the
+    # second half-way along the enabled flights.
+    assert seen[0][0] == 1 and seen[1][0] == 19, seen
 
     display.key("a")
     saver.wait_ended()
+    harness.wait_for(lambda: not np.any(screenshot(display) != desktop), harness.START_TIMEOUT,
+                     "both monitors as before the saver")

@@ -55,9 +55,10 @@ def parse_stats(path):
 
 
 class Bench:
-    def __init__(self, build, size=(WIDTH, HEIGHT)):
+    def __init__(self, build, size=(WIDTH, HEIGHT), monitors=()):
         self.build = Path(build)
         self.width, self.height = size
+        self.monitors = monitors
         self.work = Path(tempfile.mkdtemp(prefix="skyvane-bench-"))
         self.screen = None
         self.xvfb = None
@@ -70,6 +71,8 @@ class Bench:
     def start_display(self):
         self.screen = harness.Display("%dx%dx24" % (self.width, self.height)).start()
         self.xvfb, self.display = self.screen.process, self.screen.name
+        if self.monitors:
+            self.screen.set_monitors(*self.monitors)
 
     def env(self, **extra):
         return dict(os.environ, DISPLAY=self.display, WINEPREFIX=str(self.prefix), **WINE, **extra)
@@ -397,6 +400,55 @@ def micro(bench):
     return {key: value for key, value in (line.split("=", 1) for line in out.splitlines() if "=" in line)}
 
 
+# Two monitors of the benchmark's size side by side, the primary on the left.
+TWO_MONITORS = ("%dx%d+0+0" % (WIDTH, HEIGHT), "%dx%d+%d+0" % (WIDTH, HEIGHT, WIDTH))
+
+
+def monitors_comparison(build, seconds, rounds):
+    """The saver on one monitor and on two of its size, each on its own display
+    and prefix, in turn every round so that each pair saw the same load:
+    processor time per second of flight, then the start-up to the first frame."""
+    benches = {"one": Bench(build), "two": Bench(build, (2 * WIDTH, HEIGHT), TWO_MONITORS)}
+    results = {name: {"flight": [], "startup": []} for name in benches}
+    try:
+        for bench in benches.values():
+            bench.start_display()
+            bench.start_prefix()
+            bench.show_desktop()
+        for _ in range(rounds):
+            for name, bench in benches.items():
+                stats = bench.saver(SKYVANE_BENCH_SECONDS=str(seconds), timeout=seconds + 120)
+                flight = float(stats["flight_seconds"])
+                saver_cpu = float(stats["saver_cpu_seconds"])
+                results[name]["flight"].append({
+                    "saver": saver_cpu / flight,
+                    "total": (saver_cpu + stats["xvfb_cpu_seconds"] + stats["wineserver_cpu_seconds"]) / flight})
+        for _ in range(STARTUP_ROUNDS):
+            for name, bench in benches.items():
+                results[name]["startup"].append(first_frame_ms(bench.saver(SKYVANE_BENCH_DUMP_TICKS="1")))
+    finally:
+        for bench in benches.values():
+            bench.stop()
+    return results
+
+
+def report_monitors(results, seconds):
+    one, two = results["one"], results["two"]
+    print("One monitor (%dx%d) against two of that size side by side, in turn (%d rounds of %gs, %d start-ups):"
+          % (WIDTH, HEIGHT, len(one["flight"]), seconds, len(one["startup"])))
+    print()
+    print("| | one monitor | two monitors | two / one |")
+    print("|---|---|---|---|")
+    for label, key in (("CPU s/s, saver process", "saver"), ("CPU s/s, saver, Xvfb and wineserver", "total")):
+        print("| %s | %s | %s | %s |" % (label, spread([r[key] for r in one["flight"]]),
+                                         spread([r[key] for r in two["flight"]]),
+                                         spread([b[key] / a[key] for a, b in zip(one["flight"], two["flight"])],
+                                                "%.2f")))
+    print("| start-up to the first frame, ms | %s | %s | %s |" % (
+        spread(one["startup"], "%.0f"), spread(two["startup"], "%.0f"),
+        spread([b / a for a, b in zip(one["startup"], two["startup"])], "%.2f")))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
@@ -406,7 +458,12 @@ def main():
                         help="measure only the start-up against the empty program")
     parser.add_argument("--display-sleep-only", action="store_true",
                         help="measure only the processor time with the display on and off")
+    parser.add_argument("--monitors-only", action="store_true",
+                        help="measure only one monitor against two")
     options = parser.parse_args()
+    if options.monitors_only:
+        report_monitors(monitors_comparison(options.build, options.seconds, options.rounds), options.seconds)
+        return 0
 
     bench = Bench(options.build)
     try:
@@ -435,6 +492,8 @@ def main():
         installed_start = installed_planes_startup(bench, STARTUP_ROUNDS)
     finally:
         bench.stop()
+    log("one monitor and two, %d rounds of %gs each ..." % (options.rounds, options.seconds))
+    monitors = monitors_comparison(options.build, options.seconds, options.rounds)
 
     print("Flight benchmark, %dx%d Xvfb, Wine, only F16 slots (1, 5, 19, 20), Delay 1, live desktop" % (WIDTH, HEIGHT))
     print("Each figure: median of the rounds (fastest-slowest round).")
@@ -461,6 +520,8 @@ def main():
     report_startup(start_runs)
     print()
     report_startup(installed_start, planes=INSTALLED_PLANES)
+    print()
+    report_monitors(monitors, options.seconds)
     print()
     print("One tick's four raster passes, sprites in the display's format as the saver gives them"
           " (9 rounds of 200 ticks, each after a round of 200 copies):")

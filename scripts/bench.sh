@@ -7,9 +7,10 @@
 # display on and off (the saver sent the monitor-power command), the start-up
 # time against an
 # empty Win32 program (with the F16 test planes, then with the program's own
-# 40 containers) and one tick's raster passes against memcpy.
+# 40 containers), one tick's raster passes against memcpy, and the saver on one
+# monitor against two of the same size (processor time and start-up).
 #
-#   scripts/bench.sh [--seconds N] [--rounds N] [--startup-only | --display-sleep-only]
+#   scripts/bench.sh [--seconds N] [--rounds N] [--startup-only | --display-sleep-only | --monitors-only]
 #
 # A benchmark, not a test: it reports figures and fails only when the two
 # repaints give different frames or a run does not finish.

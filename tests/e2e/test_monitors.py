@@ -14,7 +14,7 @@ from PIL import Image
 import flight_images
 import harness
 from test_fake_desktop import button_face, picture_of, start_over_fake_desktop
-from test_flight import BLUR, BODY, find_plane, screenshot, settings
+from test_flight import BLUR, BODY, WATCH_TIMEOUT, find_plane, screenshot, settings
 
 # X places the primary at x = 800; Windows puts the primary's top-left at (0, 0).
 TWO_MONITORS = [pytest.mark.screen("1824x768x24"), pytest.mark.monitors("1024x768+800+0", "800x600+0+0")]
@@ -180,6 +180,18 @@ def test_every_monitor_has_its_own_flight_drawn_on_it_alone(display, desktop, pr
     # The monitors start at different slots: the primary at slot 1, the
     # second half-way along the enabled flights.
     assert seen[0][0] == 1 and seen[1][0] == 19, seen
+
+    # While the display is off both flights stop; when it is on, both go on.
+    prefix.probe("monitor", "TForm1", "quillon7", "2")
+    time.sleep(0.5)   # the last tick's copy reaches the X server
+    still = screenshot(display)
+    time.sleep(1)
+    assert np.array_equal(screenshot(display), still), "a plane moved while the display was off"
+    prefix.probe("monitor", "TForm1", "quillon7", "-1")
+    for left, top, right, bottom in boxes:
+        harness.wait_for(lambda: not np.array_equal(screenshot(display)[top:bottom, left:right],
+                                                    still[top:bottom, left:right]),
+                         WATCH_TIMEOUT, "the flight on %s to go on" % ((left, top, right, bottom),))
 
     display.key("a")
     saver.wait_ended()

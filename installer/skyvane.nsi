@@ -31,6 +31,9 @@ RequestExecutionLevel admin
 !include WinVer.nsh
 !include "${STAGE}\files.nsh"
 !include accounts.nsh
+!insertmacro ACCOUNT_FUNCTIONS ""
+!insertmacro ACCOUNT_FUNCTIONS "un."
+!insertmacro ACCOUNT_SID_FUNCTION "un."
 
 !define PRODUCT "Skyvane"
 !define VENDOR "Brelmor"
@@ -44,6 +47,17 @@ RequestExecutionLevel admin
 !define SPI_GETSCREENSAVEACTIVE 16
 !define SPI_SETSCREENSAVEACTIVE 17
 !define SPIF_UPDATEINIFILE_SENDCHANGE 3
+; Windows' own code for "done; the change completes when Windows restarts"
+; (ERROR_SUCCESS_REBOOT_REQUIRED), the uninstaller's when a file it removes
+; was in use; 5 (access denied) when an account may not change the machine.
+!define EXIT_RESTART_PENDING 3010
+!define EXIT_REFUSED 5
+!define SAVER_WINDOW_CLASS "TForm1"
+!define SAVER_WINDOW_TITLE "quillon7"
+!define WM_KEYDOWN 0x0100
+!define VK_SHIFT 0x10
+!define SYNCHRONIZE 0x00100000
+!define SAVER_END_WAIT_MS 15000
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUT}"
@@ -107,7 +121,7 @@ Function .onInit
   Pop $0
   ${If} $0 == 0
     MessageBox MB_OK|MB_ICONSTOP "Skyvane must be installed by an administrator.$\r$\n$\r$\nThis account may not change the Windows folder. Log on as an administrator and start the setup again." /SD IDOK
-    SetErrorLevel 5
+    SetErrorLevel ${EXIT_REFUSED}
     Quit
   ${EndIf}
 FunctionEnd
@@ -119,7 +133,7 @@ Function un.onInit
   Pop $0
   ${If} $0 == 0
     MessageBox MB_OK|MB_ICONSTOP "Skyvane must be removed by an administrator.$\r$\n$\r$\nThis account may not change the Windows folder. Log on as an administrator and remove Skyvane again." /SD IDOK
-    SetErrorLevel 5
+    SetErrorLevel ${EXIT_REFUSED}
     Quit
   ${EndIf}
 FunctionEnd
@@ -188,10 +202,12 @@ Section "Skyvane screen saver (required)" SecMain
   WriteRegStr HKLM "${UNINSTALL_KEY}" "HelpLink" "$WINDIR\Skyvane\Skyvane - help.txt"
 SectionEnd
 
-; The user's choice that Skyvane replaces, kept per user beside the user's
-; own saver entry (the NT family keeps it per user; on Windows 9x
-; HKEY_CURRENT_USER is the machine's one user or the profile's own): an
-; uninstaller started by another account never hands it to that account.
+; The choice that Skyvane replaces, kept where the entry itself is kept: the
+; NT family keeps the entry per user, so the record goes beside it under the
+; user's HKEY_CURRENT_USER (an uninstaller started by another account never
+; hands it to that account); Windows 9x keeps it in SYSTEM.INI for the whole
+; machine, so the record goes to the machine's settings key, where the
+; uninstaller of any profile finds it.
 ; Nothing is kept when the entry names Skyvane already: a second setup must
 ; not take Skyvane for the user's earlier saver.
 Function RecordScreenSaverChoice
@@ -212,20 +228,26 @@ Function RecordScreenSaverChoice
   ${If} $1 != 0
     StrCpy $1 1
   ${EndIf}
-  WriteRegStr HKCU "${SETTINGS_KEY}" "ScreenSaverBefore" $0
-  WriteRegDWORD HKCU "${SETTINGS_KEY}" "ScreenSaveActiveBefore" $1
+  ${If} ${IsNT}
+    WriteRegStr HKCU "${SETTINGS_KEY}" "ScreenSaverBefore" $0
+    WriteRegDWORD HKCU "${SETTINGS_KEY}" "ScreenSaveActiveBefore" $1
+  ${Else}
+    WriteRegStr HKLM "${SETTINGS_KEY}" "ScreenSaverBefore" $0
+    WriteRegDWORD HKLM "${SETTINGS_KEY}" "ScreenSaveActiveBefore" $1
+  ${EndIf}
 FunctionEnd
 
 ; Windows 9x keeps the chosen saver in SYSTEM.INI, the NT family in the
 ; user's desktop settings; both are switched on through the system, which
 ; also tells the running shell. The short path has no spaces to quote.
-; A setup that runs as another account than the desktop's would choose that
-; account's saver: it tells the user how to choose Skyvane instead.
+; A setup that runs as another account than the desktop's, or where no one is
+; logged on (the system account), would choose that account's saver: it
+; tells the user how to choose Skyvane instead.
 Section "Make Skyvane my screen saver" SecActivate
   Call SetupRunsAsTheDesktopUser
   Pop $0
   ${If} $0 == 0
-    DetailPrint "This setup runs as another account than the one logged on, so it has not chosen your screen saver."
+    DetailPrint "This setup runs as another account than the one logged on here, or no one is logged on, so it has not chosen your screen saver."
     DetailPrint "To make Skyvane your screen saver, open the screen saver settings of your own account and pick Skyvane"
     DetailPrint "(Skyvane - help in the Start menu, under Choosing Skyvane, tells where they are)."
     Return
@@ -244,9 +266,96 @@ Section "Make Skyvane my screen saver" SecActivate
   System::Call "user32::SystemParametersInfoA(i ${SPI_SETSCREENSAVEACTIVE}, i 1, i 0, i ${SPIF_UPDATEINIFILE_SENDCHANGE})"
 SectionEnd
 
-; While the saver entry still names Skyvane it goes back to what the setup
-; recorded, on or off as it was, or, with nothing recorded, it goes and the
-; saver is switched off; the user may have chosen another saver since.
+; A running saver holds skyvane.scr, which then cannot be deleted: it is
+; ended first as a key ends it (its input watch gives back what it changed
+; in the system and, on Windows 9x, asks for the screen-saver password when
+; one is set), and waited for, within bounds. A saver on another desktop or
+; in another session is not seen here: its files go at the next restart.
+Function un.EndRunningSaver
+  FindWindow $0 "${SAVER_WINDOW_CLASS}" "${SAVER_WINDOW_TITLE}"
+  ${If} $0 == 0
+    Return
+  ${EndIf}
+  DetailPrint "Ending the running Skyvane screen saver"
+  StrCpy $1 0
+  System::Call 'user32::GetWindowThreadProcessId(i r0, *i .r1)'
+  StrCpy $2 0
+  ${If} $1 != 0
+    System::Call 'kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i r1) i .r2'
+  ${EndIf}
+  System::Call 'user32::PostMessageA(i r0, i ${WM_KEYDOWN}, i ${VK_SHIFT}, i 0)'
+  ${If} $2 != 0
+  ${AndIf} $2 != "error"
+    System::Call 'kernel32::WaitForSingleObject(i r2, i ${SAVER_END_WAIT_MS})'
+    System::Call 'kernel32::CloseHandle(i r2)'
+  ${Else}
+    ; The process may not be opened (another account's): the window's end,
+    ; and a moment for the process to leave after it.
+    StrCpy $3 0
+    ${DoWhile} $3 < ${SAVER_END_WAIT_MS}
+      System::Call 'user32::IsWindow(i r0) i .r4'
+      ${If} $4 == 0
+        ${Break}
+      ${EndIf}
+      Sleep 250
+      IntOp $3 $3 + 250
+    ${Loop}
+    Sleep 1000
+  ${EndIf}
+FunctionEnd
+
+; Pops a recorded saver entry; pushes it while it names a program that
+; exists (a full path, or a bare name Windows finds in its directories),
+; else "": a saver given back must be one Windows can start.
+Function un.SaverThatExists
+  Exch $0
+  Push $1
+  ${If} $0 != ""
+    ExpandEnvStrings $1 $0
+    ClearErrors
+    SearchPath $1 $1
+    ${If} ${Errors}
+    ${OrIf} $1 == ""
+      DetailPrint "The screen saver chosen before, $0, is gone: switching the screen saver off"
+      StrCpy $0 ""
+    ${EndIf}
+  ${EndIf}
+  Pop $1
+  Exch $0
+FunctionEnd
+
+; Reads the setup's record from the key SUBKEY of ROOT into $1 (the saver
+; chosen before) and $2 (whether it was on), and $R8 1; without a record $1
+; is "", $2 0 and $R8 0.
+!macro READ_RECORD ROOT SUBKEY
+  StrCpy $R8 0
+  StrCpy $1 ""
+  ClearErrors
+  ReadRegDWORD $2 ${ROOT} "${SUBKEY}" "ScreenSaveActiveBefore"
+  ${If} ${Errors}
+    StrCpy $2 0
+  ${Else}
+    StrCpy $R8 1
+    ReadRegStr $1 ${ROOT} "${SUBKEY}" "ScreenSaverBefore"
+  ${EndIf}
+!macroend
+
+; A saver that no longer exists is given back as none, switched off.
+!macro SAVER_GIVEN_BACK
+  Push $1
+  Call un.SaverThatExists
+  Pop $1
+  ${If} $1 == ""
+    StrCpy $2 0
+  ${EndIf}
+!macroend
+
+; This account's entry (the NT family) or the machine's (Windows 9x): while
+; it still names Skyvane it goes back to what the setup recorded, on or off
+; as it was, or, with nothing recorded, it goes and the saver is switched
+; off; the user may have chosen another saver since. $R9 is 1 when the
+; uninstaller runs as the desktop's user: only then is the running system
+; told, since its setting is the desktop user's.
 ; Read before the program is deleted: its short path needs the file.
 Function un.TakeBackScreenSaver
   Call un.ReadScreenSaverEntry
@@ -254,14 +363,16 @@ Function un.TakeBackScreenSaver
   Pop $0
   ${If} $0 == 1
     DetailPrint "Giving back the screen saver choice"
-    ClearErrors
-    ReadRegDWORD $2 HKCU "${SETTINGS_KEY}" "ScreenSaveActiveBefore"
-    ${If} ${Errors}
-      StrCpy $1 ""
-      StrCpy $2 0
+    ${If} ${IsNT}
+      !insertmacro READ_RECORD HKCU "${SETTINGS_KEY}"
     ${Else}
-      ReadRegStr $1 HKCU "${SETTINGS_KEY}" "ScreenSaverBefore"
+      ; A setup before this one kept it per profile.
+      !insertmacro READ_RECORD HKLM "${SETTINGS_KEY}"
+      ${If} $R8 == 0
+        !insertmacro READ_RECORD HKCU "${SETTINGS_KEY}"
+      ${EndIf}
     ${EndIf}
+    !insertmacro SAVER_GIVEN_BACK
     ${If} ${IsNT}
       ${If} $1 == ""
         DeleteRegValue HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
@@ -273,10 +384,68 @@ Function un.TakeBackScreenSaver
     ${Else}
       WriteINIStr "$WINDIR\SYSTEM.INI" "boot" "SCRNSAVE.EXE" $1
     ${EndIf}
-    System::Call "user32::SystemParametersInfoA(i ${SPI_SETSCREENSAVEACTIVE}, i $2, i 0, i ${SPIF_UPDATEINIFILE_SENDCHANGE})"
+    ${If} $R9 == 1
+      System::Call "user32::SystemParametersInfoA(i ${SPI_SETSCREENSAVEACTIVE}, i $2, i 0, i ${SPIF_UPDATEINIFILE_SENDCHANGE})"
+    ${Else}
+      WriteRegStr HKCU "${DESKTOP_KEY}" "ScreenSaveActive" $2
+    ${EndIf}
   ${EndIf}
   DeleteRegKey HKCU "${SETTINGS_KEY}"
   DeleteRegKey /ifempty HKCU "Software\${VENDOR}"
+FunctionEnd
+
+; An uninstaller that runs as another account than the desktop's (Windows
+; 2000 and later) gives the desktop user's saver back in that user's own
+; registry, loaded while the user is logged on (HKEY_USERS\<SID>), as
+; un.TakeBackScreenSaver does for its own account; the running system, the
+; desktop user's, is told whether the saver is on. Pushes 1 when it did or
+; had nothing to give back, 0 when it could not: no one is logged on, the
+; account or its registry cannot be found here, or may not be written.
+Function un.TakeBackTheDesktopUsersSaver
+  Call un.DesktopAccount
+  Pop $3
+  ${If} $3 == ""
+  ${OrIf} $3 == "${DESKTOP_NOT_ASKED}"
+    Push 0
+    Return
+  ${EndIf}
+  Push $3
+  Call un.AccountSid
+  Pop $4
+  ${If} $4 == ""
+    Push 0
+    Return
+  ${EndIf}
+  ClearErrors
+  EnumRegValue $0 HKU "$4\${DESKTOP_KEY}" 0
+  ${If} ${Errors}
+    Push 0
+    Return
+  ${EndIf}
+  ReadRegStr $0 HKU "$4\${DESKTOP_KEY}" "SCRNSAVE.EXE"
+  Push $0
+  Call un.NamesSkyvane
+  Pop $0
+  ${If} $0 == 1
+    DetailPrint "Giving back the screen saver choice of $3"
+    !insertmacro READ_RECORD HKU "$4\${SETTINGS_KEY}"
+    !insertmacro SAVER_GIVEN_BACK
+    ClearErrors
+    ${If} $1 == ""
+      DeleteRegValue HKU "$4\${DESKTOP_KEY}" "SCRNSAVE.EXE"
+    ${Else}
+      WriteRegStr HKU "$4\${DESKTOP_KEY}" "SCRNSAVE.EXE" $1
+    ${EndIf}
+    WriteRegStr HKU "$4\${DESKTOP_KEY}" "ScreenSaveActive" $2
+    ${If} ${Errors}
+      Push 0
+      Return
+    ${EndIf}
+    System::Call "user32::SystemParametersInfoA(i ${SPI_SETSCREENSAVEACTIVE}, i $2, i 0, i 0)"
+  ${EndIf}
+  DeleteRegKey HKU "$4\${SETTINGS_KEY}"
+  DeleteRegKey /ifempty HKU "$4\Software\${VENDOR}"
+  Push 1
 FunctionEnd
 
 ; On Vista and later Windows keeps what the program writes to the machine's
@@ -290,32 +459,71 @@ Function un.RemoveVirtualStoreCopies
   SetShellVarContext current
   StrCpy $0 $WINDIR "" 3   ; C:\Windows is stored as VirtualStore\Windows
   StrCpy $0 "$LOCALAPPDATA\VirtualStore\$0"
-  Delete "$0\screen.bmp"
+  Delete /REBOOTOK "$0\screen.bmp"
   !insertmacro RemoveDecodedImages "$0"
 FunctionEnd
+
+; The setup's folder goes once empty. When what is left in it waits for the
+; next restart, it goes then, after them; anything else in it stays.
+!macro REMOVE_FOLDER DIR
+  RMDir "${DIR}"
+  ${If} ${FileExists} "${DIR}\*.*"
+  ${AndIf} ${RebootFlag}
+    RMDir /REBOOTOK "${DIR}"
+  ${EndIf}
+!macroend
 
 ; Exactly what the setup installed, the decoded plane images by the names the
 ; saver gives them and the fake desktop it makes; a picture of the user's
 ; own that only looks like one of them (Intro.jpg, In99.jpg) stays.
+; A file that cannot be deleted now (held open by another program) goes at
+; the next restart, and the uninstaller says so, also in its exit code.
 Section "Uninstall"
+  Call un.EndRunningSaver
+  Call un.SetupRunsAsTheDesktopUser
+  Pop $R9
   Call un.TakeBackScreenSaver
+  ${If} $R9 == 0
+    Call un.TakeBackTheDesktopUsersSaver
+    Pop $0
+    ${If} $0 == 0
+      DetailPrint "This uninstaller runs as another account than the one logged on here, or no one is logged on, so it could not give back that account's screen saver."
+      DetailPrint "If Skyvane was your screen saver, open the screen saver settings of your own account and pick another one:"
+      DetailPrint "Windows 2000 and XP: right-click the desktop, Properties, the Screen Saver tab."
+      DetailPrint "Windows Vista and 7: right-click the desktop, Personalize, Screen Saver."
+      DetailPrint "Windows 10 and 11: Settings > Personalization > Lock screen > Screen saver (Windows 8: the Control Panel's Personalization, Screen Saver)."
+    ${EndIf}
+  ${EndIf}
   !insertmacro RemoveProgramFiles "$WINDIR"
   !insertmacro RemoveDecodedImages "$WINDIR"
-  Delete "$WINDIR\screen.bmp"
-  Delete "$WINDIR\Skyvane\Skyvane - help.txt"
-  Delete "$WINDIR\Skyvane\Picture credits.txt"
-  RMDir "$WINDIR\Skyvane"
+  Delete /REBOOTOK "$WINDIR\screen.bmp"
+  Delete /REBOOTOK "$WINDIR\Skyvane\Skyvane - help.txt"
+  Delete /REBOOTOK "$WINDIR\Skyvane\Picture credits.txt"
+  !insertmacro REMOVE_FOLDER "$WINDIR\Skyvane"
   SetShellVarContext all
-  Delete "$SMPROGRAMS\Skyvane\Skyvane - help.lnk"
-  Delete "$SMPROGRAMS\Skyvane\Picture credits.lnk"
-  Delete "$SMPROGRAMS\Skyvane\Skyvane settings.lnk"
-  Delete "$SMPROGRAMS\Skyvane\Uninstall Skyvane.lnk"
-  RMDir "$SMPROGRAMS\Skyvane"
+  Delete /REBOOTOK "$SMPROGRAMS\Skyvane\Skyvane - help.lnk"
+  Delete /REBOOTOK "$SMPROGRAMS\Skyvane\Picture credits.lnk"
+  Delete /REBOOTOK "$SMPROGRAMS\Skyvane\Skyvane settings.lnk"
+  Delete /REBOOTOK "$SMPROGRAMS\Skyvane\Uninstall Skyvane.lnk"
+  !insertmacro REMOVE_FOLDER "$SMPROGRAMS\Skyvane"
   ${If} ${AtLeastWinVista}
     Call un.RemoveVirtualStoreCopies
   ${EndIf}
   DeleteRegKey HKLM "${SETTINGS_KEY}"
   DeleteRegKey /ifempty HKLM "Software\${VENDOR}"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
-  Delete "$WINDIR\skyvane-uninstall.exe"
+  ; Started in place (_?=), the uninstaller runs from its own file, which
+  ; cannot go while it runs: whoever started it deletes it once it has ended.
+  GetFullPathName /SHORT $0 "$EXEPATH"
+  GetFullPathName /SHORT $1 "$WINDIR\skyvane-uninstall.exe"
+  ${If} $1 != ""
+  ${AndIf} $0 == $1
+    DetailPrint "Run in place, this uninstaller stays: delete $WINDIR\skyvane-uninstall.exe once it has ended."
+  ${Else}
+    Delete /REBOOTOK "$WINDIR\skyvane-uninstall.exe"
+  ${EndIf}
+  ${If} ${RebootFlag}
+    DetailPrint "Some files are in use: Windows removes them when it next restarts."
+    SetErrorLevel ${EXIT_RESTART_PENDING}
+  ${EndIf}
 SectionEnd

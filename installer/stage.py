@@ -70,10 +70,11 @@ def nsis_lists(installed, decoded):
              "; Windows directory, and the decoded plane images the saver writes there.",
              "!macro InstallProgramFiles"]
     lines += ['  File "${STAGE}\\%s"' % name for name in installed]
+    # A file another program holds open goes at the next restart.
     lines += ["!macroend", "!macro RemoveProgramFiles DIR"]
-    lines += ['  Delete "${DIR}\\%s"' % name for name in installed]
+    lines += ['  Delete /REBOOTOK "${DIR}\\%s"' % name for name in installed]
     lines += ["!macroend", "!macro RemoveDecodedImages DIR"]
-    lines += ['  Delete "${DIR}\\%s"' % name for name in decoded]
+    lines += ['  Delete /REBOOTOK "${DIR}\\%s"' % name for name in decoded]
     lines += ["!macroend", ""]
     return "\r\n".join(lines)
 

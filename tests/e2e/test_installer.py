@@ -2,14 +2,19 @@
 Windows 98 or as Windows 10: it puts the program and its data files into the
 Windows directory, makes Skyvane the active screen saver the way that family
 keeps it (SYSTEM.INI on 9x, the user's desktop settings on NT), registers
-itself for removal; its uninstaller takes away exactly what the setup and the
-saver made (the settings key, the decoded plane images, screen.bmp, the
-uninstalling user's virtual-store copies), gives back the saver the user had
-chosen before while the entry still names Skyvane, and leaves the user's own
-pictures. An account that may not write the Windows directory can neither
+itself for removal; its uninstaller, run in place as a script runs it, ends a
+running saver and takes away exactly what the setup and the saver made (the
+settings key, the decoded plane images, screen.bmp, the uninstalling user's
+virtual-store copies), gives back the saver the user had chosen before while
+the entry still names Skyvane and that saver still exists, and leaves the
+user's own pictures; a file held open goes at the next restart, and its exit
+code says so. An account that may not write the Windows directory can neither
 install nor remove it; the comparison of the setup's account with the
-desktop's is tried on its own, with given accounts."""
+desktop's is tried on its own, with given accounts, and end to end with a
+stand-in that names the account logged on in the session (another account,
+no one)."""
 import configparser
+import shutil
 import subprocess
 
 import pytest
@@ -22,7 +27,9 @@ SETTINGS_KEY = r"HKLM\Software\Brelmor\Skyvane"
 DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
 VIRTUAL_STORE_KEY = r"HKCU\Software\Classes\VirtualStore\MACHINE\SOFTWARE"
 OTHER_SAVER = r"C:\windows\system32\other.scr"
-RECORD_KEY = r"HKCU\Software\Brelmor"   # where the setup keeps the user's earlier saver
+RECORD_KEY = r"HKCU\Software\Brelmor"   # where the setup keeps the user's earlier saver (NT)
+UNINSTALLER = r"C:\windows\skyvane-uninstall.exe"
+EXIT_RESTART_PENDING = 3010   # ERROR_SUCCESS_REBOOT_REQUIRED
 PROBE_FILE = "skyvane-setup.probe"
 SESSION_MANAGER_KEY = r"HKLM\System\CurrentControlSet\Control\Session Manager"
 USER_PICTURES = ["Intro.jpg", "In99.jpg"]   # look like decoded images; no container beside them
@@ -111,13 +118,15 @@ def leave_what_the_saver_and_the_user_make(prefix, containers):
             prefix.reg_add(VIRTUAL_STORE_KEY + "\\" + node + r"Brelmor\Skyvane", "Delay", "REG_DWORD", 9)
 
 
-def choose_other_saver(prefix):
-    """The user's own choice before the setup: another saver, switched on."""
+def choose_other_saver(prefix, entry=OTHER_SAVER):
+    """The user's own choice before the setup: another saver (the program in
+    the system directory, named by entry), switched on."""
+    prefix.unix_path(OTHER_SAVER).write_bytes(b"MZ")
     if prefix.version == "win98":
         ini = prefix.windows_dir / "system.ini"
-        ini.write_bytes(ini.read_bytes() + b"[boot]\r\nSCRNSAVE.EXE=" + OTHER_SAVER.encode() + b"\r\n")
+        ini.write_bytes(ini.read_bytes() + b"[boot]\r\nSCRNSAVE.EXE=" + entry.encode() + b"\r\n")
     else:
-        prefix.reg_add(DESKTOP_KEY, "SCRNSAVE.EXE", "REG_SZ", OTHER_SAVER)
+        prefix.reg_add(DESKTOP_KEY, "SCRNSAVE.EXE", "REG_SZ", entry)
     prefix.reg_add(DESKTOP_KEY, "ScreenSaveActive", "REG_SZ", "1")
 
 
@@ -137,11 +146,39 @@ def compile_nsis(directory, name, script, *defines):
 
 
 def uninstall(prefix):
-    result = prefix.run(r"C:\windows\skyvane-uninstall.exe", "/S", timeout=120)
+    result = prefix.run(UNINSTALLER, "/S", timeout=120)
     assert result.returncode == 0, result.stderr
     # The uninstaller runs on from a temporary copy of itself.
     harness.wait_for(lambda: "skyvane-uninstall.exe" not in windows_files(prefix.windows_dir), 60,
                      "the uninstaller to finish")
+
+
+# The README's lines for a script that removes Skyvane (silent and in place,
+# so that the uninstaller's exit code is its own) and then deletes the
+# uninstaller when it did its work; the last line shows the result read.
+REMOVAL_SCRIPT = """@echo off
+start /wait "" "%windir%\\skyvane-uninstall.exe" /S _?=%windir%
+set result=%errorlevel%
+if %result%==0 del "%windir%\\skyvane-uninstall.exe"
+if %result%==3010 del "%windir%\\skyvane-uninstall.exe"
+echo %result%
+"""
+
+
+def uninstall_in_place(prefix):
+    """Runs REMOVAL_SCRIPT; returns the uninstaller's exit code as it read it
+    (all of it: a Unix exit status would keep only the low eight bits)."""
+    script = prefix.path / "drive_c" / "remove-skyvane.bat"
+    script.write_bytes(REMOVAL_SCRIPT.replace("\n", "\r\n").encode())
+    result = prefix.run("cmd", "/c", r"C:\remove-skyvane.bat", timeout=120)
+    assert result.returncode == 0, result.stdout + result.stderr
+    script.unlink()
+    return int(result.stdout.split()[-1])
+
+
+def pending_at_restart(prefix):
+    """The file operations Windows carries out at the next restart, in lower case."""
+    return (prefix.reg_query(SESSION_MANAGER_KEY) or {}).get("PendingFileRenameOperations", ("", ""))[1].lower()
 
 
 @pytest.mark.parametrize("clean_prefix", ["win98", "win10"], indirect=True)
@@ -180,7 +217,15 @@ def test_install_chooses_the_saver_and_uninstall_takes_back_only_its_own(clean_p
     assert_skyvane_is_the_active_saver(prefix)
 
     leave_what_the_saver_and_the_user_make(prefix, containers)
-    uninstall(prefix)
+    # A running saver holds its program: the uninstaller ends it, as a key
+    # does, and the system is told that no saver runs any more.
+    saver = harness.Saver(prefix, r"C:\windows\skyvane.scr", "/S")
+    saver.wait_for_window()
+    assert uninstall_in_place(prefix) == 0
+    saver.wait_ended()
+    assert not prefix.saver_windows()
+    assert prefix.probe("system")[0]["saver_running"] == 0
+    assert not pending_at_restart(prefix), "left for the next restart: %s" % pending_at_restart(prefix)
 
     left, expected = windows_files(windows), before | set(USER_PICTURES)
     assert left == expected, "after uninstalling, left behind: %s; gone: %s" % (
@@ -210,20 +255,37 @@ def test_uninstall_leaves_a_saver_the_user_chose_since(clean_prefix, setup_progr
     assert desktop_value(prefix, "ScreenSaveActive") == "1"
 
 
-@pytest.mark.parametrize("clean_prefix", ["win98", "win10"], indirect=True)
-def test_uninstall_gives_back_the_saver_chosen_before(clean_prefix, setup_program):
+# Each row: the family, how the entry names the earlier saver, whether that
+# program is still there at the uninstall.
+@pytest.mark.parametrize("clean_prefix, entry, kept", [
+    ("win98", OTHER_SAVER, True),
+    ("win10", "other.scr", True),        # a bare name, found in the system directory
+    ("win10", OTHER_SAVER, False),       # deleted since: given back as none, switched off
+], indirect=["clean_prefix"])
+def test_uninstall_gives_back_the_saver_chosen_before(clean_prefix, entry, kept, setup_program):
     prefix = clean_prefix
-    choose_other_saver(prefix)
+    choose_other_saver(prefix, entry)
     # The second setup finds Skyvane chosen already: that is not the user's earlier saver.
     for _ in range(2):
         assert prefix.run(setup_program, "/S", timeout=120).returncode == 0
         assert_skyvane_is_the_active_saver(prefix)
+    if prefix.version == "win98":
+        # SYSTEM.INI serves every user profile: another profile's uninstaller,
+        # whose HKEY_CURRENT_USER holds nothing of this one's, gives it back too.
+        prefix.reg_delete(RECORD_KEY)
+    if not kept:
+        prefix.unix_path(OTHER_SAVER).unlink()
 
     uninstall(prefix)
 
-    assert chosen_saver(prefix) == OTHER_SAVER
-    assert desktop_value(prefix, "ScreenSaveActive") == "1", "the saver the user had is switched off"
-    assert prefix.reg_query(RECORD_KEY) is None, "the record of the earlier saver outlived the uninstaller"
+    if kept:
+        assert chosen_saver(prefix) == entry
+        assert desktop_value(prefix, "ScreenSaveActive") == "1", "the saver the user had is switched off"
+    else:
+        assert chosen_saver(prefix) is None, "a missing program given back as the saver"
+        assert desktop_value(prefix, "ScreenSaveActive") == "0"
+    for key in [RECORD_KEY, r"HKLM\Software\Brelmor"]:
+        assert prefix.reg_query(key) is None, "the record of the earlier saver outlived the uninstaller: %s" % key
 
 
 def machine_state(prefix):
@@ -304,10 +366,11 @@ def test_an_account_that_may_not_write_the_windows_directory_changes_nothing(cle
 
 
 @pytest.mark.parametrize("clean_prefix", ["win10"], indirect=True)
-def test_a_probe_file_that_cannot_be_deleted_at_once_goes_at_the_next_restart(clean_prefix, setup_program,
-                                                                              tmp_path):
+def test_files_that_cannot_be_deleted_at_once_go_at_the_next_restart(clean_prefix, setup_program, tmp_path):
     """A program that holds the setup's probe file open without letting it be
-    deleted (as a virus scanner may) is no refusal of the setup."""
+    deleted (as a virus scanner may) is no refusal of the setup; an installed
+    file held open so goes at the uninstaller's next restart, and the
+    uninstaller's exit code says the removal is not complete yet."""
     prefix = clean_prefix
     holder = compile_nsis(tmp_path, "holder", r'''
 Section
@@ -316,34 +379,59 @@ Section
   Sleep 600000
 SectionEnd
 ''' % PROBE_FILE)
-    prefix.popen(holder)
+    probe_holder = prefix.popen(holder)
     harness.wait_for(lambda: (prefix.windows_dir / PROBE_FILE).exists(), harness.START_TIMEOUT, "the held file")
 
     assert prefix.run(setup_program, "/S", timeout=120).returncode == 0
     assert "skyvane.scr" in windows_files(prefix.windows_dir)
-    pending = (prefix.reg_query(SESSION_MANAGER_KEY) or {}).get("PendingFileRenameOperations", ("", ""))[1]
-    assert PROBE_FILE in pending.lower(), "the probe file is not deleted at the next restart: %r" % pending
+    assert PROBE_FILE in pending_at_restart(prefix), "the probe file is not deleted at the next restart: %r" % (
+        pending_at_restart(prefix),)
+
+    probe_holder.kill()
+    probe_holder.wait()
+    marker = prefix.windows_dir.parent / "held.marker"
+    prefix.popen(harness.FIXTURES / "file_holder.exe", r"C:\windows\In3.sdd", r"C:\held.marker")
+    harness.wait_for(marker.exists, harness.START_TIMEOUT, "In3.sdd held open")
+    assert uninstall_in_place(prefix) == EXIT_RESTART_PENDING
+    assert r"\windows\in3.sdd" in pending_at_restart(prefix), "In3.sdd is not deleted at the next restart: %r" % (
+        pending_at_restart(prefix),)
+    assert "skyvane.scr" not in windows_files(prefix.windows_dir)
+    assert prefix.reg_query(UNINSTALL_KEY) is None
 
 
-# Each row: the setup's account, the desktop's account, whether they count as the same.
+# Each row: the setup's account, the desktop's account ("" no one logged on,
+# "?" the session not asked), whether they count as the same.
 ACCOUNT_PAIRS = [
     (r"PC\anna", r"PC\anna", 1),
     (r"PC\Admin", r"pc\ADMIN", 1),       # account names ignore case
     (r"PC\admin", r"PC\anna", 0),        # another account's password typed at the prompt
     (r"DOMAIN\anna", r"PC\anna", 0),     # the same name in another domain is another account
-    ("", r"PC\anna", 1),                 # no name known: Windows 9x, NT 4.0
-    (r"PC\admin", "", 1),
+    ("", r"PC\anna", 1),                 # the setup's account not named: NT 4.0
+    ("", "", 1),
+    (r"PC\admin", "", 0),                # no one logged on: the system account's setup in session 0
+    (r"PC\admin", "?", 1),               # terminal services not running: as the setup always did
+]
+
+# Each row: an account's name, its SID as the uninstaller finds it ("" none).
+ACCOUNT_SIDS = [
+    (r"NT AUTHORITY\LOCAL SERVICE", "S-1-5-19"),
+    (r"NOWHERE\nobody", ""),
 ]
 
 
 @pytest.mark.parametrize("clean_prefix", ["win10"], indirect=True)
 def test_the_setup_tells_the_desktops_account_from_its_own(clean_prefix, tmp_path):
-    """The comparison with given accounts; and under Wine, where the setup
-    runs as the one account logged on, the accounts it finds are the same."""
+    """The comparison with given accounts and the SIDs of given accounts;
+    and under Wine, where the setup runs as the one account logged on, the
+    accounts it finds are the same."""
     rows = "".join('  Push "%s"\n  Push "%s"\n  Call SameAccount\n  Pop $0\n  FileWrite $9 "$0$\\r$\\n"\n'
                    % (setup, desktop) for setup, desktop, _ in ACCOUNT_PAIRS)
+    rows += "".join('  Push "%s"\n  Call AccountSid\n  Pop $0\n  FileWrite $9 "$0$\\r$\\n"\n'
+                    % account for account, _ in ACCOUNT_SIDS)
     program = compile_nsis(tmp_path, "accounts", r'''
 !include "${ACCOUNTS}"
+!insertmacro ACCOUNT_FUNCTIONS ""
+!insertmacro ACCOUNT_SID_FUNCTION ""
 Section
   FileOpen $9 "$EXEDIR\results.txt" w
 %s  Call SetupAccount
@@ -359,7 +447,65 @@ SectionEnd
 ''' % rows, "ACCOUNTS=" + str(harness.REPO / "installer" / "accounts.nsh"))
     assert clean_prefix.run(program).returncode == 0
     lines = (tmp_path / "results.txt").read_text().splitlines()
-    assert lines[:len(ACCOUNT_PAIRS)] == [str(same) for _, _, same in ACCOUNT_PAIRS]
-    setup, desktop = lines[len(ACCOUNT_PAIRS)].split("|")
+    rows = len(ACCOUNT_PAIRS) + len(ACCOUNT_SIDS)
+    assert lines[:rows] == [str(same) for _, _, same in ACCOUNT_PAIRS] + [sid for _, sid in ACCOUNT_SIDS]
+    setup, desktop = lines[rows].split("|")
     assert setup and "\\" in setup and setup == desktop, lines
-    assert lines[len(ACCOUNT_PAIRS) + 1:] == ["1"]
+    assert lines[rows + 1:] == ["1"]
+
+
+class SessionStandIn:
+    """The stand-in WTSAPI32.DLL over Wine's own, for the setup and its
+    uninstaller alone (a DLL override in their application defaults): it
+    names the account logged on in the session as the test says."""
+
+    def __init__(self, prefix):
+        directory = prefix.system_dir
+        existing = [p for p in directory.iterdir() if p.name.lower() == "wtsapi32.dll"]
+        shutil.copy(harness.FIXTURES / "WTSAPI32.DLL", existing[0] if existing else directory / "wtsapi32.dll")
+        for program in ["skyvane-setup.exe", "skyvane-uninstall.exe"]:
+            prefix.reg_add(r"HKCU\Software\Wine\AppDefaults\%s\DllOverrides" % program, "wtsapi32", "REG_SZ",
+                           "native")
+        self.answer = directory / "skyvane-session.txt"
+
+    def logged_on(self, account):
+        """account: "DOMAIN\\name", or "" for no one."""
+        self.answer.write_text(account + "\r\n")
+
+
+# Wine finds the SIDs of its own user and of the well-known accounts only:
+# one of these stands in for the user at the desktop, with a registry of its
+# own under HKEY_USERS as Windows loads it while that user is logged on.
+DESKTOP_USER, DESKTOP_USER_HIVE = r"NT AUTHORITY\LOCAL SERVICE", r"HKU\S-1-5-19"
+
+
+@pytest.mark.parametrize("clean_prefix", ["win10"], indirect=True)
+def test_another_accounts_setup_leaves_the_saver_and_its_uninstaller_gives_the_desktop_users_back(
+        clean_prefix, setup_program):
+    prefix = clean_prefix
+    session = SessionStandIn(prefix)
+    choose_other_saver(prefix)   # the choice of the account the setup runs as
+    # Pushed as the system account: no one is logged on in the setup's session.
+    session.logged_on("")
+    assert prefix.run(setup_program, "/S", timeout=120).returncode == 0
+    assert "skyvane.scr" in windows_files(prefix.windows_dir)
+    assert chosen_saver(prefix) == OTHER_SAVER, "the setup chose the saver of an account no one is logged on as"
+    assert prefix.reg_query(RECORD_KEY) is None
+
+    # The desktop's user had made Skyvane their saver with a setup of their
+    # own, over another saver they had switched off.
+    desktop_key, record_key = DESKTOP_USER_HIVE + r"\Control Panel\Desktop", DESKTOP_USER_HIVE + r"\Software\Brelmor"
+    prefix.reg_add(desktop_key, "SCRNSAVE.EXE", "REG_SZ", r"C:\windows\skyvane.scr")
+    prefix.reg_add(desktop_key, "ScreenSaveActive", "REG_SZ", "1")
+    prefix.reg_add(record_key + r"\Skyvane", "ScreenSaverBefore", "REG_SZ", OTHER_SAVER)
+    prefix.reg_add(record_key + r"\Skyvane", "ScreenSaveActiveBefore", "REG_DWORD", 0)
+    session.logged_on(DESKTOP_USER)
+    assert uninstall_in_place(prefix) == 0
+
+    given_back = prefix.reg_query(desktop_key)
+    assert given_back.get("SCRNSAVE.EXE") == ("REG_SZ", OTHER_SAVER), given_back
+    assert given_back.get("ScreenSaveActive") == ("REG_SZ", "0"), given_back
+    assert prefix.reg_query(record_key) is None, "the desktop user's record outlived the uninstaller"
+    # The uninstalling account's own choice, another saver, stays.
+    assert chosen_saver(prefix) == OTHER_SAVER
+    assert desktop_value(prefix, "ScreenSaveActive") == "1"

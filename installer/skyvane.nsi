@@ -496,6 +496,10 @@ Section "Uninstall"
   ${EndIf}
   !insertmacro RemoveProgramFiles "$WINDIR"
   !insertmacro RemoveDecodedImages "$WINDIR"
+  ; A saver killed while the Windows directory refused its images left them
+  ; in its own folder of this user's temporary directory.
+  !insertmacro RemoveDecodedImages "$TEMP\Skyvane"
+  RMDir "$TEMP\Skyvane"
   Delete /REBOOTOK "$WINDIR\screen.bmp"
   Delete /REBOOTOK "$WINDIR\Skyvane\Skyvane - help.txt"
   Delete /REBOOTOK "$WINDIR\Skyvane\Picture credits.txt"

@@ -116,6 +116,17 @@ def leave_what_the_saver_and_the_user_make(prefix, containers):
             (store / name).write_bytes(b"\xff\xd8")
         for node in ["", "WOW6432Node\\"]:
             prefix.reg_add(VIRTUAL_STORE_KEY + "\\" + node + r"Brelmor\Skyvane", "Delay", "REG_DWORD", 9)
+    # A saver killed while the Windows directory refused its images left
+    # them in its own folder of the user's temporary directory.
+    own_folder = user_temporary_folder(prefix)
+    own_folder.mkdir(parents=True, exist_ok=True)
+    for name in ["In1.jpg", "In2x2.jpg"]:
+        (own_folder / name).write_bytes(b"\xff\xd8")
+
+
+def user_temporary_folder(prefix):
+    """The saver's own folder in the user's temporary directory."""
+    return prefix.unix_path(prefix.run("cmd", "/c", "echo %TEMP%").stdout.strip()) / "Skyvane"
 
 
 def choose_other_saver(prefix, entry=OTHER_SAVER):
@@ -231,6 +242,7 @@ def test_install_chooses_the_saver_and_uninstall_takes_back_only_its_own(clean_p
     assert left == expected, "after uninstalling, left behind: %s; gone: %s" % (
         sorted(left - expected), sorted(expected - left))
     assert not (windows / "Skyvane").exists(), "the help folder outlived the uninstaller"
+    assert not user_temporary_folder(prefix).exists(), "the saver's temporary folder outlived the uninstaller"
     assert not start_menu_folders(prefix), "the Start menu folder outlived the uninstaller"
     for key in [SETTINGS_KEY, r"HKLM\Software\Brelmor", UNINSTALL_KEY]:
         assert prefix.reg_query(key) is None, "%s outlived the uninstaller" % key

@@ -144,25 +144,23 @@ void TForm1::startFirstPlane()
     // The background is painted; from now on only the flights change the
     // scene, and they repaint exactly the rectangles they touch.
     imdest.setOnChange({});
-
-    // The first plane flies at once, at the design interval of its timer.
-    MonitorFlight& monitor = mainFlight_;
-    const PlaneSlot& slot = catalogue_.slot(monitor.selection.currentSlot());
-    const ScreenArea& area = monitor.area;
-    launchPlane(monitor, slot, area.left + firstPlaneStartX(slot.direction, area.width, monitor.flight.scale),
-                area.top + firstPlaneStartY(slot.verticalStep, area.height, monitor.flight.scale),
-                flyingInterval(slot.direction));
+    launchFirstPlane(mainFlight_);
 }
 
-// A further monitor's first plane, chosen at its first tick: placed as the
-// primary's first plane is on its screen, and flying at once.
+// A further monitor's first plane, chosen at its first tick.
 void TForm1::startFurtherFirstPlane(MonitorFlight& monitor)
 {
     monitor.firstPlaneDue = false;
     monitor.left.setEnabled(false);
     selectNextPlane(monitor);
-    if (!isSlotNumber(monitor.selection.currentSlot()))
-        return;
+    if (isSlotNumber(monitor.selection.currentSlot()))
+        launchFirstPlane(monitor);
+}
+
+// The first plane of a monitor's run flies at once, at the design interval
+// of its timer, from the first plane's place beside that monitor.
+void TForm1::launchFirstPlane(MonitorFlight& monitor)
+{
     const PlaneSlot& slot = catalogue_.slot(monitor.selection.currentSlot());
     const ScreenArea& area = monitor.area;
     launchPlane(monitor, slot, area.left + firstPlaneStartX(slot.direction, area.width, monitor.flight.scale),

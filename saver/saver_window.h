@@ -144,6 +144,7 @@ private:
     void startPlane(MonitorFlight& monitor, Timer& finished);
     void startFirstPlane();
     void startFurtherFirstPlane(MonitorFlight& monitor);
+    void launchFirstPlane(MonitorFlight& monitor);
     void launchPlane(MonitorFlight& monitor, const PlaneSlot& slot, int32_t x, int32_t y, uint32_t firstInterval);
     void tickAtOnce();
     void drawSprite(MonitorFlight& monitor);

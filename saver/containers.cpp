@@ -5,6 +5,8 @@
 #include <cctype>
 #include <exception>
 
+#include "saver/catalogue.h"
+
 void transformContainer(const ContainerReader& read, const ImageWriter& write)
 {
     std::array<char, containerBlockLength> block;
@@ -111,6 +113,21 @@ std::optional<std::string> decodedImageName(std::string_view fileName)
     if (!isContainerName(fileName) || fileName.find_first_of("\\/:") != std::string_view::npos)
         return std::nullopt;
     return decodedImagePath(fileName);
+}
+
+bool isOwnDecodedImageName(std::string_view fileName)
+{
+    for (const PlaneSlotEntry& slot : catalogueTable)
+        for (const std::string_view image : {slot.whiteImage, slot.blackImage})
+            if (equalIgnoringCase(fileName, image) ||
+                equalIgnoringCase(fileName, decodedImagePath(doubleDensityContainerName(image))))
+                return true;
+    return false;
+}
+
+bool isLeftDecodedImage(std::string_view fileName, std::uint64_t lastWritten, std::uint64_t start)
+{
+    return isOwnDecodedImageName(fileName) && lastWritten < start;
 }
 
 void decodeWhereTaken(const std::string& windowsDirectory, const std::function<std::string()>& temporaryDirectory,

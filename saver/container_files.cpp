@@ -43,6 +43,10 @@ std::size_t writeSome(ScopedFile& file, std::span<const char> bytes)
     DWORD written = 0;
     if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
         throwLastError();
+    // Windows fails a write to a full disk; Wine writes what fits and reports
+    // that. Either way the image would be cut short.
+    if (written < bytes.size())
+        throw EInOutError(ERROR_DISK_FULL);
     return written;
 }
 
@@ -110,11 +114,18 @@ void decodeImageContainer(const std::string& containerPath, const std::string& i
 
     ScopedFile image = createImage(imagePath);
 
-    transformContainer([&](std::span<char> buffer) { return readContainer(container, buffer); },
-                       [&](std::span<const char> bytes) { return writeSome(image, bytes); });
-
-    closeOrThrow(container);
-    closeOrThrow(image);
+    try {
+        transformContainer([&](std::span<char> buffer) { return readContainer(container, buffer); },
+                           [&](std::span<const char> bytes) { return writeSome(image, bytes); });
+        closeOrThrow(container);
+        closeOrThrow(image);
+    } catch (...) {
+        // A decoding cut short (a full disk, a read error) leaves no part of
+        // an image that could be taken for a whole one.
+        image.close();
+        DeleteFileA(imagePath.c_str());
+        throw;
+    }
 }
 
 namespace {

@@ -61,6 +61,24 @@ std::string doubleDensityContainerName(std::string_view imageName)
     return std::string(imageName.substr(0, dot)) + "x2.sd2";
 }
 
+const std::string& DoubleDensityImages::decoded(const std::string& image, const std::function<void()>& decode)
+{
+    if (std::find(succeeded_.begin(), succeeded_.end(), image) != succeeded_.end())
+        return image;
+    // Listed before it is written, so that a decoding cut short is deleted too.
+    if (std::find(written_.begin(), written_.end(), image) == written_.end())
+        written_.push_back(image);
+    decode();
+    succeeded_.push_back(image);
+    return image;
+}
+
+void DoubleDensityImages::clear()
+{
+    written_.clear();
+    succeeded_.clear();
+}
+
 namespace {
 bool equalIgnoringCase(std::string_view a, std::string_view b)
 {

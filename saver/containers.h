@@ -52,6 +52,25 @@ std::string decodedImagePath(std::string_view containerPath);
 inline constexpr int doubleDensity = 2;
 std::string doubleDensityContainerName(std::string_view imageName);
 
+// The images of the pictures at twice the size that a run decodes, each once,
+// when a flight needs it: every file it wrote, which each way out deletes
+// (also one whose decoding failed), and apart from those the decodings that
+// succeeded, the only images ever shown. A decoding that failed is tried
+// again the next time its image is asked for.
+class DoubleDensityImages {
+public:
+    // The image's path, after decode() has written it unless a decoding of it
+    // succeeded before; decode's failure is thrown on, and the image stays
+    // listed for deletion.
+    const std::string& decoded(const std::string& image, const std::function<void()>& decode);
+    // Every image written, each once, in the order first asked for.
+    const std::vector<std::string>& written() const { return written_; }
+    void clear();
+private:
+    std::vector<std::string> written_;
+    std::vector<std::string> succeeded_;
+};
+
 // The search pattern of the decode pass, in the Windows directory.
 inline constexpr const char* containerPattern = "In*.sdd";
 
@@ -141,6 +160,8 @@ void decodeWhereTaken(const std::string& windowsDirectory, const std::function<s
 // container when that is empty), replacing an existing one. A refused write
 // of the image throws EImageRefused.
 // A container that cannot be opened or read throws EContainerUnreadable.
+// A failure once the image was begun (a full disk, a read error) deletes the
+// image, so no part of one is ever taken for the whole.
 void decodeImageContainer(const std::string& containerPath, const std::string& imageDirectory = {});
 // The decode pass: decodes every "In*.sdd" in the directory that is neither a
 // directory nor hidden nor system, one after the other in the order the file

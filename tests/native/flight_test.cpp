@@ -208,8 +208,17 @@ TEST(ScaledFlight, SizesAndStartPlacesGrowByTheScale)
         {168, {1010, 639, 957, 501, 1115, 809, 1915}},
         {192, {1154, 730, 1094, 572, 1274, 924, 2188}},
     };
-    for (const Row& row : rows)
-        EXPECT_EQ(flightGeometry(flightScaleFor(row.dpi)), row.geometry) << row.dpi << " DPI";
+    for (const Row& row : rows) {
+        const FlightScale scale = flightScaleFor(row.dpi);
+        EXPECT_EQ(flightGeometry(scale), row.geometry) << row.dpi << " DPI";
+        // Either picture pair is drawn at exactly the sprite's size.
+        for (const int pictureScale : {1, 2}) {
+            EXPECT_EQ(scaledPictureLength(pictureScale * spriteWidth, scale, pictureScale), row.geometry.spriteWidth)
+                << row.dpi << " DPI, pictures for " << pictureScale;
+            EXPECT_EQ(scaledPictureLength(pictureScale * spriteHeight, scale, pictureScale), row.geometry.spriteHeight)
+                << row.dpi << " DPI, pictures for " << pictureScale;
+        }
+    }
     // Below 96 DPI the design's pixels stay; above 500 % the scale is held.
     EXPECT_EQ(flightScaleFor(72).dpi, 96);
     EXPECT_EQ(flightScaleFor(0).dpi, 96);

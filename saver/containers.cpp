@@ -61,7 +61,7 @@ std::string doubleDensityContainerName(std::string_view imageName)
     return std::string(imageName.substr(0, dot)) + "x2.sd2";
 }
 
-const std::string& DoubleDensityImages::decoded(const std::string& image, const std::function<void()>& decode)
+std::string DoubleDensityImages::decoded(const std::string& image, const std::function<void()>& decode)
 {
     if (std::find(succeeded_.begin(), succeeded_.end(), image) != succeeded_.end())
         return image;

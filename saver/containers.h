@@ -62,7 +62,7 @@ public:
     // The image's path, after decode() has written it unless a decoding of it
     // succeeded before; decode's failure is thrown on, and the image stays
     // listed for deletion.
-    const std::string& decoded(const std::string& image, const std::function<void()>& decode);
+    std::string decoded(const std::string& image, const std::function<void()>& decode);
     // Every image written, each once, in the order first asked for.
     const std::vector<std::string>& written() const { return written_; }
     void clear();

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 #include "app/jpeg_simd.h"
 #include "app/password_change.h"
@@ -11,6 +12,7 @@
 #include "framework/application.h"
 #include "framework/dpi_awareness.h"
 #include "framework/files.h"
+#include "saver/containers.h"
 #include "saver/saver_window.h"
 #include "settings/windows_directory.h"
 
@@ -25,10 +27,13 @@ void startApplication(HINSTANCE instance)
 }
 
 // A run killed while it replaced a file leaves its temporary file beside it,
-// in the Windows directory; the next start removes it.
+// in the Windows directory, and a killed saver its decoded images there or in
+// its folder in the user's temporary directory; the next start removes them.
 void removeWhatAKilledRunLeft(std::uint64_t started)
 {
-    removeLeftTemporaryFiles(windowsDirectory(), started);
+    const std::string directory = windowsDirectory();
+    removeLeftTemporaryFiles(directory, started);
+    removeLeftDecodedImages(directory, started);
 }
 
 void runSaver(HINSTANCE instance)

@@ -2,6 +2,7 @@
 // container, on the Win32 file API. The bytes are moved by transformContainer.
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,10 @@ std::size_t writeSome(ScopedFile& file, std::span<const char> bytes)
     DWORD written = 0;
     if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
         throwLastError();
+    // Windows fails a write to a full disk; Wine writes what fits and reports
+    // that. Either way the image would be cut short.
+    if (written < bytes.size())
+        throw EInOutError(ERROR_DISK_FULL);
     return written;
 }
 
@@ -109,11 +114,18 @@ void decodeImageContainer(const std::string& containerPath, const std::string& i
 
     ScopedFile image = createImage(imagePath);
 
-    transformContainer([&](std::span<char> buffer) { return readContainer(container, buffer); },
-                       [&](std::span<const char> bytes) { return writeSome(image, bytes); });
-
-    closeOrThrow(container);
-    closeOrThrow(image);
+    try {
+        transformContainer([&](std::span<char> buffer) { return readContainer(container, buffer); },
+                           [&](std::span<const char> bytes) { return writeSome(image, bytes); });
+        closeOrThrow(container);
+        closeOrThrow(image);
+    } catch (...) {
+        // A decoding cut short (a full disk, a read error) leaves no part of
+        // an image that could be taken for a whole one.
+        image.close();
+        DeleteFileA(imagePath.c_str());
+        throw;
+    }
 }
 
 namespace {
@@ -162,6 +174,34 @@ bool isDirectory(const std::string& path)
     const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
+}
+
+namespace {
+// The program's own decoded images that a killed run left in the directory.
+void removeLeftDecodedImagesIn(const std::string& directory, std::uint64_t start)
+{
+    WIN32_FIND_DATAA found{};
+    for (FileSearch search(joinPath(directory, decodedImagePattern), found); search.matched(); search.next(found)) {
+        const std::uint64_t written =
+            (std::uint64_t(found.ftLastWriteTime.dwHighDateTime) << 32) | found.ftLastWriteTime.dwLowDateTime;
+        if ((found.dwFileAttributes & skippedAttributes) == 0 && isLeftDecodedImage(found.cFileName, written, start))
+            DeleteFileA(joinPath(directory, found.cFileName).c_str());
+    }
+}
+}
+
+void removeLeftDecodedImages(const std::string& windowsDirectory, std::uint64_t start)
+{
+    removeLeftDecodedImagesIn(windowsDirectory, start);
+    const std::string temporary = userTemporaryDirectory();
+    if (!isUsableTemporaryDirectory(temporary, windowsDirectory, isDirectory(temporary)))
+        return;
+    const std::string folder = joinPath(temporary, temporaryImageFolder);
+    if (!isDirectory(folder))
+        return;
+    removeLeftDecodedImagesIn(folder, start);
+    // Fails, and the folder stays, while anything else is in it.
+    RemoveDirectoryA(folder.c_str());
 }
 
 std::string temporaryImageDirectory(const std::string& windowsDirectory)

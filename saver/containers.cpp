@@ -5,6 +5,8 @@
 #include <cctype>
 #include <exception>
 
+#include "saver/catalogue.h"
+
 void transformContainer(const ContainerReader& read, const ImageWriter& write)
 {
     std::array<char, containerBlockLength> block;
@@ -59,6 +61,24 @@ std::string doubleDensityContainerName(std::string_view imageName)
     return std::string(imageName.substr(0, dot)) + "x2.sd2";
 }
 
+std::string DoubleDensityImages::decoded(const std::string& image, const std::function<void()>& decode)
+{
+    if (std::find(succeeded_.begin(), succeeded_.end(), image) != succeeded_.end())
+        return image;
+    // Listed before it is written, so that a decoding cut short is deleted too.
+    if (std::find(written_.begin(), written_.end(), image) == written_.end())
+        written_.push_back(image);
+    decode();
+    succeeded_.push_back(image);
+    return image;
+}
+
+void DoubleDensityImages::clear()
+{
+    written_.clear();
+    succeeded_.clear();
+}
+
 namespace {
 bool equalIgnoringCase(std::string_view a, std::string_view b)
 {
@@ -111,6 +131,21 @@ std::optional<std::string> decodedImageName(std::string_view fileName)
     if (!isContainerName(fileName) || fileName.find_first_of("\\/:") != std::string_view::npos)
         return std::nullopt;
     return decodedImagePath(fileName);
+}
+
+bool isOwnDecodedImageName(std::string_view fileName)
+{
+    for (const PlaneSlotEntry& slot : catalogueTable)
+        for (const std::string_view image : {slot.whiteImage, slot.blackImage})
+            if (equalIgnoringCase(fileName, image) ||
+                equalIgnoringCase(fileName, decodedImagePath(doubleDensityContainerName(image))))
+                return true;
+    return false;
+}
+
+bool isLeftDecodedImage(std::string_view fileName, std::uint64_t lastWritten, std::uint64_t start)
+{
+    return isOwnDecodedImageName(fileName) && lastWritten < start;
 }
 
 void decodeWhereTaken(const std::string& windowsDirectory, const std::function<std::string()>& temporaryDirectory,

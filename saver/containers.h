@@ -5,6 +5,7 @@
 // file work is in container_files.cpp.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <optional>
@@ -51,6 +52,25 @@ std::string decodedImagePath(std::string_view containerPath);
 inline constexpr int doubleDensity = 2;
 std::string doubleDensityContainerName(std::string_view imageName);
 
+// The images of the pictures at twice the size that a run decodes, each once,
+// when a flight needs it: every file it wrote, which each way out deletes
+// (also one whose decoding failed), and apart from those the decodings that
+// succeeded, the only images ever shown. A decoding that failed is tried
+// again the next time its image is asked for.
+class DoubleDensityImages {
+public:
+    // The image's path, after decode() has written it unless a decoding of it
+    // succeeded before; decode's failure is thrown on, and the image stays
+    // listed for deletion.
+    std::string decoded(const std::string& image, const std::function<void()>& decode);
+    // Every image written, each once, in the order first asked for.
+    const std::vector<std::string>& written() const { return written_; }
+    void clear();
+private:
+    std::vector<std::string> written_;
+    std::vector<std::string> succeeded_;
+};
+
 // The search pattern of the decode pass, in the Windows directory.
 inline constexpr const char* containerPattern = "In*.sdd";
 
@@ -63,6 +83,19 @@ bool isContainerName(std::string_view fileName);
 // (the decodedImagePath rule), or nullopt for a name that is no container's.
 // endSaver deletes these names only, never a user's own "Intro.jpg".
 std::optional<std::string> decodedImageName(std::string_view fileName);
+
+// Whether a file name is one the program itself gives a decoded image: a
+// catalogue image's "In<n>.jpg" or its picture at twice the size's
+// "In<n>x2.jpg", compared without regard to case. Another "In*.jpg" (a user's
+// "Intro.jpg", an "In99.jpg" of no catalogue slot) is not.
+bool isOwnDecodedImageName(std::string_view fileName);
+
+// Whether a file, found by a search for "In*.jpg" in the Windows directory or
+// in the program's folder in the temporary directory, is a decoded image that
+// a killed run left there: one of the program's own names, last written
+// before this start. The times are file times (100-nanosecond steps since 1601).
+inline constexpr const char* decodedImagePattern = "In*.jpg";
+bool isLeftDecodedImage(std::string_view fileName, std::uint64_t lastWritten, std::uint64_t start);
 
 // A decoded image that its directory refuses to take (the directory or the
 // old image may not be written). The same "File access denied" as any I/O
@@ -127,6 +160,8 @@ void decodeWhereTaken(const std::string& windowsDirectory, const std::function<s
 // container when that is empty), replacing an existing one. A refused write
 // of the image throws EImageRefused.
 // A container that cannot be opened or read throws EContainerUnreadable.
+// A failure once the image was begun (a full disk, a read error) deletes the
+// image, so no part of one is ever taken for the whole.
 void decodeImageContainer(const std::string& containerPath, const std::string& imageDirectory = {});
 // The decode pass: decodes every "In*.sdd" in the directory that is neither a
 // directory nor hidden nor system, one after the other in the order the file
@@ -138,6 +173,12 @@ void decodeImageContainer(const std::string& containerPath, const std::string& i
 void decodeImageContainers(const std::string& directory, std::string& imageDirectory, UnreadContainers& unread);
 // The same, returning the directory that holds the images.
 std::string decodeImageContainers(const std::string& directory, UnreadContainers& unread);
+// Deletes the decoded images that a killed run left in the Windows directory
+// and in the program's folder in the user's temporary directory: only the
+// program's own names, written before start (isLeftDecodedImage), by one
+// search each; the folder goes too once it is empty. A file that cannot be
+// deleted stays.
+void removeLeftDecodedImages(const std::string& windowsDirectory, std::uint64_t start);
 // The program's folder in the user's temporary directory, made when missing,
 // with its trailing "\"; empty when the temporary directory is not usable
 // (isUsableTemporaryDirectory) or the folder cannot be made.

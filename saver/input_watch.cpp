@@ -90,7 +90,7 @@ bool isWindowsNT()
 void TForm1::deleteDoubleDensityImages()
 {
     // Any that cannot be deleted stays, as the others do.
-    for (const std::string& path : doubleDensityImages_) {
+    for (const std::string& path : doubleDensityImages_.written()) {
         const DWORD attributes = GetFileAttributesA(path.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && isDeletableImageEntry(attributes))
             DeleteFileA(path.c_str());

@@ -107,12 +107,7 @@ std::string TForm1::decodedDoubleDensityImage(const std::string& imagePath)
 {
     const std::string container = joinPath(dataDirectory_, doubleDensityContainerName(fileNameOf(imagePath)));
     const std::string image = joinPath(imageDirectory_, fileNameOf(decodedImagePath(container)));
-    if (std::find(doubleDensityImages_.begin(), doubleDensityImages_.end(), image) != doubleDensityImages_.end())
-        return image;
-    // Listed before it is written, so that a decoding cut short is deleted too.
-    doubleDensityImages_.push_back(image);
-    decodeImageContainer(container, imageDirectory_);
-    return image;
+    return doubleDensityImages_.decoded(image, [&] { decodeImageContainer(container, imageDirectory_); });
 }
 
 // The slot's pictures made for twice the density into the JPEG holders;

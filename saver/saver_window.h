@@ -177,9 +177,9 @@ private:
     // folder in the user's temporary directory when the Windows directory
     // refused them.
     std::string imageDirectory_;
-    // The pictures made for twice the density that this run decoded (full
-    // paths): every way out deletes them.
-    std::vector<std::string> doubleDensityImages_;
+    // The pictures made for twice the density that this run wrote (full
+    // paths): every way out deletes them; only those decoded whole are shown.
+    DoubleDensityImages doubleDensityImages_;
     // The containers that could not be read: their flights fail when chosen.
     UnreadContainers unreadContainers_;
     SaverPlacement placement_;  // the window, the scene and the flights on the monitors

@@ -113,8 +113,16 @@ def test_decoded_images_live_only_while_the_saver_runs(prefix, own_containers, s
     # The temporary file of a run killed while it replaced a file goes at the
     # next start; another program's file of a like name stays.
     left_temporary, other_program = windows_dir / "sky1A2B.tmp", windows_dir / "skyline.tmp"
+    # So do the decoded images of a killed saver at 200 % (whose pictures at
+    # twice the size this run at 100 % never decodes) and those it put in its
+    # folder in the user's temporary directory, which goes too; a user's own
+    # picture of a like name stays.
+    temporary_folder = next((prefix.path / "drive_c" / "users").glob("*/Temp")) / "Skyvane"
+    temporary_folder.mkdir()
+    left_images = [windows_dir / "In1x2.jpg", temporary_folder / "In3.jpg", temporary_folder / "In3x2.jpg"]
+    users = windows_dir / "Intro.jpg"
     an_hour_ago = time.time() - 3600
-    for path in (left_temporary, other_program):
+    for path in (left_temporary, other_program, *left_images, users):
         path.write_bytes(b"written before the start")
         os.utime(path, (an_hour_ago, an_hour_ago))
     before = {p.name: p.read_bytes() for p in containers(windows_dir)}
@@ -124,6 +132,9 @@ def test_decoded_images_live_only_while_the_saver_runs(prefix, own_containers, s
     saver.wait_for_window()
     assert not left_temporary.exists(), "the temporary file of a killed run is still there"
     assert other_program.read_bytes() == b"written before the start"
+    assert [p.name for p in left_images if p.exists()] == [], "a killed saver's decoded images are still there"
+    assert not temporary_folder.exists(), "the killed saver's empty folder is still there"
+    assert users.read_bytes() == b"written before the start"
 
     # The window shows only once the start-up has decoded every container.
     for name, data in before.items():
@@ -135,7 +146,7 @@ def test_decoded_images_live_only_while_the_saver_runs(prefix, own_containers, s
     display.key("space")
     saver.wait_ended()
 
-    assert decoded_images(windows_dir) == [], "decoded images left after the saver ended"
+    assert [p.name for p in decoded_images(windows_dir)] == ["Intro.jpg"], "decoded images left after the saver ended"
     after = {p.name: p.read_bytes() for p in containers(windows_dir)}
     assert {n: harness.sha256(windows_dir / n) for n in after} == \
         {n: harness.sha256(windows_dir / n) for n in before}

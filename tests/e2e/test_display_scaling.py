@@ -223,6 +223,8 @@ def test_every_check_box_and_radio_button_shows_its_whole_caption_at_every_suppo
 # Slot 18 (the U-2, level, right to left, 15 pixels a tick) alone: the first
 # plane starts at the right edge with its top at the middle of the screen.
 U2_SLOT, U2_STEP = 18, -15
+# A later plane starts this far (at 96 DPI) beyond the screen's edge.
+START_OFFSET = 1094
 
 
 def plane_box_of(on_white, on_black):
@@ -367,15 +369,23 @@ def closest_mean_difference(shown, changed, reference, at):
     return best
 
 
-@pytest.mark.screen("2880x1620x24")
-def test_at_150_percent_the_planes_fly_half_as_big_again_and_as_fast_with_an_exact_mask(
-        display, prefix, tmp_path, start_saver):
-    desktop, _, flights = fly_u2(prefix, display, tmp_path, start_saver, 144)
+# Between 100 % and 200 %: 125 % and 150 % on screens of the same physical size.
+BETWEEN = [
+    pytest.param(120, marks=pytest.mark.screen("2400x1350x24"), id="125"),
+    pytest.param(144, marks=pytest.mark.screen("2880x1620x24"), id="150"),
+]
+
+
+@pytest.mark.parametrize("dpi", BETWEEN)
+def test_at_125_and_150_percent_the_planes_fly_larger_and_as_fast_with_an_exact_mask(
+        display, prefix, tmp_path, start_saver, dpi):
+    desktop, _, flights = fly_u2(prefix, display, tmp_path, start_saver, dpi)
+    scale = dpi / 96
     small, large = built_pair(1), built_pair(2)
     design = plane_box_of(*small)
     frames = [frame for flight in flights for frame in flight]
     for shot, box in frames:
-        assert drawn_at_scale(box, design, 1.5), "drawn %s, designed %s" % (box, design)
+        assert drawn_at_scale(box, design, scale), "drawn %s, designed %s" % (box, design)
 
     # The plane hides the desktop wholly and shows the same pixels wherever it
     # flies: the mask is exact, nothing of the desktop shows through.
@@ -395,14 +405,16 @@ def test_at_150_percent_the_planes_fly_half_as_big_again_and_as_fast_with_an_exa
         return np.asarray(image.resize((round(image.width * factor), round(image.height * factor)), Image.BILINEAR))
     changed = np.any(first != desktop, axis=2)
     differences = []
-    for pair, factor in ((large, 0.75), (small, 1.5)):
+    for pair, factor in ((large, scale / 2), (small, scale)):
         in_picture = plane_box_of(*pair)
         at = (first_box[0] - round(in_picture[0] * factor), first_box[1] - round(in_picture[1] * factor))
         differences.append(closest_mean_difference(first, changed, colours(pair, factor), at))
-    # (measured: 1.2 levels from the larger pictures, 3.7 from the smaller)
+    # (measured: 1.2 levels from the larger pictures, 3.7 from the smaller at
+    # 150 %; 1.4 and 3.8 at 125 %)
     assert differences[0] < 2.5 and differences[0] < differences[1] / 2, differences
-    # 22.5 pixels a tick, from the right edge (the first plane) or 1641 beyond it.
-    assert on_the_step_lattice(flights, display.width, display.width + 1641, 1.5 * U2_STEP), [
+    # 22.5 pixels a tick at 150 %, 18.75 at 125 %, from the right edge (the
+    # first plane) or a start offset beyond it (1641, 1368).
+    assert on_the_step_lattice(flights, display.width, display.width + scaled(START_OFFSET, dpi), scale * U2_STEP), [
         [box for _, box in flight] for flight in flights]
 
 

@@ -2,7 +2,9 @@
 writes "screen.bmp", and while the dialog stores a capture; the settings key
 deleted while the dialog is open. Each gives a clear error box, loses nothing
 (the containers and the last good "screen.bmp" stay as they were), and a key
-still ends the saver. A Windows directory, or an old decoded image, that cannot
+still ends the saver. A full disk while a picture at twice the size is decoded
+costs only the sharper picture: the plane flies from today's pictures, turn
+after turn, and nothing of the picture cut short is kept or shown. A Windows directory, or an old decoded image, that cannot
 be written is no fault for the saver: the planes fly from the program's own
 folder in the user's temporary directory.
 
@@ -13,13 +15,15 @@ ignores file modes, and Wine runs as root here). Mounting needs root; without
 it these tests are skipped."""
 import os
 import subprocess
+import time
 
 import numpy as np
 import pytest
 
 import harness
-from program_facts import SETTINGS_KEY, all_types
+from program_facts import SETTINGS_KEY, SLOT_IMAGES, all_types
 from dialog_driver import Dialog, stored_values, use_own_window_frames, write_backdrop
+from test_display_scaling import U2_SLOT, built_pair, drawn_at_scale, fast_screenshot, noisy_desktop, plane_box_of, set_dpi
 
 
 
@@ -44,13 +48,16 @@ def windows_dir_mounts(prefix, tmp_path):
 
     def remount(room=None, read_only=False):
         stop_wine(prefix)
+        # A new disk each time: the one before goes with what was written on it.
+        while mounted:
+            subprocess.run(["umount", "-l", mounted.pop()], check=True, capture_output=True, timeout=60)
         target = str(prefix.windows_dir)
         if read_only:
             mount("--bind", target, target)
             mounted.append(target)
             mount("-o", "remount,bind,ro", target)
         else:
-            layer = tmp_path / "layer"
+            layer = tmp_path / ("layer-%d" % room)
             layer.mkdir()
             mount("-t", "tmpfs", "-o", "size=%dk" % (room // 1024 + 1024), "tmpfs", str(layer))
             mounted.append(str(layer))
@@ -93,7 +100,35 @@ def error_box_then_key_ends(display, prefix, saver):
     return box["texts"]
 
 
-def test_a_full_disk_while_decoding_the_containers(display, desktop, prefix, start_saver, windows_dir_mounts):
+def pages(size):
+    """The 4 KiB pages a file of that size takes on the full disk."""
+    return -(-size // 4096)
+
+
+def plane_boxes_by_flight(display, desktop, saver, flights_wanted):
+    """The boxes of the pixels a right-to-left plane changes, flight by flight,
+    in the frames where it lies between the screen's top and bottom edges,
+    until flights_wanted flights have shown it so."""
+    flights = []
+    deadline = time.monotonic() + 240
+    while len(flights) < flights_wanted:
+        assert saver.running() and time.monotonic() < deadline, "planes seen: %s" % flights
+        changed = np.abs(fast_screenshot(display).astype(np.int16) - desktop).max(axis=2) > 12
+        if not changed.any():
+            continue
+        rows, cols = np.flatnonzero(changed.any(axis=1)), np.flatnonzero(changed.any(axis=0))
+        box = int(cols[0]), int(rows[0]), int(cols[-1]) + 1, int(rows[-1]) + 1
+        if box[1] == 0 or box[3] == display.height:
+            continue
+        if not flights or box[0] > flights[-1][-1][0]:
+            flights.append([])   # a later plane
+        flights[-1].append(box)
+    return flights
+
+
+@pytest.mark.screen("1536x2048x24")
+def test_a_full_disk_while_decoding_the_containers(display, desktop, prefix, start_saver, windows_dir_mounts,
+                                                   tmp_path):
     write_settings(prefix)
     kept = containers(prefix)
     assert kept, "the build made no containers"
@@ -101,6 +136,33 @@ def test_a_full_disk_while_decoding_the_containers(display, desktop, prefix, sta
     texts = error_box_then_key_ends(display, prefix, start_saver("/S"))
     assert texts == ["I/O error 112."], texts   # ERROR_DISK_FULL
     assert containers(prefix) == kept
+    assert not list(prefix.windows_dir.glob("In*.jpg")), "decoded images were left behind"
+
+    # At 200 %, room for every decoded image and the U-2's picture on black at
+    # twice the size, but for only half of its picture on white: the U-2 flies
+    # from today's pictures enlarged, without a box, at its first turn and at
+    # every later one. The picture cut short goes at once and is never shown
+    # (its missing rows would decode grey, a band across the sprite).
+    write_settings(prefix, **dict(all_types(False), U2=1))
+    set_dpi(prefix, 192)
+    white, black = SLOT_IMAGES[U2_SLOT - 1]
+    larger = {n: (prefix.windows_dir / ("In%dx2.sd2" % n)).read_bytes() for n in (white, black)}
+    windows_dir_mounts(room=4096 * (sum(pages(len(b) - 3) for b in kept.values())
+                                    + pages(len(larger[black]) - 3) + pages(len(larger[white]) - 3) // 2))
+    shown = noisy_desktop(display, tmp_path)
+    saver = start_saver("/S")
+    harness.wait_for(lambda: window_without_box(prefix), harness.START_TIMEOUT, "the saver window")
+    assert (prefix.windows_dir / ("In%dx2.jpg" % black)).read_bytes() == larger[black][:3] + larger[black][6:]
+    assert not (prefix.windows_dir / ("In%dx2.jpg" % white)).exists(), "the picture cut short was kept"
+    design = plane_box_of(*built_pair(1))
+    flights = plane_boxes_by_flight(display, shown, saver, 3)
+    for box in [box for flight in flights for box in flight]:
+        assert box[3] - box[1] <= 2 * (design[3] - design[1]) * 1.03, "a grey band under the plane: %s" % flights
+        if box[0] > 0 and box[2] < display.width:
+            assert drawn_at_scale(box, design, 2), "drawn %s, designed %s" % (box, design)
+    assert harness.message_box(prefix, "Skyvane!") is None
+    display.key("space")
+    saver.wait_ended()
     assert not list(prefix.windows_dir.glob("In*.jpg")), "decoded images were left behind"
 
 

@@ -271,6 +271,52 @@ TEST(DecodeWhereTaken, OtherErrorsAndASecondRefusalAreRaisedAsTheyCame)
     EXPECT_EQ(noTemporary.written, std::vector<std::string>{"C:\\WINDOWS"});
 }
 
+TEST(DoubleDensityImages, OnlyAWholeDecodingIsKeptAndEveryImageWrittenIsListedOnce)
+{
+    // Asked for one image after another, each decoding succeeding or failing:
+    // whether the decoding ran, whether the image came back (or the failure),
+    // and the images listed for deletion since.
+    struct Step {
+        const char* image;
+        bool decodingFails;   // should it run
+        bool decodes;
+        std::vector<std::string> written;
+    };
+    const Step steps[] = {
+        {"In40x2.jpg", false, true, {"In40x2.jpg"}},
+        {"In40x2.jpg", false, false, {"In40x2.jpg"}},                   // decoded once a run
+        {"In39x2.jpg", true, true, {"In40x2.jpg", "In39x2.jpg"}},        // cut short: listed, not kept
+        {"In39x2.jpg", true, true, {"In40x2.jpg", "In39x2.jpg"}},        // tried again at the next turn
+        {"In39x2.jpg", false, true, {"In40x2.jpg", "In39x2.jpg"}},
+        {"In39x2.jpg", false, false, {"In40x2.jpg", "In39x2.jpg"}},
+        {"In2x2.jpg", true, true, {"In40x2.jpg", "In39x2.jpg", "In2x2.jpg"}},
+        {"In40x2.jpg", true, false, {"In40x2.jpg", "In39x2.jpg", "In2x2.jpg"}},
+    };
+    DoubleDensityImages images;
+    int index = 0;
+    for (const Step& step : steps) {
+        bool decoded = false;
+        const auto decode = [&] {
+            decoded = true;
+            if (step.decodingFails)
+                throw EInOutError(112);
+        };
+        const bool fails = step.decodingFails && step.decodes;
+        if (fails)
+            EXPECT_THROW(images.decoded(step.image, decode), EInOutError) << "step " << index;
+        else
+            EXPECT_EQ(images.decoded(step.image, decode), step.image) << "step " << index;
+        EXPECT_EQ(decoded, step.decodes) << "step " << index;
+        EXPECT_EQ(images.written(), step.written) << "step " << index;
+        ++index;
+    }
+    images.clear();
+    EXPECT_TRUE(images.written().empty());
+    bool decoded = false;
+    images.decoded("In40x2.jpg", [&] { decoded = true; });
+    EXPECT_TRUE(decoded) << "a decoding of the run before was kept";
+}
+
 TEST(UnreadContainers, TheFailureComesWithTheImageOfTheContainerThatCouldNotBeRead)
 {
     UnreadContainers unread;

@@ -1,5 +1,6 @@
 // Replacing a file by moves, as on Windows 9x: whatever move fails, the old
-// file's contents are never lost. And which temporary files a killed run left.
+// file's contents are never lost. And which files a killed run left: temporary
+// files and decoded images.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "framework/file_replacement.h"
+#include "saver/containers.h"
 
 namespace {
 
@@ -100,24 +102,41 @@ TEST(ReplaceFileByMoves, AreChosenByThePlatformAloneOnWindows9x)
 
 }
 
-TEST(LeftTemporaryFile, OnlyTheProgramsOwnNamesWrittenBeforeTheStart)
+// What a killed run leaves for the next start to remove: the temporary files
+// of a replacement and the decoded images, each by the program's own names.
+TEST(LeftFiles, OnlyTheProgramsOwnNamesWrittenBeforeTheStart)
 {
     constexpr std::uint64_t start = 133'000'000'000'000'000;
+    enum class Left { No, TemporaryFile, DecodedImage };
     struct Case {
         const char* name;
-        bool left;
+        Left left;
     };
     const Case cases[] = {
-        {"sky1A2B.tmp", true}, {"sky1a2b.tmp", true}, {"SKYFFFF.TMP", true}, {"sky0.tmp", true},
-        {"sky12.Tmp", true},
+        {"sky1A2B.tmp", Left::TemporaryFile}, {"sky1a2b.tmp", Left::TemporaryFile},
+        {"SKYFFFF.TMP", Left::TemporaryFile}, {"sky0.tmp", Left::TemporaryFile}, {"sky12.Tmp", Left::TemporaryFile},
         // Another program's files, and names GetTempFileNameA never gives the prefix "sky".
-        {"skyline.tmp", false}, {"sky.tmp", false}, {"sky12345.tmp", false}, {"sky12G4.tmp", false},
-        {"sky 12.tmp", false}, {"sky1A2B.tmp.bak", false}, {"sky1A2B.tm", false}, {"xsky1A2B.tmp", false},
-        {"sko1A2B.tmp", false}, {"sky1A2B", false}, {"", false},
+        {"skyline.tmp", Left::No}, {"sky.tmp", Left::No}, {"sky12345.tmp", Left::No}, {"sky12G4.tmp", Left::No},
+        {"sky 12.tmp", Left::No}, {"sky1A2B.tmp.bak", Left::No}, {"sky1A2B.tm", Left::No}, {"xsky1A2B.tmp", Left::No},
+        {"sko1A2B.tmp", Left::No}, {"sky1A2B", Left::No}, {"", Left::No},
+        // The catalogue's images and their pictures at twice the size, decoded.
+        {"In1.jpg", Left::DecodedImage}, {"in2.JPG", Left::DecodedImage}, {"IN46.JPG", Left::DecodedImage},
+        {"In10.jpg", Left::DecodedImage}, {"In1x2.jpg", Left::DecodedImage}, {"IN46X2.JPG", Left::DecodedImage},
+        {"in33x2.jpg", Left::DecodedImage},
+        // A user's pictures and names the program never writes: numbers of no
+        // slot (13, 14, 21, 22, 35, 36, 47 and up), the containers themselves.
+        {"Intro.jpg", Left::No}, {"In99.jpg", Left::No}, {"In99x2.jpg", Left::No}, {"In13.jpg", Left::No},
+        {"In21x2.jpg", Left::No}, {"In0.jpg", Left::No}, {"In01.jpg", Left::No}, {"In.jpg", Left::No},
+        {"In1.jpeg", Left::No}, {"In1.jpg.bak", Left::No}, {"In1.jpgx", Left::No}, {"xIn1.jpg", Left::No},
+        {"In1 .jpg", Left::No}, {"In1x3.jpg", Left::No}, {"In1x2x2.jpg", Left::No}, {"In1x.jpg", Left::No},
+        {"In1.sdd", Left::No}, {"In1x2.sd2", Left::No}, {"In1", Left::No}, {"C:\\windows\\In1.jpg", Left::No},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(isLeftTemporaryFile(c.name, start - 1, start), c.left) << c.name;
+        EXPECT_EQ(isLeftTemporaryFile(c.name, start - 1, start), c.left == Left::TemporaryFile) << c.name;
+        EXPECT_EQ(isLeftDecodedImage(c.name, start - 1, start), c.left == Left::DecodedImage) << c.name;
         EXPECT_FALSE(isLeftTemporaryFile(c.name, start, start)) << c.name << " written at the start";
+        EXPECT_FALSE(isLeftDecodedImage(c.name, start, start)) << c.name << " written at the start";
         EXPECT_FALSE(isLeftTemporaryFile(c.name, start + 10'000'000, start)) << c.name << " written since";
+        EXPECT_FALSE(isLeftDecodedImage(c.name, start + 10'000'000, start)) << c.name << " written since";
     }
 }

@@ -2,7 +2,6 @@
 // the pause between planes.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdint>
 #include <limits>
 
@@ -195,10 +194,31 @@ TEST(EndOfFlight, FlightsEndOnTheFirstTickPastTheLimit)
 // On a scaled display every design length and step grows by DPI / 96.
 TEST(ScaledFlight, SizesAndStartPlacesGrowByTheScale)
 {
-    EXPECT_EQ(flightGeometry(flightScaleFor(96)), FlightGeometry{});
-    EXPECT_EQ(flightGeometry(flightScaleFor(192)), (FlightGeometry{1154, 730, 1094, 572, 1274, 924, 2188}));
-    // 150 %: halves round away from zero (865.5, 547.5).
-    EXPECT_EQ(flightGeometry(flightScaleFor(144)), (FlightGeometry{866, 548, 821, 429, 956, 693, 1641}));
+    struct Row {
+        int dpi;
+        FlightGeometry geometry;
+    };
+    const Row rows[] = {
+        {96, FlightGeometry{}},
+        // 125 %: 721.25, 456.25, 683.75, 357.5, 796.25, 577.5, 1367.5.
+        {120, {721, 456, 684, 358, 796, 578, 1368}},
+        // 150 %: halves round away from zero (865.5, 547.5).
+        {144, {866, 548, 821, 429, 956, 693, 1641}},
+        // 175 %: 1009.75, 638.75, 957.25, 500.5, 1114.75, 808.5, 1914.5.
+        {168, {1010, 639, 957, 501, 1115, 809, 1915}},
+        {192, {1154, 730, 1094, 572, 1274, 924, 2188}},
+    };
+    for (const Row& row : rows) {
+        const FlightScale scale = flightScaleFor(row.dpi);
+        EXPECT_EQ(flightGeometry(scale), row.geometry) << row.dpi << " DPI";
+        // Either picture pair is drawn at exactly the sprite's size.
+        for (const int pictureScale : {1, 2}) {
+            EXPECT_EQ(scaledPictureLength(pictureScale * spriteWidth, scale, pictureScale), row.geometry.spriteWidth)
+                << row.dpi << " DPI, pictures for " << pictureScale;
+            EXPECT_EQ(scaledPictureLength(pictureScale * spriteHeight, scale, pictureScale), row.geometry.spriteHeight)
+                << row.dpi << " DPI, pictures for " << pictureScale;
+        }
+    }
     // Below 96 DPI the design's pixels stay; above 500 % the scale is held.
     EXPECT_EQ(flightScaleFor(72).dpi, 96);
     EXPECT_EQ(flightScaleFor(0).dpi, 96);
@@ -213,6 +233,15 @@ TEST(ScaledFlight, SizesAndStartPlacesGrowByTheScale)
     EXPECT_EQ(firstPlaneStartY(-4, 2160, twice), 1080 + 240);
     EXPECT_EQ(firstPlaneStartY(3, 1620, half), 810 - 135);
     EXPECT_EQ(firstPlaneStartY(-1, 1620, half), 810 + 45);   // 45, not 44
+    // A shift that ends in a half rounds away from zero, below the middle as
+    // above it: 30 ticks of 1 at 125 % are 37.5.
+    const FlightScale quarter = flightScaleFor(120);
+    EXPECT_EQ(quarter.length(-30), -38);
+    EXPECT_EQ(quarter.length(30), 38);
+    EXPECT_EQ(firstPlaneStartY(-1, 1350, quarter), 675 + 38);
+    EXPECT_EQ(firstPlaneStartY(1, 1350, quarter), 675 - 38);
+    EXPECT_EQ(firstPlaneStartX(enterLeft, 2400, quarter), -1368);   // 1367.5
+    EXPECT_EQ(laterPlaneStartX(enterRight, 2400, quarter), 2400 + 1368);
 
     FlightState flight;
     flight.scale = twice;
@@ -230,47 +259,68 @@ TEST(ScaledFlight, SizesAndStartPlacesGrowByTheScale)
     EXPECT_EQ(scaledPictureLength(577, flightScaleFor(120), 1), 721);
 }
 
-// Ticks every slot's plane from its later start at the scale, checking each
-// tick's move; returns the slot's ticks until it is finished.
-int scaledFlight(int slotNumber, int32_t screenWidth, FlightScale scale, double& pixelsPerTick)
+// Where a plane stands n ticks after it started at start: the exact place,
+// start + n * step * dpi / 96, rounded to the nearest pixel (a half up, so the
+// moves of a fractional step alternate evenly from the first tick on).
+int32_t exactPlace(int32_t start, int ticks, int16_t designStep, FlightScale scale)
+{
+    const int64_t in96ths = int64_t{ticks} * designStep * scale.dpi + flightDesignDpi / 2;
+    const int64_t below = in96ths >= 0 ? in96ths / flightDesignDpi : -((-in96ths + flightDesignDpi - 1) / flightDesignDpi);
+    return static_cast<int32_t>(start + below);
+}
+
+// Flies a plane of the slot from (startX, startY) until the end test on the
+// saver's one flight state (whatever the plane before it left in it),
+// checking x and y at every tick against the exact place rounded. Returns
+// the ticks; counts the ticks whose place was off in wrongTicks.
+int checkedFlight(FlightState& flight, int slotNumber, int32_t startX, int32_t startY, int32_t screenWidth,
+                  int& wrongTicks)
 {
     const PlaneSlotEntry& slot = slotRow(slotNumber);
-    FlightState flight;
-    flight.scale = scale;
-    const int32_t startX = laterPlaneStartX(slot.direction, screenWidth, scale);
-    placePlane(flight, startX, 500, slot.horizontalStep, slot.verticalStep);
-    const double exactX = slot.horizontalStep * scale.dpi / 96.0, exactY = slot.verticalStep * scale.dpi / 96.0;
+    placePlane(flight, startX, startY, slot.horizontalStep, slot.verticalStep);
     int ticks = 0;
     do {
-        const int32_t x = flight.x, y = flight.y;
         advancePlane(flight);
         ++ticks;
-        // Each tick moves the scaled step rounded down or up: never a jerk of more than a pixel.
-        EXPECT_LE(std::abs((flight.x - x) - exactX), 1.0) << "slot " << slotNumber << ", tick " << ticks;
-        EXPECT_LE(std::abs((flight.y - y) - exactY), 1.0) << "slot " << slotNumber << ", tick " << ticks;
-        // And the plane is never more than half a pixel off its exact place.
-        EXPECT_LE(std::abs(flight.x - (startX + ticks * exactX)), 0.5) << "slot " << slotNumber;
+        const int32_t x = exactPlace(startX, ticks, slot.horizontalStep, flight.scale);
+        const int32_t y = exactPlace(startY, ticks, slot.verticalStep, flight.scale);
+        if (flight.x != x || flight.y != y || flight.drawn != spriteRectAt(flight, x, y)) {
+            if (wrongTicks++ == 0)
+                ADD_FAILURE() << "slot " << slotNumber << " at " << flight.scale.dpi << " DPI, tick " << ticks
+                              << ": at " << flight.x << "," << flight.y << ", exactly " << x << "," << y;
+        }
     } while (!planeFinished(slot.direction, flight.x, screenWidth) && ticks < 100000);
-    pixelsPerTick = double(flight.x - startX) / ticks;
     return ticks;
 }
 
-TEST(ScaledFlight, EveryPlaneFliesTheScaleTimesItsStepOverAWholeFlight)
+TEST(ScaledFlight, EveryPlaneStandsAtItsExactPlaceRoundedAtEveryTick)
 {
     for (const int dpi : {96, 120, 144, 168, 192, 240}) {
-        for (int slot = 1; slot <= slotCount; ++slot) {
-            double pixelsPerTick = 0;
-            scaledFlight(slot, 1920 * dpi / 96, flightScaleFor(dpi), pixelsPerTick);
-            const double designed = slotRow(slot).horizontalStep * dpi / 96.0;
-            EXPECT_NEAR(pixelsPerTick / designed, 1.0, 0.02) << "slot " << slot << " at " << dpi << " DPI";
-        }
+        // A screen of the same physical size at every scale; the first plane,
+        // then every slot's in turn, as the saver flies them one after another.
+        const FlightScale scale = flightScaleFor(dpi);
+        const int32_t width = 1920 * dpi / 96, height = 1080 * dpi / 96;
+        FlightState flight;
+        flight.scale = scale;
+        int wrongTicks = 0;
+        const PlaneSlotEntry& first = slotRow(1);
+        checkedFlight(flight, 1, firstPlaneStartX(first.direction, width, scale),
+                      firstPlaneStartY(first.verticalStep, height, scale), width, wrongTicks);
+        for (int slot = 1; slot <= slotCount; ++slot)
+            checkedFlight(flight, slot, laterPlaneStartX(slotRow(slot).direction, width, scale),
+                          (slot * 97) % height, width, wrongTicks);
+        EXPECT_EQ(wrongTicks, 0) << dpi << " DPI";
     }
     // At 96 DPI the design's own steps, tick for tick.
     int32_t x = 0;
-    double perTick = 0;
-    EXPECT_EQ(scaledFlight(1, 1024, flightScaleFor(96), perTick), ticksUntilFinished(1, 1024, x));
+    FlightState design;
+    int wrongTicks = 0;
+    EXPECT_EQ(checkedFlight(design, 1, -1094, 0, 1024, wrongTicks), ticksUntilFinished(1, 1024, x));
     // Twice the screen at twice the scale: the same ticks as at 96 DPI.
-    EXPECT_EQ(scaledFlight(5, 2048, flightScaleFor(192), perTick), 225);
+    FlightState twice;
+    twice.scale = flightScaleFor(192);
+    EXPECT_EQ(checkedFlight(twice, 5, 2048 + 2188, 0, 2048, wrongTicks), 225);
+    EXPECT_EQ(wrongTicks, 0);
 }
 
 TEST(ScaledFlight, AFractionalStepAlternatesAndCarriesTheRest)

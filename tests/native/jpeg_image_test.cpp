@@ -3,6 +3,7 @@
 // and damaged data, and the decoder's resource limits.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -139,6 +140,84 @@ TEST(JpegDecode, AdobeCmykIsConvertedToColour)
     JpegImage jpeg(readFixture("cmyk.jpg"));
     EXPECT_FALSE(jpeg.greyscale());
     expectBlockCentres(jpeg.bitmap(), 16, "CMYK");
+}
+
+namespace {
+// A CMYK JPEG of flat 8 x 8 blocks, one per ink (c, m, y, k as stored), at
+// quality 100, where a flat block decodes to its exact values; with the Adobe
+// marker (Adobe's inverted inks) or without it (plain inks).
+std::vector<uint8_t> cmykBlocks(const std::vector<std::array<uint8_t, 4>>& inks, bool adobe)
+{
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = static_cast<JDIMENSION>(8 * inks.size());
+    info.image_height = 8;
+    info.input_components = 4;
+    info.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 100, TRUE);
+    info.write_Adobe_marker = adobe ? TRUE : FALSE;
+    jpeg_start_compress(&info, TRUE);
+    std::vector<uint8_t> row;
+    for (const auto& ink : inks)
+        for (int x = 0; x < 8; ++x)
+            row.insert(row.end(), ink.begin(), ink.end());
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    std::vector<uint8_t> jpeg(buffer, buffer + size);
+    jpeg_destroy_compress(&info);
+    std::free(buffer);
+    return jpeg;
+}
+}
+
+TEST(JpegDecode, CmykInksGiveTheNearestColour)
+{
+    // Each colour channel is ink x black / 255, counted as light (an Adobe
+    // file stores it so; a plain file stores 255 less it), to the nearest
+    // level: 1.498 is 1, 0.502 is 1, 156.86 is 157.
+    struct Row {
+        std::array<uint8_t, 4> ink;   // c, m, y, k as an Adobe file stores them
+        Rgb colour;
+    };
+    const std::vector<Row> rows = {
+        {{2, 128, 200, 191}, {1, 96, 150}},      // 1.498, 95.87, 149.80
+        {{97, 2, 2, 191}, {73, 1, 1}},           // 72.65, 1.498, 1.498
+        {{128, 128, 200, 1}, {1, 1, 1}},         // 0.502, 0.502, 0.784
+        {{200, 128, 1, 128}, {100, 64, 1}},      // 100.39, 64.25, 0.502
+        {{200, 100, 50, 200}, {157, 78, 39}},    // 156.86, 78.43, 39.22
+        {{255, 0, 17, 255}, {255, 0, 17}},
+        {{97, 203, 254, 0}, {0, 0, 0}},
+        {{64, 191, 127, 254}, {64, 190, 127}},   // 63.75, 190.25, 126.50
+    };
+    std::vector<std::array<uint8_t, 4>> adobeInks, plainInks;
+    for (const Row& row : rows) {
+        adobeInks.push_back(row.ink);
+        plainInks.push_back({});
+        for (int i = 0; i < 4; ++i)
+            plainInks.back()[i] = static_cast<uint8_t>(255 - row.ink[i]);
+    }
+    for (const auto& [inks, what] : {std::pair{adobeInks, "Adobe"}, {plainInks, "plain"}}) {
+        JpegImage jpeg(cmykBlocks(inks, std::string(what) == "Adobe"));
+        const Picture& picture = jpeg.bitmap();
+        ASSERT_EQ(picture.width, static_cast<int>(8 * rows.size())) << what;
+        ASSERT_EQ(picture.bitsPerPixel, 24) << what;
+        for (std::size_t block = 0; block < rows.size(); ++block)
+            for (int y : {0, 4, 7}) {
+                const Rgb got = rgbAt(picture, static_cast<int>(8 * block + 3), y);
+                const Rgb& want = rows[block].colour;
+                EXPECT_EQ((std::array{got.r, got.g, got.b}), (std::array{want.r, want.g, want.b}))
+                    << what << " block " << block;
+            }
+    }
 }
 
 TEST(JpegDecode, GreyscaleGivesEightBitsWithAtMost236Greys)

@@ -206,10 +206,89 @@ TEST(MaskedPairScaling, UnusablePicturesGiveAnEmptyPair)
     EXPECT_TRUE(scaledMaskedPair(Picture{}, source.onBlack, 16, 16).onWhite.empty());
     EXPECT_TRUE(scaledMaskedPair(source.onWhite, source.onBlack, 0, 16).onBlack.empty());
     EXPECT_TRUE(scaledMaskedPair(source.onWhite, source.onBlack, 8193, 8192).onWhite.empty());
+    // Pixels cut short in either picture: nothing is read past them.
     Picture cut = source.onWhite;
     cut.bits.resize(cut.bits.size() / 2);
     EXPECT_TRUE(scaledMaskedPair(cut, source.onBlack, 16, 16).onWhite.empty());
-    // A pair of two sizes uses the part they share.
-    const MaskedPair larger = discPair(12, 8, 3, 0x102030);
-    EXPECT_EQ(scaledMaskedPair(larger.onWhite, source.onBlack, 16, 16).onWhite.width, 16);
+    Picture cutBlack = source.onBlack;
+    cutBlack.bits.resize(cutBlack.bits.size() / 2);
+    EXPECT_TRUE(scaledMaskedPair(source.onWhite, cutBlack, 16, 16).onBlack.empty());
+}
+
+namespace {
+// The picture with more columns on the right and more rows at the bottom, of
+// a colour that would be plane beside either picture of the pair.
+Picture grown(const Picture& picture, int moreColumns, int moreRows)
+{
+    Picture larger = filledPicture24(picture.width + moreColumns, picture.height + moreRows, 0x607080);
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x)
+            setPixel24(larger, x, y, pictureColour(picture, x, y));
+    return larger;
+}
+}
+
+TEST(MaskedPairScaling, APairOfTwoSizesUsesThePartTheyShare)
+{
+    const MaskedPair source = discPair(8, 8, 3, 0x102030);
+    const MaskedPair shared = scaledMaskedPair(source.onWhite, source.onBlack, 16, 16);
+    ASSERT_EQ(shared.onWhite.width, 16);
+    struct Row {
+        int whiteColumns, whiteRows, blackColumns, blackRows;
+    };
+    // Either picture wider or taller than the other, by a little or by half.
+    const Row rows[] = {{4, 0, 0, 0}, {0, 4, 0, 0}, {0, 0, 4, 0}, {0, 0, 0, 4}, {1, 0, 0, 3}, {0, 2, 5, 0}};
+    for (const Row& row : rows) {
+        const MaskedPair scaled = scaledMaskedPair(grown(source.onWhite, row.whiteColumns, row.whiteRows),
+                                                   grown(source.onBlack, row.blackColumns, row.blackRows), 16, 16);
+        EXPECT_EQ(scaled.onWhite.bits, shared.onWhite.bits) << row.whiteColumns << row.whiteRows << row.blackColumns
+                                                            << row.blackRows;
+        EXPECT_EQ(scaled.onBlack.bits, shared.onBlack.bits) << row.whiteColumns << row.whiteRows << row.blackColumns
+                                                            << row.blackRows;
+    }
+}
+
+TEST(MaskedPairScaling, APixelIsPlaneWhereItsTwoPicturesAreLessThanHalfTheRangeApart)
+{
+    // Two flat pictures, their channel sums that far apart: background (white
+    // and black) from 384 on, half of 3 x 256; plane below, also where the
+    // picture on white is the darker.
+    struct Row {
+        uint32_t onWhite, onBlack;
+        int apart;   // channel sum on white less channel sum on black
+        bool plane;
+    };
+    const Row rows[] = {
+        {0xFFFFFF, 0x000000, 765, false}, {0xF0F4F8, 0x0C0804, 708, false},
+        {0x808080, 0x000000, 384, false}, {0x9080A0, 0x101010, 384, false},
+        {0x80807F, 0x000000, 383, true},  {0x9080A0, 0x101011, 383, true},
+        {0x800000, 0x000000, 128, true},  {0x4A4A4A, 0x0A0A0A, 192, true},
+        {0x7F0000, 0x000000, 127, true},  {0x3C5A78, 0x3C5A78, 0, true},
+        {0x000000, 0xFFFFFF, -765, true},
+    };
+    for (const Row& row : rows) {
+        const auto sum = [](uint32_t c) { return int(c >> 16 & 0xFF) + int(c >> 8 & 0xFF) + int(c & 0xFF); };
+        ASSERT_EQ(sum(row.onWhite) - sum(row.onBlack), row.apart) << std::hex << row.onWhite;
+        for (const auto& [width, height] : {std::pair{3, 2}, {6, 4}}) {
+            const MaskedPair scaled = scaledMaskedPair(filledPicture24(3, 2, row.onWhite),
+                                                       filledPicture24(3, 2, row.onBlack), width, height);
+            ASSERT_EQ(scaled.onWhite.width, width);
+            // A plane pixel is the two pictures' mean in both; background is white over black.
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x) {
+                    const uint32_t white = pictureColour(scaled.onWhite, x, y);
+                    const uint32_t black = pictureColour(scaled.onBlack, x, y);
+                    if (row.plane) {
+                        EXPECT_EQ(white, black) << row.apart << " apart, at " << x << "," << y;
+                        for (int shift : {0, 8, 16})
+                            EXPECT_NEAR(int(black >> shift & 0xFF),
+                                        (int(row.onWhite >> shift & 0xFF) + int(row.onBlack >> shift & 0xFF)) / 2.0, 0.5)
+                                << row.apart << " apart";
+                    } else {
+                        EXPECT_EQ(white, 0xFFFFFFu) << row.apart << " apart, at " << x << "," << y;
+                        EXPECT_EQ(black, 0u) << row.apart << " apart, at " << x << "," << y;
+                    }
+                }
+        }
+    }
 }

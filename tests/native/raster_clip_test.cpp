@@ -62,6 +62,16 @@ TEST(ClipRasterCopy, ScaledCopiesDrawTheSourcePartInsideItsBitmap)
     EXPECT_EQ(copy({0, 0, 40, 20}, {30, 0, 70, 40}), "0,0 20x20 from 30,0 20x40 scaled");
     EXPECT_EQ(copy({0, 0, 40, 20}, {60, 0, 100, 40}), "nothing");
     EXPECT_EQ(copy({-100, 0, -10, 20}, {0, 0, 50, 40}), "nothing");
+    // At the destination's right edge: a part that reaches past it is mapped
+    // whole (GDI cuts it at the edge, the scale kept); one that ends at the
+    // left edge or begins at the right edge draws nothing.
+    EXPECT_EQ(copy({80, 0, 120, 20}, {0, 0, 50, 40}), "80,0 40x20 from 0,0 50x40 scaled");
+    EXPECT_EQ(copy({99, 0, 139, 20}, {0, 0, 50, 40}), "99,0 40x20 from 0,0 50x40 scaled");
+    EXPECT_EQ(copy({100, 0, 140, 20}, {0, 0, 50, 40}), "nothing");
+    EXPECT_EQ(copy({-40, 0, 0, 20}, {0, 0, 50, 40}), "nothing");
+    EXPECT_EQ(copy({-40, 0, 1, 20}, {0, 0, 50, 40}), "-40,0 41x20 from 0,0 50x40 scaled");
+    // The source's part inside its bitmap maps onto less than a pixel: nothing.
+    EXPECT_EQ(copy({10, 0, 11, 20}, {0, 0, 100, 40}), "nothing");
 }
 
 }

@@ -19,6 +19,27 @@
 namespace {
 constexpr const char* applicationTitle = "Skyvane!";
 
+// The mark a running saver holds for its whole run, seen from every session
+// where the system has sessions (Windows 2000 and later: the global name;
+// earlier systems know no prefix and refuse the backslash).
+const char* runningSaverMarkName()
+{
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    const bool sessions = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT
+        && version.dwMajorVersion >= 5;
+    return sessions ? "Global\\Skyvane saver running" : "Skyvane saver running";
+}
+
+bool aSaverRunsAnywhere()
+{
+    HANDLE mark = OpenMutexA(SYNCHRONIZE, FALSE, runningSaverMarkName());
+    if (!mark)
+        return GetLastError() == ERROR_ACCESS_DENIED;   // another account's saver
+    CloseHandle(mark);
+    return true;
+}
+
 void startApplication(HINSTANCE instance)
 {
     Application& application = Application::instance();
@@ -33,13 +54,19 @@ void removeWhatAKilledRunLeft(std::uint64_t started)
 {
     const std::string directory = windowsDirectory();
     removeLeftTemporaryFiles(directory, started);
-    removeLeftDecodedImages(directory, started);
+    // A saver running where this start cannot see its window (another
+    // session, the secure desktop of a password-protected saver) still needs
+    // its images: they are no killed run's.
+    if (!aSaverRunsAnywhere())
+        removeLeftDecodedImages(directory, started);
 }
 
 void runSaver(HINSTANCE instance)
 {
     // Before any window: the saver copies and covers every monitor pixel for pixel.
     declareDpiAwareness(DpiAwareness::PerMonitor);
+    // Held until the process ends, which releases it however the run ends.
+    CreateMutexA(nullptr, FALSE, runningSaverMarkName());
     startApplication(instance);
     TForm1 saver;
     saver.createAndShow();

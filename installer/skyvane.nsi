@@ -29,6 +29,7 @@ RequestExecutionLevel admin
 
 !include LogicLib.nsh
 !include WinVer.nsh
+!include x64.nsh
 !include "${STAGE}\files.nsh"
 !include accounts.nsh
 !insertmacro ACCOUNT_FUNCTIONS ""
@@ -232,8 +233,11 @@ Function RecordScreenSaverChoice
     WriteRegStr HKCU "${SETTINGS_KEY}" "ScreenSaverBefore" $0
     WriteRegDWORD HKCU "${SETTINGS_KEY}" "ScreenSaveActiveBefore" $1
   ${Else}
-    WriteRegStr HKLM "${SETTINGS_KEY}" "ScreenSaverBefore" $0
-    WriteRegDWORD HKLM "${SETTINGS_KEY}" "ScreenSaveActiveBefore" $1
+    ; Beside the uninstall entry, which goes last: in the settings key the
+    ; record would make the saver's first run find the key and skip its
+    ; first-run settings.
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "ScreenSaverBefore" $0
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "ScreenSaveActiveBefore" $1
   ${EndIf}
 FunctionEnd
 
@@ -312,10 +316,20 @@ Function un.SaverThatExists
   Push $1
   ${If} $0 != ""
     ExpandEnvStrings $1 $0
+    ; A 32-bit program's System32 is SysWOW64 on 64-bit Windows: the saver
+    ; is looked for in the system's own.
+    ${If} ${RunningX64}
+      ${DisableX64FSRedirection}
+    ${EndIf}
     ClearErrors
     SearchPath $1 $1
     ${If} ${Errors}
-    ${OrIf} $1 == ""
+      StrCpy $1 ""
+    ${EndIf}
+    ${If} ${RunningX64}
+      ${EnableX64FSRedirection}
+    ${EndIf}
+    ${If} $1 == ""
       DetailPrint "The screen saver chosen before, $0, is gone: switching the screen saver off"
       StrCpy $0 ""
     ${EndIf}
@@ -367,7 +381,7 @@ Function un.TakeBackScreenSaver
       !insertmacro READ_RECORD HKCU "${SETTINGS_KEY}"
     ${Else}
       ; A setup before this one kept it per profile.
-      !insertmacro READ_RECORD HKLM "${SETTINGS_KEY}"
+      !insertmacro READ_RECORD HKLM "${UNINSTALL_KEY}"
       ${If} $R8 == 0
         !insertmacro READ_RECORD HKCU "${SETTINGS_KEY}"
       ${EndIf}

@@ -47,6 +47,11 @@ void repaintSceneRect(HWND window, SceneSurface& scene, const SaverPlacement& pl
 // Shows the changed part of the scene, through the observer when it wants to.
 void showChange(HWND window, SceneSurface& scene, const SaverPlacement& placement, const FlightRect& changed)
 {
+    // A window destroyed meanwhile (a close from another program while an
+    // error box of a tick was open) shows nothing; a device context of no
+    // window would be the whole screen's.
+    if (!window || !IsWindow(window))
+        return;
     if (installedObserver && installedObserver->repaint(window, scene, changed))
         return;
     repaintSceneRect(window, scene, placement, changed);

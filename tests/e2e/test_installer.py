@@ -281,6 +281,10 @@ def test_uninstall_gives_back_the_saver_chosen_before(clean_prefix, entry, kept,
     for _ in range(2):
         assert prefix.run(setup_program, "/S", timeout=120).returncode == 0
         assert_skyvane_is_the_active_saver(prefix)
+    # The saver's first run writes its first-run settings only into a key it
+    # does not find: the setup's record of the earlier saver must not make it.
+    assert prefix.reg_query(SETTINGS_KEY) is None, "the setup made the settings key: %s" % (
+        prefix.reg_query(SETTINGS_KEY),)
     if prefix.version == "win98":
         # SYSTEM.INI serves every user profile: another profile's uninstaller,
         # whose HKEY_CURRENT_USER holds nothing of this one's, gives it back too.
@@ -296,7 +300,7 @@ def test_uninstall_gives_back_the_saver_chosen_before(clean_prefix, entry, kept,
     else:
         assert chosen_saver(prefix) is None, "a missing program given back as the saver"
         assert desktop_value(prefix, "ScreenSaveActive") == "0"
-    for key in [RECORD_KEY, r"HKLM\Software\Brelmor"]:
+    for key in [RECORD_KEY, r"HKLM\Software\Brelmor", UNINSTALL_KEY]:
         assert prefix.reg_query(key) is None, "the record of the earlier saver outlived the uninstaller: %s" % key
 
 

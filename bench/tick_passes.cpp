@@ -8,6 +8,8 @@
 // the median of the per-round ratios to the copies. The same at twice the
 // scale (a display at 200 %: sprites, save buffer and plane twice as wide and
 // high) on a 3840 x 2160 scene, against copies of the bytes at that scale.
+// The plane stands still, except in the "moving" lines, where it flies slot
+// 1's step and back, tick by tick, at 1920 x 1080 and at 200 %.
 #include <windows.h>
 
 #include <algorithm>
@@ -93,21 +95,36 @@ struct Surfaces {
     FlightSurfaces surfaces{scene, saveBuffer, mask, colours};
 };
 
-void report(const std::string& name, int width, int height, bool paintedOnly, Copies& copies, FlightScale scale = {})
+// How the plane moves from tick to tick.
+enum class Motion {
+    Still,          // stays in place
+    BackAndForth,   // slot 1's step (22 px right, 1 up, scaled), then back
+};
+
+void report(const std::string& name, int width, int height, bool paintedOnly, Copies& copies, FlightScale scale = {},
+            Motion motion = Motion::Still)
 {
     Surfaces all(width, height, scale);
     FlightState flight;
     flight.scale = scale;
-    placePlane(flight, scale.length(600), scale.length(300), 0, 0);
+    if (motion == Motion::Still)
+        placePlane(flight, scale.length(600), scale.length(300), 0, 0);
+    else
+        placePlane(flight, scale.length(600), scale.length(300), 22, -1);
     if (paintedOnly)
         flight.painted = findPaintedArea(all.surfaces, spriteRect(flight));
     std::vector<double> ticks, ratios;
     for (int round = 0; round < rounds; ++round) {
         const double copy = roundMicroseconds(std::ref(copies));
-        // A plane that stays in place: the whole tick, erase, save and both passes.
+        // The whole tick, erase, save and both passes.
         const double tick = roundMicroseconds([&](int) {
             moveAndRedrawPlane(all.surfaces, flight);
             GdiFlush();
+            // A moving plane turns back each tick, so it stays over the
+            // scene: one tick right and up, the next left and down, its old
+            // and new places overlapping.
+            flight.horizontalStep = int16_t(-flight.horizontalStep);
+            flight.verticalStep = int16_t(-flight.verticalStep);
         });
         ticks.push_back(tick);
         ratios.push_back(tick / copy);
@@ -142,6 +159,7 @@ int main()
     for (const auto& [width, height] : {std::pair{1920, 1080}, {1280, 1024}, {3840, 2160}})
         report("tick_" + std::to_string(width) + "x" + std::to_string(height), width, height, true, spriteCopies);
     report("tick_painted_vs_painted_copies_1920x1080", 1920, 1080, true, paintedCopies);
+    report("tick_moving_vs_painted_copies_1920x1080", 1920, 1080, true, paintedCopies, {}, Motion::BackAndForth);
 
     // At 200 %: the same plane twice as wide and high on a 3840 x 2160 scene.
     const FlightScale twice = flightScaleFor(192);
@@ -162,5 +180,7 @@ int main()
                 median(paintedOnlyTwice));
     report("tick_200_3840x2160", 3840, 2160, true, spriteCopiesTwice, twice);
     report("tick_200_painted_vs_painted_copies_3840x2160", 3840, 2160, true, paintedCopiesTwice, twice);
+    report("tick_200_moving_vs_painted_copies_3840x2160", 3840, 2160, true, paintedCopiesTwice, twice,
+           Motion::BackAndForth);
     return 0;
 }

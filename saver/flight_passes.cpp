@@ -1,11 +1,9 @@
 #include "saver/flight_passes.h"
 
-#include <cstring>
 #include <utility>
-#include <emmintrin.h>
 
-#include "framework/raster_clip.h"
 #include "framework/scoped.h"
+#include "saver/row_passes.h"
 #include "saver/sprite_area.h"
 
 namespace {
@@ -39,18 +37,7 @@ void convertToDisplayFormat(SceneSurface& sprite)
 }
 
 // The pixels of a 32-bit DIB section, reached directly.
-struct DirectPixels {
-    uint8_t* bits = nullptr;
-    int32_t width = 0, height = 0;
-    bool bottomUp = true;
-    uint32_t* row(int32_t y) const
-    {
-        const int32_t stored = bottomUp ? height - 1 - y : y;
-        return reinterpret_cast<uint32_t*>(bits + std::size_t(stored) * std::size_t(width) * 4);
-    }
-};
-
-bool directPixels(SceneSurface& surface, DirectPixels& pixels)
+bool directPixels(SceneSurface& surface, PixelRows& pixels)
 {
     if (!surface.hasBitmap() || surface.pictureWidth() <= 0 || surface.pictureHeight() <= 0)
         return false;
@@ -59,8 +46,12 @@ bool directPixels(SceneSurface& surface, DirectPixels& pixels)
         return false;
     if (!section.dsBm.bmBits || section.dsBmih.biBitCount != 32 || section.dsBmih.biCompression != BI_RGB)
         return false;
-    pixels = {static_cast<uint8_t*>(section.dsBm.bmBits), section.dsBm.bmWidth, section.dsBm.bmHeight,
-              section.dsBmih.biHeight > 0};
+    const int32_t width = section.dsBm.bmWidth, height = section.dsBm.bmHeight;
+    auto* const bits = static_cast<uint32_t*>(section.dsBm.bmBits);
+    // A positive height in the header: the bottom row is stored first.
+    const bool bottomUp = section.dsBmih.biHeight > 0;
+    pixels = {bottomUp ? bits + std::ptrdiff_t(height - 1) * width : bits, width, height,
+              bottomUp ? -std::ptrdiff_t(width) : std::ptrdiff_t(width)};
     return true;
 }
 
@@ -79,72 +70,25 @@ bool sse2Available()
     return available;
 }
 
-// One row of the AND or the OR pass, four pixels at a time. Without SSE2 a
-// plain loop is no faster than GDI's own, so only this form is used.
-__attribute__((target("sse2"))) void combineRow(uint32_t* to, const uint32_t* from, int32_t count, RasterMode rule)
-{
-    int32_t x = 0;
-    for (; x + 4 <= count; x += 4) {
-        const __m128i scene = _mm_loadu_si128(reinterpret_cast<const __m128i*>(to + x));
-        const __m128i sprite = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + x));
-        const __m128i result = rule == RasterMode::And ? _mm_and_si128(scene, sprite) : _mm_or_si128(scene, sprite);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + x), result);
-    }
-    for (; x < count; ++x)
-        to[x] = rule == RasterMode::And ? to[x] & from[x] : to[x] | from[x];
-}
-
-// The rectangle copy of the scene surfaces (rasterCopy) as a plain loop over
-// memory: the same clipping, the same bitwise rule on whole 32-bit pixels.
-void copyPixels(const DirectPixels& target, const FlightRect& targetRect, const DirectPixels& source,
-                const FlightRect& sourceRect, RasterMode rule)
-{
-    const auto copy = clipRasterCopy({targetRect.left, targetRect.top, targetRect.right, targetRect.bottom},
-                                     {sourceRect.left, sourceRect.top, sourceRect.right, sourceRect.bottom},
-                                     target.width, target.height, source.width, source.height);
-    if (!copy || copy->scaled)   // the flights copy rectangles of one size only
-        return;
-    const int32_t width = copy->width;
-    for (int32_t y = 0; y < copy->height; ++y) {
-        uint32_t* to = target.row(copy->y + y) + copy->x;
-        const uint32_t* from = source.row(copy->sourceY + y) + copy->sourceX;
-        if (rule == RasterMode::Copy)
-            std::memmove(to, from, std::size_t(width) * 4);
-        else
-            combineRow(to, from, width, rule);
-    }
-}
-
-// One of the flight's surfaces, with its pixels where the passes reach them
-// directly.
-struct PassSurface {
-    SceneSurface& surface;
-    DirectPixels pixels;
-};
-
 // The four surfaces for a run of passes. The passes are loops over memory when
-// all four are 32-bit DIB sections and SSE2 is there, and go through GDI for
-// any other format; which of the two is settled once, when the run begins.
+// all four are 32-bit DIB sections and SSE2 is there, row by row
+// (passRowByRow), and go through GDI for any other format, one whole
+// rectangle after another; which of the two is settled once, when the run
+// begins.
 class PassSurfaces {
 public:
-    explicit PassSurfaces(FlightSurfaces& surfaces)
-        : scene_{surfaces.scene, {}}, saveBuffer_{surfaces.saveBuffer, {}}, mask_{surfaces.mask, {}},
-          colours_{surfaces.colours, {}}, direct_(reachDirectly())
-    {
-    }
+    explicit PassSurfaces(FlightSurfaces& surfaces) : surfaces_(surfaces), direct_(reachDirectly()) {}
 
     // Each pass covers only the painted part of the sprite inside the field:
     // the scene outside it is never changed by the plane, so there is nothing
     // to save or restore there.
-    void erase(const PassArea& area) { copy(scene_, area.scene, saveBuffer_, area.sprite, RasterMode::Copy); }
+    void erase(const PassArea& area) { run({area, {}, {}}, true, false, false); }
+    void save(const PassArea& area) { run({{}, area, {}}, false, true, false); }
+    void draw(const PassArea& area) { run({{}, {}, area}, false, false, true); }
 
-    void save(const PassArea& area) { copy(saveBuffer_, area.sprite, scene_, area.scene, RasterMode::Copy); }
-
-    void draw(const PassArea& area)
-    {
-        copy(scene_, area.scene, mask_, area.sprite, RasterMode::And);
-        copy(scene_, area.scene, colours_, area.sprite, RasterMode::Or);
-    }
+    // A tick: the erase at the place the plane left, then the save and both
+    // passes at the place it reached.
+    void tick(const PassArea& left, const PassArea& reached) { run({left, reached, reached}, true, true, true); }
 
 private:
     bool reachDirectly()
@@ -152,24 +96,43 @@ private:
         if (!sse2Available())
             return false;
         bool all = true;
-        for (PassSurface* each : {&scene_, &saveBuffer_, &mask_, &colours_})
-            all = directPixels(each->surface, each->pixels) && all;
+        for (const auto& [surface, pixels] : {std::pair{&surfaces_.scene, &pixels_.scene},
+                                              {&surfaces_.saveBuffer, &pixels_.saveBuffer},
+                                              {&surfaces_.mask, &pixels_.mask}, {&surfaces_.colours, &pixels_.colours}})
+            all = directPixels(*surface, *pixels) && all;
         if (all)
             GdiFlush();   // GDI's own drawing on them is done before the loops touch them
         return all;
     }
 
-    // The rectangle copy of the scene surfaces (rasterCopy) under the mode.
-    void copy(PassSurface& target, const FlightRect& to, PassSurface& source, const FlightRect& from, RasterMode mode)
+    void run(const PassPlan& plan, bool erasing, bool saving, bool drawing)
     {
-        target.surface.setRasterMode(mode);
-        if (!direct_)
-            return rasterCopy(target.surface, toRect(to), source.surface, toRect(from));
-        copyPixels(target.pixels, to, source.pixels, from, mode);
-        target.surface.changed();
+        if (direct_)
+            passRowByRow(pixels_, plan);
+        // In memory the passes are done; each surface still hears of its
+        // changes, pass by pass, and keeps its last pass's raster mode.
+        if (erasing)
+            copy(surfaces_.scene, plan.erase.scene, surfaces_.saveBuffer, plan.erase.sprite, RasterMode::Copy);
+        if (saving)
+            copy(surfaces_.saveBuffer, plan.save.sprite, surfaces_.scene, plan.save.scene, RasterMode::Copy);
+        if (drawing) {
+            copy(surfaces_.scene, plan.draw.scene, surfaces_.mask, plan.draw.sprite, RasterMode::And);
+            copy(surfaces_.scene, plan.draw.scene, surfaces_.colours, plan.draw.sprite, RasterMode::Or);
+        }
     }
 
-    PassSurface scene_, saveBuffer_, mask_, colours_;
+    // The rectangle copy of the scene surfaces (rasterCopy) under the mode,
+    // or, where the pixels were reached directly, its notice alone.
+    void copy(SceneSurface& target, const FlightRect& to, SceneSurface& source, const FlightRect& from, RasterMode mode)
+    {
+        target.setRasterMode(mode);
+        if (!direct_)
+            return rasterCopy(target, toRect(to), source, toRect(from));
+        target.changed();
+    }
+
+    FlightSurfaces& surfaces_;
+    PassPixels pixels_;
     bool direct_;
 };
 
@@ -238,10 +201,8 @@ FlightRect moveAndRedrawPlane(FlightSurfaces& surfaces, FlightState& flight)
 {
     PassSurfaces passes(surfaces);   // memory or GDI: settled once for the whole tick
     const PassArea left = passArea(flight);
-    passes.erase(left);
     advancePlane(flight);
     const PassArea reached = passArea(flight);   // one area for all three passes at the new place
-    passes.save(reached);
-    passes.draw(reached);
+    passes.tick(left, reached);
     return unionRect(left.scene, reached.scene);
 }

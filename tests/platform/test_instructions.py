@@ -171,5 +171,5 @@ def test_only_code_chosen_at_run_time_is_newer_than_i686(program_code):
     unmatched = [text for _, _, text in chosen_code_rules() if text not in matched]
     assert not unmatched, "runtime-chosen-code.txt names nothing in the program: %s" % unmatched
     # The audit sees what it must allow: the SIMD code is there and is newer.
-    assert sum(count for symbol, count in chosen.items() if "combineRow" in symbol) > 0, "no SSE2 in combineRow"
+    assert sum(count for symbol, count in chosen.items() if "saveAndDrawRow" in symbol) > 0, "no SSE2 in saveAndDrawRow"
     assert sum(count for symbol, count in chosen.items() if symbol.startswith("_jsimd_")) > 1000

@@ -311,28 +311,51 @@ TEST_P(FlightPasses, StartPlacesLieOutsideTheScene)
     EXPECT_EQ(changedAnywhere(scene.scene.toPicture(), scene.original), 0);
 }
 
+// A flight: where the plane starts, its steps, and its ticks.
+struct Flight {
+    int32_t x, y;
+    int16_t horizontalStep, verticalStep;
+    int ticks;
+};
+
 TEST_P(FlightPasses, SpritesInTheScenesFormatDrawTheSamePixels)
 {
-    for (const auto& [width, height] : {std::pair{spriteWidth, spriteHeight}, {330, 200}}) {
-        Scene asDecoded(GetParam()), matched(GetParam());
-        giveSprites(asDecoded, width, height);
-        giveSpritesAsTheSaverDoes(matched, width, height);
-        EXPECT_EQ(matched.mask.pictureWidth(), width);
-        EXPECT_EQ(matched.colours.pictureHeight(), height);
+    // On a display of 32 bits, sprites in the scene's format take the passes
+    // row by row in memory, sprites as decoded go through GDI: right and up
+    // from beyond the left edge, left and down to beyond the bottom edge,
+    // straight up, and straight down across the top edge.
+    const Flight flights[] = {{-600, 140, 31, -2, 25}, {sceneWidth - 150, 250, -27, 3, 30},
+                              {150, 300, 0, -7, 12}, {100, -250, 0, 9, 12}};
+    for (const auto& [width, height] : {std::pair{spriteWidth, spriteHeight}, {330, 200}})
+        for (const Flight& flight : flights) {
+            Scene asDecoded(GetParam()), matched(GetParam());
+            giveSprites(asDecoded, width, height);
+            giveSpritesAsTheSaverDoes(matched, width, height);
+            EXPECT_EQ(matched.mask.pictureWidth(), width);
+            EXPECT_EQ(matched.colours.pictureHeight(), height);
 
-        FlightState one, other;
-        placePlane(one, -600, 140, 31, -2);
-        placePlane(other, -600, 140, 31, -2);
-        for (int tick = 0; tick < 25; ++tick) {
-            moveAndRedrawPlane(asDecoded.surfaces, one);
-            moveAndRedrawPlane(matched.surfaces, other);
+            FlightState one, other;
+            placePlane(one, flight.x, flight.y, flight.horizontalStep, flight.verticalStep);
+            placePlane(other, flight.x, flight.y, flight.horizontalStep, flight.verticalStep);
+            SCOPED_TRACE("sprite " + std::to_string(width) + " x " + std::to_string(height) + " from " +
+                         std::to_string(flight.x) + ", " + std::to_string(flight.y));
+            saveUnderPlane(asDecoded.surfaces, one);   // some start inside the scene
+            saveUnderPlane(matched.surfaces, other);
+            for (int tick = 0; tick < flight.ticks; ++tick) {
+                moveAndRedrawPlane(asDecoded.surfaces, one);
+                moveAndRedrawPlane(matched.surfaces, other);
+            }
+            const Picture expected = asDecoded.scene.toPicture();
+            const Picture got = matched.scene.toPicture();
+            ASSERT_EQ(got.bits.size(), expected.bits.size());
+            EXPECT_EQ(changedAnywhere(got, expected), 0);
+            EXPECT_GT(changedAnywhere(got, matched.original), 0);
+            // The plane's last place restored from each save buffer: the background again.
+            erasePlane(asDecoded.surfaces, one);
+            erasePlane(matched.surfaces, other);
+            EXPECT_EQ(changedAnywhere(matched.scene.toPicture(), asDecoded.scene.toPicture()), 0);
+            EXPECT_EQ(changedAnywhere(matched.scene.toPicture(), matched.original), 0);
         }
-        const Picture expected = asDecoded.scene.toPicture();
-        const Picture got = matched.scene.toPicture();
-        ASSERT_EQ(got.bits.size(), expected.bits.size());
-        EXPECT_EQ(changedAnywhere(got, expected), 0) << "sprite " << width << " x " << height;
-        EXPECT_GT(changedAnywhere(got, matched.original), 0);
-    }
 }
 
 TEST_P(FlightPasses, SpritesAreGivenThePixelsOfGdisOwnConversion)

@@ -31,6 +31,34 @@ const char* runningSaverMarkName()
     return sessions ? "Global\\Skyvane saver running" : "Skyvane saver running";
 }
 
+// Holds the mark for the rest of the process, which releases it however the
+// run ends. On the NT family anyone may open it (no access list): a saver of
+// another account, started while this one runs, holds it too, so the mark
+// stays while either runs. Windows 9x has no access lists and refuses the
+// calls that make one; they are looked up, as Windows 95 may lack them.
+void holdRunningSaverMark()
+{
+    using InitializeDescriptor = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, DWORD);
+    using SetDescriptorDacl = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, BOOL, PACL, BOOL);
+    HMODULE advapi32 = GetModuleHandleA("advapi32.dll");
+    const auto initialize = advapi32 ? reinterpret_cast<InitializeDescriptor>(reinterpret_cast<void*>(
+                                           GetProcAddress(advapi32, "InitializeSecurityDescriptor")))
+                                     : nullptr;
+    const auto setDacl = advapi32 ? reinterpret_cast<SetDescriptorDacl>(reinterpret_cast<void*>(
+                                        GetProcAddress(advapi32, "SetSecurityDescriptorDacl")))
+                                  : nullptr;
+    SECURITY_DESCRIPTOR descriptor{};
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};
+    if (initialize && setDacl && initialize(&descriptor, SECURITY_DESCRIPTOR_REVISION)
+        && setDacl(&descriptor, TRUE, nullptr, FALSE))
+        attributes.lpSecurityDescriptor = &descriptor;
+    const char* name = runningSaverMarkName();
+    // Refused the full access that making it asks for, the saver still keeps
+    // the mark there while it runs by holding it open for waiting.
+    if (!CreateMutexA(&attributes, FALSE, name))
+        OpenMutexA(SYNCHRONIZE, FALSE, name);
+}
+
 bool aSaverRunsAnywhere()
 {
     HANDLE mark = OpenMutexA(SYNCHRONIZE, FALSE, runningSaverMarkName());
@@ -65,8 +93,7 @@ void runSaver(HINSTANCE instance)
 {
     // Before any window: the saver copies and covers every monitor pixel for pixel.
     declareDpiAwareness(DpiAwareness::PerMonitor);
-    // Held until the process ends, which releases it however the run ends.
-    CreateMutexA(nullptr, FALSE, runningSaverMarkName());
+    holdRunningSaverMark();
     startApplication(instance);
     TForm1 saver;
     saver.createAndShow();

@@ -207,8 +207,9 @@ SectionEnd
 ; NT family keeps the entry per user, so the record goes beside it under the
 ; user's HKEY_CURRENT_USER (an uninstaller started by another account never
 ; hands it to that account); Windows 9x keeps it in SYSTEM.INI for the whole
-; machine, so the record goes to the machine's settings key, where the
-; uninstaller of any profile finds it.
+; machine, so the record goes beside the machine's uninstall entry (not into
+; the settings key, whose absence gives the saver's first run its first-run
+; settings), where the uninstaller of any profile finds it.
 ; Nothing is kept when the entry names Skyvane already: a second setup must
 ; not take Skyvane for the user's earlier saver.
 Function RecordScreenSaverChoice

@@ -107,7 +107,7 @@ remove_leftovers_of_killed_runs() {
 # What the end-to-end tests run: the program, its data files and installer, and
 # the helper programs of tests/win32/fixtures.
 cross_targets_of_the_program() {
-  echo "skyvane art installer window_probe registry_lock file_holder dialog_inspector password_cpl mpr_stand_in"
+  echo "skyvane art installer window_probe registry_lock file_holder dialog_inspector password_cpl mpr_stand_in session_stand_in"
 }
 
 run_fuzz_target() {

@@ -131,16 +131,21 @@ std::uint64_t fileTimeNow()
     return (std::uint64_t(now.dwHighDateTime) << 32) | now.dwLowDateTime;
 }
 
-void removeLeftTemporaryFiles(const std::string& directory, std::uint64_t start)
+void removeLeftFiles(const std::string& directory, const char* pattern, LeftFileRule isLeft, std::uint64_t start)
 {
     constexpr DWORD notOurs = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     WIN32_FIND_DATAA found{};
-    for (FileSearch search(joinPath(directory, temporaryFilePattern), found); search.matched(); search.next(found)) {
+    for (FileSearch search(joinPath(directory, pattern), found); search.matched(); search.next(found)) {
         const std::uint64_t written =
             (std::uint64_t(found.ftLastWriteTime.dwHighDateTime) << 32) | found.ftLastWriteTime.dwLowDateTime;
-        if ((found.dwFileAttributes & notOurs) == 0 && isLeftTemporaryFile(found.cFileName, written, start))
+        if ((found.dwFileAttributes & notOurs) == 0 && isLeft(found.cFileName, written, start))
             DeleteFileA(joinPath(directory, found.cFileName).c_str());
     }
+}
+
+void removeLeftTemporaryFiles(const std::string& directory, std::uint64_t start)
+{
+    removeLeftFiles(directory, temporaryFilePattern, isLeftTemporaryFile, start);
 }
 
 bool fileExists(const std::string& path)

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Reads the whole file. It is opened with others allowed to read it but not
@@ -28,9 +29,15 @@ void writeFileSafely(const std::string& path, std::span<const uint8_t> bytes,
 // The system's time now as a file time (100-nanosecond steps since 1601).
 std::uint64_t fileTimeNow();
 
-// Deletes the temporary files that a run killed while it replaced a file left
-// in directory: the program's own names only, last written before start
-// (isLeftTemporaryFile). One search; a file that cannot be deleted stays.
+// Deletes what a killed run left in directory: every file (not a directory,
+// hidden or system entry) that pattern finds and isLeft(name, last written,
+// start) accepts. One search; a file that cannot be deleted stays.
+using LeftFileRule = bool (*)(std::string_view name, std::uint64_t lastWritten, std::uint64_t start);
+void removeLeftFiles(const std::string& directory, const char* pattern, LeftFileRule isLeft, std::uint64_t start);
+
+// The temporary files that a run killed while it replaced a file left in
+// directory: the program's own names only, last written before start
+// (isLeftTemporaryFile).
 void removeLeftTemporaryFiles(const std::string& directory, std::uint64_t start);
 
 // True when a file (not a directory) is at path.

@@ -176,30 +176,16 @@ bool isDirectory(const std::string& path)
 }
 }
 
-namespace {
-// The program's own decoded images that a killed run left in the directory.
-void removeLeftDecodedImagesIn(const std::string& directory, std::uint64_t start)
-{
-    WIN32_FIND_DATAA found{};
-    for (FileSearch search(joinPath(directory, decodedImagePattern), found); search.matched(); search.next(found)) {
-        const std::uint64_t written =
-            (std::uint64_t(found.ftLastWriteTime.dwHighDateTime) << 32) | found.ftLastWriteTime.dwLowDateTime;
-        if ((found.dwFileAttributes & skippedAttributes) == 0 && isLeftDecodedImage(found.cFileName, written, start))
-            DeleteFileA(joinPath(directory, found.cFileName).c_str());
-    }
-}
-}
-
 void removeLeftDecodedImages(const std::string& windowsDirectory, std::uint64_t start)
 {
-    removeLeftDecodedImagesIn(windowsDirectory, start);
+    removeLeftFiles(windowsDirectory, decodedImagePattern, isLeftDecodedImage, start);
     const std::string temporary = userTemporaryDirectory();
     if (!isUsableTemporaryDirectory(temporary, windowsDirectory, isDirectory(temporary)))
         return;
     const std::string folder = joinPath(temporary, temporaryImageFolder);
     if (!isDirectory(folder))
         return;
-    removeLeftDecodedImagesIn(folder, start);
+    removeLeftFiles(folder, decodedImagePattern, isLeftDecodedImage, start);
     // Fails, and the folder stays, while anything else is in it.
     RemoveDirectoryA(folder.c_str());
 }

@@ -71,6 +71,9 @@ void TForm1::createAndShow()
     design.className = saverWindowClass;
     design.caption = saverWindowTitle;
     design.style = WS_POPUP | WS_MAXIMIZE;
+    // The monitors once, for the whole start-up: listing them loads a system
+    // library on Windows 8.1 and later.
+    displays_ = currentDisplayMetrics();
     placeOnScreens(false);
     design.left = placement_.window.left;
     design.top = placement_.window.top;
@@ -137,7 +140,7 @@ void TForm1::FormCreate()
         // step 12: the scene's fixed size is the window's
         imdest.setWidth(window.width);
         imdest.setHeight(window.height);
-        scaleSurfaces(mainFlight_, primaryMonitorDpi());
+        scaleSurfaces(mainFlight_, primaryDpiOf(displays_, primaryMonitorDpi));
         paintBackground();   // step 13
         prepareFurtherFlights();
         observeStartupStep(StartupStep::Background);
@@ -222,7 +225,6 @@ void TForm1::installInputWatch()
 
 void TForm1::placeOnScreens(bool fakeDesktop)
 {
-    displays_ = currentDisplayMetrics();
     placement_ = saverPlacement(displays_, fakeDesktop);
     mainFlight_.area = placement_.flightField;
     mainFlight_.flight.field = fieldInScene(placement_);

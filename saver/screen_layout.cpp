@@ -13,6 +13,15 @@ bool holdsPrimary(const ScreenArea& area, int32_t primaryWidth, int32_t primaryH
 
 }
 
+int32_t primaryDpiOf(const DisplayMetrics& metrics, int (*ask)())
+{
+    for (const MonitorArea& monitor : metrics.monitors) {
+        if (monitor.primary && monitor.dpi > 0)
+            return monitor.dpi;
+    }
+    return ask();
+}
+
 ScreenArea coveredScreen(const DisplayMetrics& metrics)
 {
     const ScreenArea primary{0, 0, metrics.primaryWidth, metrics.primaryHeight};

@@ -39,8 +39,12 @@ struct MonitorArea {
 struct DisplayMetrics {
     int32_t primaryWidth = 0, primaryHeight = 0;
     ScreenArea virtualScreen;
-    std::vector<MonitorArea> monitors;
+    std::vector<MonitorArea> monitors{};
 };
+
+// The primary monitor's DPI as the system listed it; where it listed none
+// (or no DPI for it), ask() answers.
+int32_t primaryDpiOf(const DisplayMetrics& metrics, int (*ask)());
 
 // The virtual screen, or the primary screen at (0, 0) where the system knows
 // no virtual screen or reports one that does not hold the primary monitor.

@@ -219,6 +219,10 @@ TEST(ScreenLayout, EveryFurtherMonitorHasAFlightOnItsOwnPixels)
         const SaverPlacement placement = saverPlacement(metrics, row.fake);
         EXPECT_EQ(furtherMonitorFields(metrics, placement, row.sceneWidth, row.sceneHeight), row.expected);
     }
+    // The primary's DPI as listed; asked for where the system lists no monitor.
+    static constexpr auto asked = [] { return 144; };
+    EXPECT_EQ(primaryDpiOf(listed({{{-800, 0, 800, 600}, 96, false}, {{0, 0, 1024, 768}, 120, true}}), asked), 120);
+    EXPECT_EQ(primaryDpiOf(primaryOnly(1024, 768), asked), 144);
 }
 
 TEST(ScreenLayout, AFurtherMonitorsPlanesStartBesideItAndNeverChangeAPixelOffIt)

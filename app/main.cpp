@@ -32,11 +32,11 @@ const char* runningSaverMarkName()
 }
 
 // Holds the mark for the rest of the process, which releases it however the
-// run ends. On the NT family anyone may open it (no access list): a saver of
+// run ends; true when another saver held it already. On the NT family anyone may open it (no access list): a saver of
 // another account, started while this one runs, holds it too, so the mark
 // stays while either runs. Windows 9x has no access lists and refuses the
 // calls that make one; they are looked up, as Windows 95 may lack them.
-void holdRunningSaverMark()
+bool holdRunningSaverMark()
 {
     using InitializeDescriptor = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, DWORD);
     using SetDescriptorDacl = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, BOOL, PACL, BOOL);
@@ -55,8 +55,10 @@ void holdRunningSaverMark()
     const char* name = runningSaverMarkName();
     // Refused the full access that making it asks for, the saver still keeps
     // the mark there while it runs by holding it open for waiting.
-    if (!CreateMutexA(&attributes, FALSE, name))
-        OpenMutexA(SYNCHRONIZE, FALSE, name);
+    if (CreateMutexA(&attributes, FALSE, name))
+        return GetLastError() == ERROR_ALREADY_EXISTS;
+    OpenMutexA(SYNCHRONIZE, FALSE, name);
+    return true;
 }
 
 bool aSaverRunsAnywhere()
@@ -78,22 +80,24 @@ void startApplication(HINSTANCE instance)
 // A run killed while it replaced a file leaves its temporary file beside it,
 // in the Windows directory, and a killed saver its decoded images there or in
 // its folder in the user's temporary directory; the next start removes them.
-void removeWhatAKilledRunLeft(std::uint64_t started)
+// A saver running where this start cannot see its window (another session,
+// the secure desktop of a password-protected saver) still needs its images:
+// they are no killed run's.
+void removeWhatAKilledRunLeft(std::uint64_t started, bool aSaverRuns)
 {
     const std::string directory = windowsDirectory();
     removeLeftTemporaryFiles(directory, started);
-    // A saver running where this start cannot see its window (another
-    // session, the secure desktop of a password-protected saver) still needs
-    // its images: they are no killed run's.
-    if (!aSaverRunsAnywhere())
+    if (!aSaverRuns)
         removeLeftDecodedImages(directory, started);
 }
 
-void runSaver(HINSTANCE instance)
+void runSaver(HINSTANCE instance, std::uint64_t started)
 {
+    // Marked before the clean-up, so that a saver starting elsewhere meanwhile
+    // finds this one running, and this one finds it.
+    removeWhatAKilledRunLeft(started, holdRunningSaverMark());
     // Before any window: the saver copies and covers every monitor pixel for pixel.
     declareDpiAwareness(DpiAwareness::PerMonitor);
-    holdRunningSaverMark();
     startApplication(instance);
     TForm1 saver;
     saver.createAndShow();
@@ -129,11 +133,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     Application::instance().guarded([&] {
         switch (modeForSwitch(*argument)) {
         case SaverMode::Saver:
-            removeWhatAKilledRunLeft(started);
-            runSaver(instance);
+            runSaver(instance, started);
             break;
         case SaverMode::Configure:
-            removeWhatAKilledRunLeft(started);
+            removeWhatAKilledRunLeft(started, aSaverRunsAnywhere());
             runSettingsDialog(instance);
             break;
         case SaverMode::ChangePassword:

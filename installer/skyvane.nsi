@@ -514,7 +514,7 @@ Section "Uninstall"
   ; A saver killed while the Windows directory refused its images left them
   ; in its own folder of this user's temporary directory.
   !insertmacro RemoveDecodedImages "$TEMP\Skyvane"
-  RMDir "$TEMP\Skyvane"
+  !insertmacro REMOVE_FOLDER "$TEMP\Skyvane"
   Delete /REBOOTOK "$WINDIR\screen.bmp"
   Delete /REBOOTOK "$WINDIR\Skyvane\Skyvane - help.txt"
   Delete /REBOOTOK "$WINDIR\Skyvane\Picture credits.txt"

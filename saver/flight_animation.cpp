@@ -116,17 +116,16 @@ void TForm1::movePlane(MonitorFlight& monitor, int direction)
     if (planeFinished(direction, monitor.flight.x - area.left, area.width))
         startPlane(monitor, ticking);
     if (next == FlightObserver::AfterTick::NextTickAtOnce)
-        tickAtOnce();
+        tickAtOnce(monitor);
 }
 
-// A tick of every enabled flight timer, queued now instead of at its interval.
-void TForm1::tickAtOnce()
+// The next tick of this flight's enabled timer, queued now instead of at its
+// interval (every flight queues its own).
+void TForm1::tickAtOnce(MonitorFlight& monitor)
 {
-    for (MonitorFlight* monitor : flights()) {
-        for (Timer* timer : {&monitor->left, &monitor->right}) {
-            if (timer->enabled())
-                PostMessageA(handle(), WM_TIMER, timer->id(), 0);
-        }
+    for (Timer* timer : {&monitor.left, &monitor.right}) {
+        if (timer->enabled())
+            PostMessageA(handle(), WM_TIMER, timer->id(), 0);
     }
 }
 

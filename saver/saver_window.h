@@ -146,7 +146,7 @@ private:
     void startFurtherFirstPlane(MonitorFlight& monitor);
     void launchFirstPlane(MonitorFlight& monitor);
     void launchPlane(MonitorFlight& monitor, const PlaneSlot& slot, int32_t x, int32_t y, uint32_t firstInterval);
-    void tickAtOnce();
+    void tickAtOnce(MonitorFlight& monitor);
     void drawSprite(MonitorFlight& monitor);
     void stopAllFlights();
 

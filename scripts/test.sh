@@ -16,7 +16,7 @@
 # times come at the end, then the last line `N passed, N failed` (with
 # `, N skipped`); the exit status is non-zero when anything failed.
 #
-# SKYVANE_FUZZ_SECONDS: time per fuzz target (default 20).
+# SKYVANE_FUZZ_SECONDS: time per fuzz target (default 12).
 # SKYVANE_E2E_WORKERS:  end-to-end workers (default 3).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -29,7 +29,7 @@ case "${1:-}" in
   --unit) mode=unit ;;
   *) echo "usage: scripts/test.sh [--unit]" >&2; exit 2 ;;
 esac
-fuzz_seconds=${SKYVANE_FUZZ_SECONDS:-20}
+fuzz_seconds=${SKYVANE_FUZZ_SECONDS:-12}
 e2e_workers=${SKYVANE_E2E_WORKERS:-3}
 
 stages_begin "$root/build/test-results"

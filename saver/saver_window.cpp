@@ -183,15 +183,17 @@ void TForm1::prepareFurtherFlights()
     const int32_t sceneWidth = imdest.hasBitmap() ? imdest.pictureWidth() : 0;
     const int32_t sceneHeight = imdest.hasBitmap() ? imdest.pictureHeight() : 0;
     for (const MonitorField& field : furtherMonitorFields(displays_, placement_, sceneWidth, sceneHeight)) {
-        auto further = std::make_unique<FurtherMonitorFlight>(imdest, timerId, onTick);
+        furtherFlights_.push_back(std::make_unique<FurtherMonitorFlight>(imdest, timerId, onTick));
         timerId += 2;
-        registerTimer(further->Timer_Left);
-        registerTimer(further->Timer_Right);
-        MonitorFlight& monitor = further->flight;
+        // Registered only once stored: the window must never hold timers of
+        // a flight that a failed store destroyed.
+        FurtherMonitorFlight& further = *furtherFlights_.back();
+        registerTimer(further.Timer_Left);
+        registerTimer(further.Timer_Right);
+        MonitorFlight& monitor = further.flight;
         monitor.area = field.monitor;
         monitor.flight.field = field.clip;
         scaleSurfaces(monitor, field.dpi > 0 ? field.dpi : mainFlight_.flight.scale.dpi);
-        furtherFlights_.push_back(std::move(further));
     }
 }
 

@@ -208,6 +208,8 @@ TEST(ScreenLayout, EveryFurtherMonitorHasAFlightOnItsOwnPixels)
         {"fake, wide picture", {primary1024, {{1024, 0, 1280, 1024}, 96, false}}, true, 1600, 1200,
          {{{1024, 0, 1280, 1024}, {1024, 0, 1600, 1024}, 96}}},
         {"fake, monitor left", {primary1024, {{-800, 0, 800, 600}, 96, false}}, true, 4000, 4000, {}},
+        {"fake, monitor above a taller primary", {{{0, 0, 1024, 1280}, 96, true}, {{0, -600, 1024, 600}, 96, false}},
+         true, 1024, 1280, {}},
         {"no picture", {primary1024, {{1024, 0, 800, 600}, 96, false}}, false, 0, 0, {}},
         {"an empty monitor", {primary1024, {{1024, 0, 0, 600}, 96, false}}, false, 1024, 768, {}},
     };

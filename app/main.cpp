@@ -7,6 +7,7 @@
 
 #include "app/jpeg_simd.h"
 #include "app/password_change.h"
+#include "app/running_mark.h"
 #include "app/switches.h"
 #include "dialog/settings_dialog.h"
 #include "framework/application.h"
@@ -18,57 +19,6 @@
 
 namespace {
 constexpr const char* applicationTitle = "Skyvane!";
-
-// The mark a running saver holds for its whole run, seen from every session
-// where the system has sessions (Windows 2000 and later: the global name;
-// earlier systems know no prefix and refuse the backslash).
-const char* runningSaverMarkName()
-{
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    const bool sessions = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT
-        && version.dwMajorVersion >= 5;
-    return sessions ? "Global\\Skyvane saver running" : "Skyvane saver running";
-}
-
-// Holds the mark for the rest of the process, which releases it however the
-// run ends; true when another saver held it already. On the NT family anyone may open it (no access list): a saver of
-// another account, started while this one runs, holds it too, so the mark
-// stays while either runs. Windows 9x has no access lists and refuses the
-// calls that make one; they are looked up, as Windows 95 may lack them.
-bool holdRunningSaverMark()
-{
-    using InitializeDescriptor = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, DWORD);
-    using SetDescriptorDacl = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, BOOL, PACL, BOOL);
-    HMODULE advapi32 = GetModuleHandleA("advapi32.dll");
-    const auto initialize = advapi32 ? reinterpret_cast<InitializeDescriptor>(reinterpret_cast<void*>(
-                                           GetProcAddress(advapi32, "InitializeSecurityDescriptor")))
-                                     : nullptr;
-    const auto setDacl = advapi32 ? reinterpret_cast<SetDescriptorDacl>(reinterpret_cast<void*>(
-                                        GetProcAddress(advapi32, "SetSecurityDescriptorDacl")))
-                                  : nullptr;
-    SECURITY_DESCRIPTOR descriptor{};
-    SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};
-    if (initialize && setDacl && initialize(&descriptor, SECURITY_DESCRIPTOR_REVISION)
-        && setDacl(&descriptor, TRUE, nullptr, FALSE))
-        attributes.lpSecurityDescriptor = &descriptor;
-    const char* name = runningSaverMarkName();
-    // Refused the full access that making it asks for, the saver still keeps
-    // the mark there while it runs by holding it open for waiting.
-    if (CreateMutexA(&attributes, FALSE, name))
-        return GetLastError() == ERROR_ALREADY_EXISTS;
-    OpenMutexA(SYNCHRONIZE, FALSE, name);
-    return true;
-}
-
-bool aSaverRunsAnywhere()
-{
-    HANDLE mark = OpenMutexA(SYNCHRONIZE, FALSE, runningSaverMarkName());
-    if (!mark)
-        return GetLastError() == ERROR_ACCESS_DENIED;   // another account's saver
-    CloseHandle(mark);
-    return true;
-}
 
 void startApplication(HINSTANCE instance)
 {
@@ -95,11 +45,14 @@ void runSaver(HINSTANCE instance, std::uint64_t started)
 {
     // Marked before the clean-up, so that a saver starting elsewhere meanwhile
     // finds this one running, and this one finds it.
-    removeWhatAKilledRunLeft(started, holdRunningSaverMark());
+    const bool anotherSaverRuns = holdRunningSaverMark();
+    removeWhatAKilledRunLeft(started, anotherSaverRuns);
     // Before any window: the saver copies and covers every monitor pixel for pixel.
     declareDpiAwareness(DpiAwareness::PerMonitor);
     startApplication(instance);
-    TForm1 saver;
+    // Another saver reads the images in the Windows directory: this one
+    // neither rewrites nor deletes them.
+    TForm1 saver(anotherSaverRuns ? ImagePlaces::OwnFolderOnly : ImagePlaces::WindowsDirectoryFirst);
     saver.createAndShow();
     Application::instance().run();
 }

@@ -163,11 +163,65 @@ std::string systemDirectory()
     return std::string(buffer, length);
 }
 
+namespace {
+// The wide path's text in the ANSI code page, or empty when a letter of it
+// has no ANSI form. The round trip tells, where WC_NO_BEST_FIT_CHARS, which
+// NT 4.0 refuses, would not be needed: a best-fit letter ("L" for "\u0141")
+// or the default character comes back as another wide letter.
+std::string losslessAnsi(const wchar_t* wide)
+{
+    char ansi[2 * MAX_PATH + 2] = {};
+    if (WideCharToMultiByte(CP_ACP, 0, wide, -1, ansi, sizeof ansi, nullptr, nullptr) <= 0)
+        return {};
+    wchar_t back[MAX_PATH + 1] = {};
+    if (MultiByteToWideChar(CP_ACP, 0, ansi, -1, back, MAX_PATH + 1) <= 0)
+        return {};
+    for (std::size_t i = 0;; ++i) {
+        if (back[i] != wide[i])
+            return {};
+        if (wide[i] == 0)
+            return ansi;
+    }
+}
+
+template <class Function>
+Function kernelFunction(const char* name)
+{
+    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+    return kernel32 ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(kernel32, name))) : nullptr;
+}
+
+// The wide names of the temporary directory, looked up: Windows 95 has only
+// stubs of them.
+void readWideTemporaryNames(TemporaryDirectoryNames& names)
+{
+    using TempPathW = DWORD(WINAPI*)(DWORD, wchar_t*);
+    using ShortPathNameW = DWORD(WINAPI*)(const wchar_t*, wchar_t*, DWORD);
+    const auto tempPath = kernelFunction<TempPathW>("GetTempPathW");
+    wchar_t wide[MAX_PATH + 1] = {};
+    const DWORD length = tempPath ? tempPath(MAX_PATH + 1, wide) : 0;
+    if (length == 0 || length > MAX_PATH)
+        return;
+    names.wideKnown = true;
+    names.longInAnsi = losslessAnsi(wide);
+    if (!names.longInAnsi.empty())
+        return;
+    const auto shortPathName = kernelFunction<ShortPathNameW>("GetShortPathNameW");
+    wchar_t shortName[MAX_PATH + 1] = {};
+    const DWORD shortLength = shortPathName ? shortPathName(wide, shortName, MAX_PATH + 1) : 0;
+    if (shortLength > 0 && shortLength <= MAX_PATH)
+        names.shortInAnsi = losslessAnsi(shortName);
+}
+}
+
 std::string userTemporaryDirectory()
 {
+    TemporaryDirectoryNames names;
     char buffer[MAX_PATH + 1] = {};
     const DWORD length = GetTempPathA(sizeof buffer, buffer);
-    if (length == 0 || length >= sizeof buffer)
-        return {};
-    return std::string(buffer, length);
+    if (length > 0 && length < sizeof buffer)
+        names.ansi.assign(buffer, length);
+    if (platformId() == VER_PLATFORM_WIN32_NT)
+        readWideTemporaryNames(names);
+    return temporaryDirectoryForAnsiCalls(names);
 }

@@ -47,6 +47,8 @@ bool fileExists(const std::string& path);
 // characters); empty when the call fails.
 std::string systemDirectory();
 
-// The user's own temporary directory (GetTempPathA), as the system reports it,
-// with its trailing "\"; empty when the call fails.
+// The user's own temporary directory, with its trailing "\", by a name the
+// ANSI calls reach (temporaryDirectoryForAnsiCalls): on the NT family its short
+// name when its own has a letter outside the ANSI code page. Empty when the
+// system names none or it has no such name.
 std::string userTemporaryDirectory();

@@ -34,3 +34,10 @@ std::string lowerCaseExtension(std::string_view path)
     }
     return extension;
 }
+
+std::string temporaryDirectoryForAnsiCalls(const TemporaryDirectoryNames& names)
+{
+    if (!names.wideKnown)
+        return names.ansi;
+    return names.longInAnsi.empty() ? names.shortInAnsi : names.longInAnsi;
+}

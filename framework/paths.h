@@ -15,3 +15,22 @@ std::string directoryOf(std::string_view path);
 // The file name's extension from its last ".", in lower case (letters A-Z
 // only), with the dot: "SCREEN.BMP" -> ".bmp"; empty when there is none.
 std::string lowerCaseExtension(std::string_view path);
+
+// What the system says of the user's temporary directory, for the program's
+// ANSI file calls (the containers, the JPEG reading, the error texts).
+struct TemporaryDirectoryNames {
+    std::string ansi;        // GetTempPathA's answer as it came
+    bool wideKnown = false;  // the wide answer was had (the NT family)
+    // The wide answer, and its short (8.3) form, in the ANSI code page; empty
+    // when a letter of it has no ANSI form and would come back as another.
+    std::string longInAnsi;
+    std::string shortInAnsi;
+};
+
+// The name of the user's temporary directory that the ANSI calls reach:
+// without the wide answer (Windows 9x) GetTempPathA's; else the directory's
+// own name where the ANSI code page holds every letter of it, else its short
+// name where that one does. Empty when neither does (short names switched off
+// on that volume): GetTempPathA would name another folder, which may not exist
+// or may be another user's.
+std::string temporaryDirectoryForAnsiCalls(const TemporaryDirectoryNames& names);

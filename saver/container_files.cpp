@@ -143,7 +143,8 @@ std::vector<std::string> containersIn(const std::string& directory)
 }
 }
 
-void decodeImageContainers(const std::string& directory, std::string& imageDirectory, UnreadContainers& unread)
+void decodeImageContainers(const std::string& directory, ImagePlaces places, std::string& imageDirectory,
+                           UnreadContainers& unread)
 {
     const std::vector<std::string> containers = containersIn(directory);
     decodeWhereTaken(
@@ -158,13 +159,13 @@ void decodeImageContainers(const std::string& directory, std::string& imageDirec
                 }
             }
         },
-        imageDirectory);
+        places, imageDirectory);
 }
 
 std::string decodeImageContainers(const std::string& directory, UnreadContainers& unread)
 {
     std::string imageDirectory;
-    decodeImageContainers(directory, imageDirectory, unread);
+    decodeImageContainers(directory, ImagePlaces::WindowsDirectoryFirst, imageDirectory, unread);
     return imageDirectory;
 }
 

@@ -148,23 +148,31 @@ bool isLeftDecodedImage(std::string_view fileName, std::uint64_t lastWritten, st
     return isOwnDecodedImageName(fileName) && lastWritten < start;
 }
 
+namespace {
+constexpr int errorSharingViolation = 32;   // ERROR_SHARING_VIOLATION
+}
+
 void decodeWhereTaken(const std::string& windowsDirectory, const std::function<std::string()>& temporaryDirectory,
-                      const std::function<void(const std::string& directory)>& decodeAllInto,
+                      const std::function<void(const std::string& directory)>& decodeAllInto, ImagePlaces places,
                       std::string& imageDirectory)
 {
     std::exception_ptr refusal;
-    try {
-        imageDirectory = windowsDirectory;
-        decodeAllInto(windowsDirectory);
-        return;
-    } catch (const EImageRefused&) {
-        // Every image goes there, not only the refused one: the catalogue
-        // reads them all from one directory.
-        refusal = std::current_exception();
+    if (places == ImagePlaces::WindowsDirectoryFirst) {
+        try {
+            imageDirectory = windowsDirectory;
+            decodeAllInto(windowsDirectory);
+            return;
+        } catch (const EImageRefused&) {
+            // Every image goes there, not only the refused one: the catalogue
+            // reads them all from one directory.
+            refusal = std::current_exception();
+        }
     }
     const std::string temporary = temporaryDirectory();
-    if (temporary.empty())
+    if (temporary.empty() && refusal)
         std::rethrow_exception(refusal);
+    if (temporary.empty())
+        throw EInOutError(errorSharingViolation);
     imageDirectory = temporary;
     decodeAllInto(temporary);
 }

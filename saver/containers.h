@@ -129,7 +129,7 @@ private:
     std::vector<std::pair<std::string, std::exception_ptr>> failures_;   // image file name, failure
 };
 
-// Whether the user's temporary directory, as GetTempPathA gave it, may take
+// Whether the user's temporary directory, as userTemporaryDirectory names it, may take
 // the images: an existing directory (isDirectory) that is not the Windows
 // directory, which GetTempPathA itself falls back to. The two are compared as
 // the file system compares paths: without regard to case or a trailing "\".
@@ -139,6 +139,12 @@ bool isUsableTemporaryDirectory(std::string_view temporary, std::string_view win
 // programs share: only what the program put there is ever deleted.
 inline constexpr const char* temporaryImageFolder = "Skyvane";
 
+// Where a run may put its decoded images. A saver that finds another saver
+// running (in another session, or on the logon screen's desktop) leaves the
+// Windows directory's images to that one, which reads them: it neither
+// rewrites nor deletes them, and decodes its own into its own folder.
+enum class ImagePlaces { WindowsDirectoryFirst, OwnFolderOnly };
+
 // Where the decode pass puts the images: decodeAllInto(directory) decodes
 // every container's image into directory and throws EImageRefused when the
 // directory refuses one. The Windows directory is tried first; when it
@@ -146,11 +152,13 @@ inline constexpr const char* temporaryImageFolder = "Skyvane";
 // (asked for only then; empty when there is none the images may use). Any
 // other error, a refusal by the temporary directory too, and the Windows
 // directory's refusal when there is no temporary directory, is raised as it
-// came. imageDirectory is set to each directory before anything is written
-// there, so that it names where the images are, and where to delete them,
-// even after a failure.
+// came. With OwnFolderOnly the temporary directory is the only one; without
+// one the pass fails with a sharing violation, the Windows directory's images
+// being in another saver's use. imageDirectory is set to each directory
+// before anything is written there, so that it names where the images are,
+// and where to delete them, even after a failure.
 void decodeWhereTaken(const std::string& windowsDirectory, const std::function<std::string()>& temporaryDirectory,
-                      const std::function<void(const std::string& directory)>& decodeAllInto,
+                      const std::function<void(const std::string& directory)>& decodeAllInto, ImagePlaces places,
                       std::string& imageDirectory);
 
 // Win32 (container_files.cpp). Failures throw EInOutError with the system's
@@ -170,7 +178,8 @@ void decodeImageContainer(const std::string& containerPath, const std::string& i
 // images go beside the containers, or, when the directory refuses them, into
 // the program's folder in the user's temporary directory; imageDirectory says
 // which (decodeWhereTaken). None is no error.
-void decodeImageContainers(const std::string& directory, std::string& imageDirectory, UnreadContainers& unread);
+void decodeImageContainers(const std::string& directory, ImagePlaces places, std::string& imageDirectory,
+                           UnreadContainers& unread);
 // The same, returning the directory that holds the images.
 std::string decodeImageContainers(const std::string& directory, UnreadContainers& unread);
 // Deletes the decoded images that a killed run left in the Windows directory

@@ -135,8 +135,10 @@ void TForm1::restoreSystemState()
     if (imagesDecoded_) {
         imagesDecoded_ = false;
         // Beside the containers too when the images went to the temporary
-        // directory: the pass may have written some there before it was refused.
-        deleteDecodedImages(dataDirectory_, dataDirectory_);
+        // directory: the pass may have written some there before it was
+        // refused. Never where it wrote none: another saver's are there.
+        if (imagePlaces_ == ImagePlaces::WindowsDirectoryFirst)
+            deleteDecodedImages(dataDirectory_, dataDirectory_);
         if (!imageDirectory_.empty() && joinPath(imageDirectory_, "") != joinPath(dataDirectory_, "")) {
             deleteDecodedImages(dataDirectory_, imageDirectory_);
             // The program's own folder goes too, once empty.

@@ -51,9 +51,10 @@ FurtherMonitorFlight::FurtherMonitorFlight(SceneSurface& scene, UINT_PTR firstTi
 {
 }
 
-TForm1::TForm1()
+TForm1::TForm1(ImagePlaces places)
     : Timer_Left(nullptr, timerLeftId, leftTimerInterval, [this] { Timer_LeftTimer(); }),
-      Timer_Right(nullptr, timerRightId, rightTimerInterval, [this] { Timer_RightTimer(); })
+      Timer_Right(nullptr, timerRightId, rightTimerInterval, [this] { Timer_RightTimer(); }),
+      imagePlaces_(places)
 {
 }
 
@@ -125,7 +126,7 @@ void TForm1::FormCreate()
         dataDirectory_ = windowsDirectory();   // step 7: every data file lives here
         observeStartupStep(StartupStep::Settings);
         imagesDecoded_ = true;   // a pass that fails part-way leaves some behind
-        decodeImageContainers(dataDirectory_, imageDirectory_, unreadContainers_);   // step 8: In*.sdd -> In*.jpg
+        decodeImageContainers(dataDirectory_, imagePlaces_, imageDirectory_, unreadContainers_);   // step 8: In*.sdd -> In*.jpg
         observeStartupStep(StartupStep::Decode);
         buildCatalogue();   // step 9
         installInputWatch();   // step 10

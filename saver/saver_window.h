@@ -83,7 +83,9 @@ struct FurtherMonitorFlight {
 
 class TForm1 : public Form {
 public:
-    TForm1();
+    // places: where the decoded images may go; OwnFolderOnly when another
+    // saver runs, which reads those in the Windows directory.
+    explicit TForm1(ImagePlaces places = ImagePlaces::WindowsDirectoryFirst);
     // Removes the input watch, which calls into this window, and gives the
     // system back what the saver took, should nothing have done so yet.
     ~TForm1() override;
@@ -173,6 +175,9 @@ private:
     // The Windows directory, asked once at start: every data file of the run
     // is there.
     std::string dataDirectory_;
+    // Whether the images may go beside the containers; when not, every way
+    // out leaves the images there alone.
+    ImagePlaces imagePlaces_;
     // Where the decoded images are: the Windows directory, or the program's
     // folder in the user's temporary directory when the Windows directory
     // refused them.

@@ -15,6 +15,7 @@ import numpy as np
 import pytest
 
 import harness
+from test_installer import compile_nsis
 
 from program_facts import SETTINGS_KEY, SLOT_IMAGES, TYPE_OF_SLOT, TYPE_VALUES
 
@@ -106,7 +107,22 @@ def own_containers(prefix, tmp_path):
     return prefix.windows_dir
 
 
-def test_decoded_images_live_only_while_the_saver_runs(prefix, own_containers, start_saver, display):
+def hold_the_running_mark(prefix, directory):
+    """Starts a program that holds the mark of a running saver, as a saver in
+    another session does, until the test ends; returns once it holds it."""
+    holder = compile_nsis(directory, "mark_holder", r'''
+Section
+  System::Call 'kernel32::CreateMutexA(i 0, i 0, t "Global\Skyvane saver running") i .r0'
+  FileOpen $1 "$EXEDIR\mark.held" w
+  FileClose $1
+  Sleep 600000
+SectionEnd
+''')
+    prefix.popen(holder)
+    harness.wait_for((directory / "mark.held").exists, harness.START_TIMEOUT, "the running mark held")
+
+
+def test_decoded_images_live_only_while_the_saver_runs(prefix, own_containers, start_saver, display, tmp_path):
     windows_dir = own_containers
     # An image left from a run that did not end properly is replaced.
     (windows_dir / "In5.jpg").write_bytes(b"stale image from an earlier run" * 100)
@@ -151,6 +167,25 @@ def test_decoded_images_live_only_while_the_saver_runs(prefix, own_containers, s
     assert {n: harness.sha256(windows_dir / n) for n in after} == \
         {n: harness.sha256(windows_dir / n) for n in before}
     assert after == before, "a container was changed"
+
+    # A saver in another session reads the Windows directory's images. One
+    # started meanwhile neither rewrites nor deletes them, though written
+    # before its start: it flies from its own folder in the user's temporary
+    # directory and removes exactly that at its end.
+    others = {"In1.jpg": b"the other saver's", "In2.jpg": b"the other saver's too"}
+    for name, data in others.items():
+        (windows_dir / name).write_bytes(data)
+        os.utime(windows_dir / name, (an_hour_ago, an_hour_ago))
+    hold_the_running_mark(prefix, tmp_path)
+    saver = start_saver("/S")
+    saver.wait_for_window()
+    assert sorted(p.name for p in temporary_folder.glob("In*.jpg")) == sorted(p.name for p in decoded_images(
+        tmp_path / "jpeg")), "the images are not in the saver's own folder"
+    assert watch_planes(display, np.zeros((display.height, display.width, 3), np.uint8), saver, 1)
+    display.key("space")
+    saver.wait_ended()
+    assert {p.name: p.read_bytes() for p in decoded_images(windows_dir)} == dict(others, **{"Intro.jpg": users.read_bytes()})
+    assert not temporary_folder.exists(), "the saver's own folder outlived it"
 
 
 def test_only_b52_flies_slot_11_at_random(prefix, own_containers, start_saver, display, desktop):

@@ -229,7 +229,7 @@ def planes_fly_without_a_box(display, desktop, prefix, saver):
     saver.wait_ended()
 
 
-def test_a_read_only_windows_directory(display, desktop, prefix, start_saver, windows_dir_mounts):
+def test_a_read_only_windows_directory(display, desktop, prefix, start_saver, saver_program, windows_dir_mounts):
     # A standard user whose writes Windows does not redirect: the decoded
     # images go to the user's own temporary directory, and the stock picture
     # is shown as the fake desktop without being stored.
@@ -255,6 +255,35 @@ def test_a_read_only_windows_directory(display, desktop, prefix, start_saver, wi
     assert not (prefix.windows_dir / "screen.bmp").exists()
     assert containers(prefix) == kept
     assert decoded_in_temporary_directories(prefix) == []
+
+    # A user whose name has a letter outside the ANSI code page: the images go
+    # to that user's own folder all the same, and those of a killed run go at
+    # the next start (here the dialog's).
+    prefix.reg_add(SETTINGS_KEY, "Fake", "REG_DWORD", 0)
+    folder = use_temporary_directory_of(prefix, "\u0141ukasz") / "Skyvane"
+    planes_fly_without_a_box(display, desktop, prefix, start_saver("/S"))
+    assert not folder.exists(), "the program's folder outlived the saver"
+    killed = start_saver("/S")
+    harness.wait_for(lambda: window_without_box(prefix), harness.START_TIMEOUT, "the saver window")
+    assert (folder / "In1.jpg").is_file()
+    killed.kill()
+    dialog = Dialog(prefix, saver_program)
+    try:
+        dialog.wait_shown()
+        assert not folder.exists(), "a killed run's images outlived the next start"
+    finally:
+        dialog.kill()
+
+
+def use_temporary_directory_of(prefix, user):
+    """Points the user's TEMP and TMP at a folder under C:\\users\\<user>, made
+    here; returns it. A name outside the ANSI code page ("\u0141ukasz" on a
+    Western one) comes back from GetTempPathA as another folder ("Lukasz")."""
+    folder = prefix.path / "drive_c" / "users" / user / "Temp"
+    folder.mkdir(parents=True)
+    for name in ("TEMP", "TMP"):
+        prefix.reg_add(r"HKCU\Environment", name, "REG_SZ", "C:\\users\\%s\\Temp" % user)
+    return folder
 
 
 def test_a_read_only_image_left_by_a_killed_saver(display, desktop, prefix, start_saver):

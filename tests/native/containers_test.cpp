@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/paths.h"
 #include "saver/catalogue.h"
 #include "saver/containers.h"
 #include "tests/support/test_values.h"
@@ -202,6 +203,7 @@ struct Directories {
     std::vector<std::string> written;
     int temporaryAsked = 0;
     std::string temporary = "C:\\TEMP\\";
+    ImagePlaces places = ImagePlaces::WindowsDirectoryFirst;
 
     std::string decode(std::string& imageDirectory)
     {
@@ -215,7 +217,7 @@ struct Directories {
                     throw EInOutError(refused->second);
                 }
             },
-            imageDirectory);
+            places, imageDirectory);
         return imageDirectory;
     }
 };
@@ -239,6 +241,40 @@ TEST(DecodeWhereTaken, TheUsersTemporaryDirectoryWhenTheWindowsDirectoryRefuses)
         EXPECT_EQ(directories.decode(imageDirectory), "C:\\TEMP\\") << refusal;
         EXPECT_EQ(directories.written, (std::vector<std::string>{"C:\\WINDOWS", "C:\\TEMP\\"}));
     }
+}
+
+TEST(DecodeWhereTaken, BesideAnotherSaverOnlyTheOwnFolderIsWritten)
+{
+    // The Windows directory's images are the other saver's: never rewritten,
+    // so never deleted either, even when the own folder fails.
+    for (const int ownFolderFails : {0, 5, 112}) {
+        Directories directories;
+        directories.places = ImagePlaces::OwnFolderOnly;
+        if (ownFolderFails)
+            directories.refusing = {{"C:\\TEMP\\", ownFolderFails}};
+        std::string imageDirectory;
+        try {
+            EXPECT_EQ(directories.decode(imageDirectory), "C:\\TEMP\\");
+            EXPECT_EQ(ownFolderFails, 0);
+        } catch (const EInOutError& error) {
+            EXPECT_EQ(error.errorCode(), ownFolderFails);
+        }
+        EXPECT_EQ(directories.written, std::vector<std::string>{"C:\\TEMP\\"}) << ownFolderFails;
+        EXPECT_EQ(imageDirectory, "C:\\TEMP\\");
+    }
+
+    Directories noFolder;
+    noFolder.places = ImagePlaces::OwnFolderOnly;
+    noFolder.temporary.clear();
+    std::string imageDirectory;
+    try {
+        noFolder.decode(imageDirectory);
+        ADD_FAILURE() << "no error without a folder of its own";
+    } catch (const EInOutError& error) {
+        EXPECT_EQ(error.errorCode(), 32) << "the images are in another saver's use";
+    }
+    EXPECT_TRUE(noFolder.written.empty());
+    EXPECT_TRUE(imageDirectory.empty()) << "nothing to delete anywhere";
 }
 
 TEST(DecodeWhereTaken, OtherErrorsAndASecondRefusalAreRaisedAsTheyCame)
@@ -363,4 +399,28 @@ TEST(UsableTemporaryDirectory, AnExistingDirectoryOtherThanTheWindowsDirectory)
     for (const Case& c : cases)
         EXPECT_EQ(isUsableTemporaryDirectory(c.temporary, "C:\\WINDOWS", c.isDirectory), c.usable)
             << c.temporary << (c.isDirectory ? "" : " (no directory)");
+}
+
+TEST(UsableTemporaryDirectory, NamedSoThatTheAnsiCallsReachTheUsersOwnFolder)
+{
+    // (GetTempPathA's answer, the wide answer had, the wide name and its short
+    // form in ANSI ("" where a letter is lost)) -> the name the program uses.
+    const struct {
+        const char* user;
+        TemporaryDirectoryNames names;
+        const char* used;
+    } rows[] = {
+        {"Windows 9x: the ANSI answer as it is", {"C:\\WINDOWS\\TEMP\\", false, "", ""}, "C:\\WINDOWS\\TEMP\\"},
+        {"an ASCII name", {"C:\\Users\\anna\\Temp\\", true, "C:\\Users\\anna\\Temp\\", "C:\\Users\\anna\\TEMP\\"},
+         "C:\\Users\\anna\\Temp\\"},
+        {"a letter the code page holds", {"C:\\Users\\Ren\xe9\\Temp\\", true, "C:\\Users\\Ren\xe9\\Temp\\", ""},
+         "C:\\Users\\Ren\xe9\\Temp\\"},
+        // "\u0141ukasz" on a Western code page: GetTempPathA names "Lukasz".
+        {"a letter outside the code page", {"C:\\Users\\Lukasz\\Temp\\", true, "", "C:\\Users\\UKASZ~1\\Temp\\"},
+         "C:\\Users\\UKASZ~1\\Temp\\"},
+        {"and short names switched off", {"C:\\Users\\Lukasz\\Temp\\", true, "", ""}, ""},
+        {"the system named none", {"", false, "", ""}, ""},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(temporaryDirectoryForAnsiCalls(row.names), row.used) << row.user;
 }

@@ -270,7 +270,7 @@ TEST_F(ContainerFiles, AReadOnlyImageLeftBehindSendsEveryImageToTheUsersTemporar
     for (const std::string& unusable : {root_ + "\\MISSING", dir_, windowsInOtherCase}) {
         TemporaryDirectoryAt temporaryDirectory(unusable);
         std::string imageDirectory;
-        expectIoError([&] { decodeImageContainers(dir_, imageDirectory, unread_); }, 5, "File access denied");
+        expectIoError([&] { decodeImageContainers(dir_, ImagePlaces::WindowsDirectoryFirst, imageDirectory, unread_); }, 5, "File access denied");
         EXPECT_FALSE(fileExists(root_ + "\\MISSING")) << unusable;
     }
 
@@ -278,7 +278,7 @@ TEST_F(ContainerFiles, AReadOnlyImageLeftBehindSendsEveryImageToTheUsersTemporar
     // is touched.
     TemporaryDirectoryAt temporaryDirectory(temporary);
     std::string imageDirectory;
-    ASSERT_NO_THROW(decodeImageContainers(dir_, imageDirectory, unread_));
+    ASSERT_NO_THROW(decodeImageContainers(dir_, ImagePlaces::WindowsDirectoryFirst, imageDirectory, unread_));
 
     const std::string folder = temporary + "\\Skyvane";
     EXPECT_EQ(imageDirectory, folder + "\\");
@@ -336,7 +336,7 @@ TEST_F(ContainerFiles, OneAfterAnotherInTheSearchOrderUntilAnImageFails)
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     std::string imageDirectory;
-    expectIoError([&] { decodeImageContainers(dir_, imageDirectory, unread_); }, ERROR_SHARING_VIOLATION, "I/O error 32");
+    expectIoError([&] { decodeImageContainers(dir_, ImagePlaces::WindowsDirectoryFirst, imageDirectory, unread_); }, ERROR_SHARING_VIOLATION, "I/O error 32");
     CloseHandle(holder);
     EXPECT_EQ(imageDirectory, dir_);
     for (std::size_t index = 0; index < order.size(); ++index)

@@ -1,0 +1,154 @@
+#include "app/running_mark.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace {
+bool isWindowsNTFamily(DWORD& majorVersion)
+{
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (!GetVersionExA(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_NT)
+        return false;
+    majorVersion = version.dwMajorVersion;
+    return true;
+}
+
+// The global name where the system has sessions (Windows 2000 and later);
+// earlier systems know no prefix and refuse the backslash.
+const char* runningSaverMarkName()
+{
+    DWORD major = 0;
+    return isWindowsNTFamily(major) && major >= 5 ? "Global\\Skyvane saver running" : "Skyvane saver running";
+}
+
+// What every account may do with the mark: open it, wait on it, read its
+// state and its access list; nothing that changes it.
+constexpr DWORD mutantQueryState = 0x0001;   // MUTANT_QUERY_STATE
+constexpr DWORD everyonesRights = SYNCHRONIZE | READ_CONTROL | mutantQueryState;
+
+// The security functions, looked up: Windows 95 lacks most of them.
+struct SecurityFunctions {
+    using InitializeDescriptor = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, DWORD);
+    using SetDescriptorDacl = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, BOOL, PACL, BOOL);
+    using InitializeAclEntry = BOOL(WINAPI*)(PACL, DWORD, DWORD);
+    using AddAllowedAce = BOOL(WINAPI*)(PACL, DWORD, DWORD, PSID);
+    using OpenToken = BOOL(WINAPI*)(HANDLE, DWORD, PHANDLE);
+    using TokenInformation = BOOL(WINAPI*)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);
+    using SidLength = DWORD(WINAPI*)(PSID);
+
+    explicit SecurityFunctions(HMODULE advapi32)
+        : initializeDescriptor(find<InitializeDescriptor>(advapi32, "InitializeSecurityDescriptor")),
+          setDacl(find<SetDescriptorDacl>(advapi32, "SetSecurityDescriptorDacl")),
+          initializeAcl(find<InitializeAclEntry>(advapi32, "InitializeAcl")),
+          addAllowedAce(find<AddAllowedAce>(advapi32, "AddAccessAllowedAce")),
+          openToken(find<OpenToken>(advapi32, "OpenProcessToken")),
+          tokenInformation(find<TokenInformation>(advapi32, "GetTokenInformation")),
+          sidLength(find<SidLength>(advapi32, "GetLengthSid"))
+    {
+    }
+    bool complete() const
+    {
+        return initializeDescriptor && setDacl && initializeAcl && addAllowedAce && openToken && tokenInformation
+            && sidLength;
+    }
+
+    InitializeDescriptor initializeDescriptor;
+    SetDescriptorDacl setDacl;
+    InitializeAclEntry initializeAcl;
+    AddAllowedAce addAllowedAce;
+    OpenToken openToken;
+    TokenInformation tokenInformation;
+    SidLength sidLength;
+
+private:
+    template <class Function>
+    static Function find(HMODULE module, const char* name)
+    {
+        return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+    }
+};
+
+// The account the saver runs as (its token's user), as a TOKEN_USER record;
+// empty when the system does not say.
+std::vector<BYTE> tokenUser(const SecurityFunctions& security)
+{
+    HANDLE token = nullptr;
+    if (!security.openToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return {};
+    DWORD size = 0;
+    security.tokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> user(size);
+    if (size == 0 || !security.tokenInformation(token, TokenUser, user.data(), size, &size))
+        user.clear();
+    CloseHandle(token);
+    return user;
+}
+
+// The mark's access list: every account may open it and wait on it; only the
+// account that made it may change it.
+class MarkSecurity {
+public:
+    MarkSecurity()
+    {
+        DWORD major = 0;
+        if (!isWindowsNTFamily(major))
+            return;   // Windows 9x has no access lists
+        const SecurityFunctions security(GetModuleHandleA("advapi32.dll"));
+        if (!security.complete())
+            return;
+        creator_ = tokenUser(security);
+        if (creator_.empty())
+            return;
+        PSID creator = reinterpret_cast<TOKEN_USER*>(creator_.data())->User.Sid;
+        PSID everyone = &everyone_;
+        const DWORD aclSize = sizeof(ACL) + 2 * (sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD))
+            + security.sidLength(everyone) + security.sidLength(creator);
+        acl_.resize((aclSize + 3) / 4);
+        PACL acl = reinterpret_cast<PACL>(acl_.data());
+        if (security.initializeAcl(acl, static_cast<DWORD>(acl_.size() * 4), ACL_REVISION)
+            && security.addAllowedAce(acl, ACL_REVISION, everyonesRights, everyone)
+            && security.addAllowedAce(acl, ACL_REVISION, MUTEX_ALL_ACCESS, creator)
+            && security.initializeDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION)
+            && security.setDacl(&descriptor_, TRUE, acl, FALSE))
+            attributes_.lpSecurityDescriptor = &descriptor_;
+    }
+    MarkSecurity(const MarkSecurity&) = delete;
+    MarkSecurity& operator=(const MarkSecurity&) = delete;
+
+    // Null where the system has no access lists, or where the list could not
+    // be made: the mark then has the system's default one, its creator's.
+    SECURITY_ATTRIBUTES* attributes() { return attributes_.lpSecurityDescriptor ? &attributes_ : nullptr; }
+
+private:
+    SID everyone_{SID_REVISION, 1, SECURITY_WORLD_SID_AUTHORITY, {SECURITY_WORLD_RID}};   // S-1-1-0
+    std::vector<BYTE> creator_;
+    std::vector<DWORD> acl_;   // DWORD-aligned, as an access list must be
+    SECURITY_DESCRIPTOR descriptor_{};
+    SECURITY_ATTRIBUTES attributes_{sizeof attributes_, nullptr, FALSE};
+};
+}
+
+bool holdRunningSaverMark()
+{
+    MarkSecurity security;
+    const char* name = runningSaverMarkName();
+    // Held by another account's saver, the mark opens for this one with the
+    // rights every account has; making it asks for all of them, and is
+    // refused. The saver still keeps the mark there while it runs by holding
+    // it open for waiting.
+    if (CreateMutexA(security.attributes(), FALSE, name))
+        return GetLastError() == ERROR_ALREADY_EXISTS;
+    OpenMutexA(SYNCHRONIZE, FALSE, name);
+    return true;
+}
+
+bool aSaverRunsAnywhere()
+{
+    HANDLE mark = OpenMutexA(SYNCHRONIZE, FALSE, runningSaverMarkName());
+    if (!mark)
+        return GetLastError() == ERROR_ACCESS_DENIED;   // a mark this account may not open
+    CloseHandle(mark);
+    return true;
+}

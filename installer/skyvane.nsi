@@ -272,9 +272,9 @@ Section "Make Skyvane my screen saver" SecActivate
 SectionEnd
 
 ; A running saver holds skyvane.scr, which then cannot be deleted: it is
-; ended first as a key ends it (its input watch gives back what it changed
-; in the system and, on Windows 9x, asks for the screen-saver password when
-; one is set), and waited for, within bounds. A saver on another desktop or
+; ended first and waited for, within bounds. Its orderly end gives back what
+; it changed in the system; on the NT family a close asks for it, on Windows
+; 9x a key, so the saver asks for the screen-saver password where one is set. A saver on another desktop or
 ; in another session is not seen here: its files go at the next restart.
 Function un.EndRunningSaver
   FindWindow $0 "${SAVER_WINDOW_CLASS}" "${SAVER_WINDOW_TITLE}"
@@ -288,7 +288,15 @@ Function un.EndRunningSaver
   ${If} $1 != 0
     System::Call 'kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i r1) i .r2'
   ${EndIf}
-  System::Call 'user32::PostMessageA(i r0, i ${WM_KEYDOWN}, i ${VK_SHIFT}, i 0)'
+  ${If} ${IsNT}
+    ; A close, which the saver takes as its orderly end, and which reaches
+    ; its window even while it shows an error box: the box's own message
+    ; loop takes a key and leaves it there. 0x0010 is WM_CLOSE.
+    System::Call 'user32::PostMessageA(i r0, i 0x0010, i 0, i 0)'
+  ${Else}
+    ; Windows 9x: a key, so the saver asks for its password where one is set.
+    System::Call 'user32::PostMessageA(i r0, i ${WM_KEYDOWN}, i ${VK_SHIFT}, i 0)'
+  ${EndIf}
   ${If} $2 != 0
   ${AndIf} $2 != "error"
     System::Call 'kernel32::WaitForSingleObject(i r2, i ${SAVER_END_WAIT_MS})'

@@ -192,13 +192,12 @@ Function kernelFunction(const char* name)
 }
 
 // The wide names of the temporary directory, looked up: Windows 95 has only
-// stubs of them.
-void readWideTemporaryNames(TemporaryDirectoryNames& names)
+// stubs of them. wide gets the directory's own.
+void readWideTemporaryNames(TemporaryDirectoryNames& names, wchar_t (&wide)[MAX_PATH + 1])
 {
     using TempPathW = DWORD(WINAPI*)(DWORD, wchar_t*);
     using ShortPathNameW = DWORD(WINAPI*)(const wchar_t*, wchar_t*, DWORD);
     const auto tempPath = kernelFunction<TempPathW>("GetTempPathW");
-    wchar_t wide[MAX_PATH + 1] = {};
     const DWORD length = tempPath ? tempPath(MAX_PATH + 1, wide) : 0;
     if (length == 0 || length > MAX_PATH)
         return;
@@ -212,6 +211,13 @@ void readWideTemporaryNames(TemporaryDirectoryNames& names)
     if (shortLength > 0 && shortLength <= MAX_PATH)
         names.shortInAnsi = losslessAnsi(shortName);
 }
+
+bool becomeCurrentDirectory(const wchar_t* directory)
+{
+    using CurrentDirectoryW = BOOL(WINAPI*)(const wchar_t*);
+    const auto setCurrentDirectory = kernelFunction<CurrentDirectoryW>("SetCurrentDirectoryW");
+    return setCurrentDirectory && setCurrentDirectory(directory);
+}
 }
 
 std::string userTemporaryDirectory()
@@ -221,7 +227,11 @@ std::string userTemporaryDirectory()
     const DWORD length = GetTempPathA(sizeof buffer, buffer);
     if (length > 0 && length < sizeof buffer)
         names.ansi.assign(buffer, length);
+    wchar_t wide[MAX_PATH + 1] = {};
     if (platformId() == VER_PLATFORM_WIN32_NT)
-        readWideTemporaryNames(names);
-    return temporaryDirectoryForAnsiCalls(names);
+        readWideTemporaryNames(names, wide);
+    const TemporaryDirectoryRoad road = temporaryDirectoryRoad(names);
+    if (road.asCurrentDirectory && !becomeCurrentDirectory(wide))
+        return {};
+    return road.name;
 }

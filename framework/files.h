@@ -48,7 +48,8 @@ bool fileExists(const std::string& path);
 std::string systemDirectory();
 
 // The user's own temporary directory, with its trailing "\", by a name the
-// ANSI calls reach (temporaryDirectoryForAnsiCalls): on the NT family its short
-// name when its own has a letter outside the ANSI code page. Empty when the
-// system names none or it has no such name.
+// ANSI calls reach (temporaryDirectoryRoad): on the NT family its short name
+// when its own has a letter outside the ANSI code page, and where it has no
+// such short name ".\", having made it the current directory. Empty when the
+// system names none.
 std::string userTemporaryDirectory();

@@ -35,9 +35,13 @@ std::string lowerCaseExtension(std::string_view path)
     return extension;
 }
 
-std::string temporaryDirectoryForAnsiCalls(const TemporaryDirectoryNames& names)
+TemporaryDirectoryRoad temporaryDirectoryRoad(const TemporaryDirectoryNames& names)
 {
     if (!names.wideKnown)
-        return names.ansi;
-    return names.longInAnsi.empty() ? names.shortInAnsi : names.longInAnsi;
+        return {names.ansi};
+    if (!names.longInAnsi.empty())
+        return {names.longInAnsi};
+    if (!names.shortInAnsi.empty())
+        return {names.shortInAnsi};
+    return {".\\", true};
 }

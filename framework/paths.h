@@ -27,10 +27,17 @@ struct TemporaryDirectoryNames {
     std::string shortInAnsi;
 };
 
-// The name of the user's temporary directory that the ANSI calls reach:
-// without the wide answer (Windows 9x) GetTempPathA's; else the directory's
+// How the ANSI calls reach the user's temporary directory.
+struct TemporaryDirectoryRoad {
+    std::string name;   // with its trailing "\"; empty: not reached
+    // The directory is made the process's current directory first (by its
+    // wide name), and name is ".\": the ANSI calls reach it by relative paths.
+    bool asCurrentDirectory = false;
+};
+
+// Without the wide answer (Windows 9x) GetTempPathA's; else the directory's
 // own name where the ANSI code page holds every letter of it, else its short
-// name where that one does. Empty when neither does (short names switched off
-// on that volume): GetTempPathA would name another folder, which may not exist
-// or may be another user's.
-std::string temporaryDirectoryForAnsiCalls(const TemporaryDirectoryNames& names);
+// name where that one does; else (short names switched off on that volume),
+// as the current directory. GetTempPathA's answer then names another folder,
+// which may not exist or may be another user's.
+TemporaryDirectoryRoad temporaryDirectoryRoad(const TemporaryDirectoryNames& names);

@@ -129,10 +129,11 @@ private:
     std::vector<std::pair<std::string, std::exception_ptr>> failures_;   // image file name, failure
 };
 
-// Whether the user's temporary directory, as userTemporaryDirectory names it, may take
-// the images: an existing directory (isDirectory) that is not the Windows
-// directory, which GetTempPathA itself falls back to. The two are compared as
-// the file system compares paths: without regard to case or a trailing "\".
+// Whether the user's temporary directory, as userTemporaryDirectory names
+// it, may take the images: an existing directory (isDirectory) that is not
+// the Windows directory, which GetTempPathA itself falls back to. The two are
+// compared as the file system compares paths: without regard to case or a
+// trailing "\".
 bool isUsableTemporaryDirectory(std::string_view temporary, std::string_view windowsDirectory, bool isDirectory);
 
 // The program's own folder in the user's temporary directory, which other

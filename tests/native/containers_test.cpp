@@ -404,23 +404,28 @@ TEST(UsableTemporaryDirectory, AnExistingDirectoryOtherThanTheWindowsDirectory)
 TEST(UsableTemporaryDirectory, NamedSoThatTheAnsiCallsReachTheUsersOwnFolder)
 {
     // (GetTempPathA's answer, the wide answer had, the wide name and its short
-    // form in ANSI ("" where a letter is lost)) -> the name the program uses.
+    // form in ANSI ("" where a letter is lost)) -> the name the ANSI calls use,
+    // and whether the directory is made the current one for them.
     const struct {
         const char* user;
         TemporaryDirectoryNames names;
         const char* used;
+        bool asCurrentDirectory;
     } rows[] = {
-        {"Windows 9x: the ANSI answer as it is", {"C:\\WINDOWS\\TEMP\\", false, "", ""}, "C:\\WINDOWS\\TEMP\\"},
+        {"Windows 9x: the ANSI answer as it is", {"C:\\WINDOWS\\TEMP\\", false, "", ""}, "C:\\WINDOWS\\TEMP\\", false},
         {"an ASCII name", {"C:\\Users\\anna\\Temp\\", true, "C:\\Users\\anna\\Temp\\", "C:\\Users\\anna\\TEMP\\"},
-         "C:\\Users\\anna\\Temp\\"},
+         "C:\\Users\\anna\\Temp\\", false},
         {"a letter the code page holds", {"C:\\Users\\Ren\xe9\\Temp\\", true, "C:\\Users\\Ren\xe9\\Temp\\", ""},
-         "C:\\Users\\Ren\xe9\\Temp\\"},
+         "C:\\Users\\Ren\xe9\\Temp\\", false},
         // "\u0141ukasz" on a Western code page: GetTempPathA names "Lukasz".
         {"a letter outside the code page", {"C:\\Users\\Lukasz\\Temp\\", true, "", "C:\\Users\\UKASZ~1\\Temp\\"},
-         "C:\\Users\\UKASZ~1\\Temp\\"},
-        {"and short names switched off", {"C:\\Users\\Lukasz\\Temp\\", true, "", ""}, ""},
-        {"the system named none", {"", false, "", ""}, ""},
+         "C:\\Users\\UKASZ~1\\Temp\\", false},
+        {"and short names switched off", {"C:\\Users\\Lukasz\\Temp\\", true, "", ""}, ".\\", true},
+        {"the system named none", {"", false, "", ""}, "", false},
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(temporaryDirectoryForAnsiCalls(row.names), row.used) << row.user;
+    for (const auto& row : rows) {
+        const TemporaryDirectoryRoad road = temporaryDirectoryRoad(row.names);
+        EXPECT_EQ(road.name, row.used) << row.user;
+        EXPECT_EQ(road.asCurrentDirectory, row.asCurrentDirectory) << row.user;
+    }
 }

@@ -7,9 +7,11 @@ same bytes and dates on every machine that builds the same commit:
   help.txt, credits.txt    with CR LF line ends (Notepad before Windows 10
                            shows bare line feeds as one long line)
   files.nsh                the installer's file lists: what it installs, and
-                           so exactly what its uninstaller deletes, and the
-                           decoded plane images by the catalogue's own names
-                           and by the names of those at twice the size
+                           so exactly what its uninstaller deletes and what
+                           it keeps from a removal left for the next restart,
+                           and the decoded plane images by the catalogue's
+                           own names and by the names of those at twice the
+                           size
 
 Every file gets the modification time SOURCE_DATE_EPOCH, or else the date of
 the commit the sources are at: the installer stores these dates, the zip too.
@@ -73,6 +75,9 @@ def nsis_lists(installed, decoded):
     # A file another program holds open goes at the next restart.
     lines += ["!macroend", "!macro RemoveProgramFiles DIR"]
     lines += ['  Delete /REBOOTOK "${DIR}\\%s"' % name for name in installed]
+    # What a setup run before the restart an uninstaller left work for keeps.
+    lines += ["!macroend", "!macro PushInstalledFiles DIR"]
+    lines += ['  Push "${DIR}\\%s"' % name for name in installed]
     lines += ["!macroend", "!macro RemoveDecodedImages DIR"]
     lines += ['  Delete /REBOOTOK "${DIR}\\%s"' % name for name in decoded]
     lines += ["!macroend", ""]

@@ -1,7 +1,7 @@
 ; Skyvane's Windows installer, built on Linux with makensis by the cross build
 ; from the folder installer/stage.py fills:
 ;   makensis -DSTAGE=<stage dir> -DVERSION=<x.y.z> -DICON=<skyvane.ico>
-;            -DPLUGINS=<folder of SkyvaneSetup.dll> -DOUT=<setup exe>
+;            -DPLUGINS=<stage dir>\plugins -DOUT=<setup exe>
 ;            [-DUNINSTALLER_COPY=<path>] skyvane.nsi
 ; The program and its data files go into the Windows directory, where the
 ; program looks for them and where Windows' screen-saver settings list it.
@@ -21,7 +21,7 @@ RequestExecutionLevel admin
   !error "ICON (the program's icon, skyvane.ico) is not defined"
 !endif
 !ifndef PLUGINS
-  !error "PLUGINS (the folder of the setup's plug-in, SkyvaneSetup.dll) is not defined"
+  !error "PLUGINS (the stage's plugins folder, with SkyvaneSetup.dll) is not defined"
 !endif
 !ifndef OUT
   !define OUT "skyvane-setup.exe"

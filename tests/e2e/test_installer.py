@@ -408,7 +408,8 @@ def assert_skyvane_is_whole(prefix):
     """Every file the setup installs, its uninstall entry and Start menu, and
     Skyvane the active saver."""
     stage = harness.CROSS / "installer-stage"
-    installed = [p.name for p in stage.iterdir() if p.name not in ("files.nsh", "help.txt", "credits.txt")]
+    installed = [p.name for p in stage.iterdir()
+                 if p.is_file() and p.name not in ("files.nsh", "help.txt", "credits.txt")]
     for name in installed:
         assert (prefix.windows_dir / name).read_bytes() == (stage / name).read_bytes(), name
     assert (prefix.windows_dir / "skyvane-uninstall.exe").read_bytes() == (

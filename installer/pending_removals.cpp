@@ -158,7 +158,8 @@ size_t wininitWithoutDeletions(const char* text, size_t length, const char* ownN
         content = trimmed(content);
         if (!content.empty() && *content.begin == '[') {
             const char* close = find(content, ']');
-            inRename = close != content.end && sameIgnoringCase(trimmed(Span<char>{content.begin + 1, close}), "rename");
+            inRename = close != content.end &&
+                       sameIgnoringCase(trimmed(Span<char>{content.begin + 1, close}), "rename");
         } else if (inRename) {
             const char* equals = find(content, '=');
             if (equals != content.end && sameIgnoringCase(trimmed(Span<char>{content.begin, equals}), "NUL") &&

@@ -65,6 +65,7 @@ RequestExecutionLevel admin
 !define SYNCHRONIZE 0x00100000
 !define SAVER_END_WAIT_MS 15000
 !define CSIDL_LOCAL_APPDATA 0x1c
+!define WC_NO_BEST_FIT_CHARS 0x400
 ; The uninstaller run in place: whoever starts it waits for the whole removal
 ; and gets its exit code. Started without it, NSIS's uninstaller runs on from
 ; a copy of itself in the temporary folder and its starter returns at once.
@@ -502,12 +503,13 @@ Function un.TakeBackTheDesktopUsersSaver
 FunctionEnd
 
 ; The NT family names the user's profile and temporary folders in Unicode: a
-; letter outside the system's code page (Łukasz) comes back from an ANSI call
-; as another one, naming a folder that does not exist. Their short names are
-; plain letters. The macro leaves in VAR the short name of the folder the
-; wide call CALL writes at the address in $1 (2048 characters' room), or
-; FALLBACK (what NSIS's ANSI call gave) when the folder has no short name
-; the code page can spell, and on Windows 9x, which names it in ANSI.
+; letter outside the system's code page (the stroked L of a Polish name)
+; comes back from an ANSI call as another one, naming a folder that does not
+; exist. Their short names are plain letters. The macro leaves in VAR the
+; short name of the folder the wide call CALL writes at the address in $1
+; (2048 characters' room), or FALLBACK (what NSIS's ANSI call gave) when the
+; folder has no short name the code page can spell, and on Windows 9x, which
+; names it in ANSI.
 !macro USER_FOLDER VAR CALL FALLBACK
   StrCpy ${VAR} "${FALLBACK}"
   ${If} ${IsNT}
@@ -517,7 +519,8 @@ FunctionEnd
     System::Call 'kernel32::GetShortPathNameW(i r1, i r1, i 2048) i .r2'
     ${If} $2 > 0
     ${AndIf} $2 < 2048
-      System::Call 'kernel32::WideCharToMultiByte(i 0, i 0, i r1, i -1, t .r2, i ${NSIS_MAX_STRLEN}, i 0, *i .r3) i .r4'
+      ; Without "best fit", which would spell the letter as another one.
+      System::Call 'kernel32::WideCharToMultiByte(i 0, i ${WC_NO_BEST_FIT_CHARS}, i r1, i -1, t .r2, i ${NSIS_MAX_STRLEN}, i 0, *i .r3) i .r4'
       ${If} $4 > 0
       ${AndIf} $3 == 0
         StrCpy ${VAR} $2

@@ -2,14 +2,17 @@
 Windows 98 or as Windows 10: it puts the program and its data files into the
 Windows directory, makes Skyvane the active screen saver the way that family
 keeps it (SYSTEM.INI on 9x, the user's desktop settings on NT), registers
-itself for removal; its uninstaller, run in place as a script runs it, ends a
-running saver and takes away exactly what the setup and the saver made (the
-settings key, the decoded plane images, screen.bmp, the uninstalling user's
-virtual-store copies), gives back the saver the user had chosen before while
-the entry still names Skyvane and that saver still exists, and leaves the
-user's own pictures; a file held open goes at the next restart, and its exit
-code says so. An account that may not write the Windows directory can neither
-install nor remove it; the comparison of the setup's account with the
+itself for removal; its uninstaller, run by the Add/Remove entry's command
+and waited for as a deployment tool does, ends a running saver and takes away
+exactly what the setup and the saver made (the settings key, the decoded
+plane images, screen.bmp, the uninstalling user's virtual-store copies and
+temporary folder, also of a user named outside the code page), gives back
+the saver the user had chosen before while the entry still names Skyvane and
+that saver still exists, and leaves the user's own pictures and nothing in
+the temporary folders; a file held open goes at the next restart, and its
+exit code says so, and a setup run before that restart stays whole through
+it. An account that may not write the Windows directory can neither install
+nor remove it; the comparison of the setup's account with the
 desktop's is tried on its own, with given accounts, and end to end with a
 stand-in that names the account logged on in the session (another account,
 no one)."""

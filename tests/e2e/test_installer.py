@@ -235,6 +235,10 @@ def test_install_chooses_the_saver_and_uninstall_takes_back_only_its_own(clean_p
     shortcuts = sorted(p.name for folder in start_menu_folders(prefix) for p in folder.iterdir())
     assert shortcuts == ["Picture credits.lnk", "Skyvane - help.lnk", "Skyvane settings.lnk",
                          "Uninstall Skyvane.lnk"], shortcuts
+    # The Start menu runs the uninstaller in place too, as the entry's commands do.
+    uninstall_link = (start_menu_folders(prefix)[0] / "Uninstall Skyvane.lnk").read_bytes()
+    assert any(r"_?=C:\windows".encode(encoding) in uninstall_link for encoding in ("ascii", "utf-16-le"))
+    assert entry.get("UninstallString") == ("REG_SZ", r'"%s" _?=C:\windows' % UNINSTALLER), entry
     assert_skyvane_is_the_active_saver(prefix)
 
     leave_what_the_saver_and_the_user_make(prefix, containers)

@@ -269,6 +269,11 @@ def test_install_chooses_the_saver_and_uninstall_takes_back_only_its_own(clean_p
         for node in ["", "WOW6432Node\\"]:
             assert prefix.reg_query(VIRTUAL_STORE_KEY + "\\" + node + "Brelmor") is None, "virtual store key %s" % node
 
+    # Installed again before the restart: the uninstaller's deletion, the
+    # list's only entry, is taken out, and the list with it.
+    assert prefix.run(setup_program, "/S", timeout=120).returncode == 0
+    assert "PendingFileRenameOperations" not in (prefix.reg_query(SESSION_MANAGER_KEY) or {})
+
 
 @pytest.mark.parametrize("clean_prefix", ["win10"], indirect=True)
 def test_uninstall_leaves_a_saver_the_user_chose_since(clean_prefix, setup_program):

@@ -1,7 +1,8 @@
 ; Skyvane's Windows installer, built on Linux with makensis by the cross build
 ; from the folder installer/stage.py fills:
 ;   makensis -DSTAGE=<stage dir> -DVERSION=<x.y.z> -DICON=<skyvane.ico>
-;            -DOUT=<setup exe> [-DUNINSTALLER_COPY=<path>] skyvane.nsi
+;            -DPLUGINS=<stage dir>\plugins -DOUT=<setup exe>
+;            [-DUNINSTALLER_COPY=<path>] skyvane.nsi
 ; The program and its data files go into the Windows directory, where the
 ; program looks for them and where Windows' screen-saver settings list it.
 
@@ -19,9 +20,13 @@ RequestExecutionLevel admin
 !ifndef ICON
   !error "ICON (the program's icon, skyvane.ico) is not defined"
 !endif
+!ifndef PLUGINS
+  !error "PLUGINS (the stage's plugins folder, with SkyvaneSetup.dll) is not defined"
+!endif
 !ifndef OUT
   !define OUT "skyvane-setup.exe"
 !endif
+!addplugindir /x86-ansi "${PLUGINS}"
 ; A copy of the uninstaller as the compiler writes it, for the import audit.
 !ifdef UNINSTALLER_COPY
   !uninstfinalize 'cp "%1" "${UNINSTALLER_COPY}"'
@@ -59,6 +64,14 @@ RequestExecutionLevel admin
 !define VK_SHIFT 0x10
 !define SYNCHRONIZE 0x00100000
 !define SAVER_END_WAIT_MS 15000
+!define CSIDL_LOCAL_APPDATA 0x1c
+!define WC_NO_BEST_FIT_CHARS 0x400
+; The uninstaller run in place: whoever starts it waits for the whole removal
+; and gets its exit code. Started without it, NSIS's uninstaller runs on from
+; a copy of itself in the temporary folder and its starter returns at once.
+; "_?=" must come last and unquoted.
+!define UNINSTALLER_IN_PLACE '"$WINDIR\skyvane-uninstall.exe" _?=$WINDIR'
+!define UNINSTALLER_IN_PLACE_QUIET '"$WINDIR\skyvane-uninstall.exe" /S _?=$WINDIR'
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUT}"
@@ -187,21 +200,47 @@ Section "Skyvane screen saver (required)" SecMain
   CreateShortCut "$SMPROGRAMS\Skyvane\Skyvane - help.lnk" "$WINDIR\Skyvane\Skyvane - help.txt"
   CreateShortCut "$SMPROGRAMS\Skyvane\Picture credits.lnk" "$WINDIR\Skyvane\Picture credits.txt"
   CreateShortCut "$SMPROGRAMS\Skyvane\Skyvane settings.lnk" "$WINDIR\skyvane.scr" "/c"
-  CreateShortCut "$SMPROGRAMS\Skyvane\Uninstall Skyvane.lnk" "$WINDIR\skyvane-uninstall.exe"
+  CreateShortCut "$SMPROGRAMS\Skyvane\Uninstall Skyvane.lnk" "$WINDIR\skyvane-uninstall.exe" "_?=$WINDIR"
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT} screen saver"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${VENDOR}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$WINDIR\skyvane.scr"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$WINDIR\skyvane-uninstall.exe"'
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$WINDIR\skyvane-uninstall.exe" /S'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '${UNINSTALLER_IN_PLACE}'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '${UNINSTALLER_IN_PLACE_QUIET}'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
   SectionGetSize ${SecMain} $0   ; in KB, as the entry wants it
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
   WriteRegStr HKLM "${UNINSTALL_KEY}" "URLInfoAbout" "${VENDOR_WEB_ADDRESS}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "HelpLink" "$WINDIR\Skyvane\Skyvane - help.txt"
+  Call KeepInstalledFilesAtTheRestart
 SectionEnd
+
+; A removal that found a file held open (by a scanner, the settings dialog, a
+; saver in another session) left its deletion for the next restart, where
+; Windows deletes by name: a setup run before then would lose its new files
+; there. Those deletions, and only those, are taken out of the restart's work
+; (the registry's list of the NT family, WININIT.INI of Windows 9x); the
+; files are installed by now, so their short names can be found.
+Function KeepInstalledFilesAtTheRestart
+  Push ""
+  !insertmacro PushInstalledFiles "$WINDIR"
+  Push "$WINDIR\skyvane-uninstall.exe"
+  Push "$WINDIR\Skyvane"
+  Push "$WINDIR\Skyvane\Skyvane - help.txt"
+  Push "$WINDIR\Skyvane\Picture credits.txt"
+  Push "$SMPROGRAMS\Skyvane"
+  Push "$SMPROGRAMS\Skyvane\Skyvane - help.lnk"
+  Push "$SMPROGRAMS\Skyvane\Picture credits.lnk"
+  Push "$SMPROGRAMS\Skyvane\Skyvane settings.lnk"
+  Push "$SMPROGRAMS\Skyvane\Uninstall Skyvane.lnk"
+  SkyvaneSetup::KeepInstalledFiles
+  Pop $0
+  ${If} $0 == 1
+    DetailPrint "Kept the files that an earlier removal had left to be deleted when Windows restarts"
+  ${EndIf}
+FunctionEnd
 
 ; The choice that Skyvane replaces, kept where the entry itself is kept: the
 ; NT family keeps the entry per user, so the record goes beside it under the
@@ -471,6 +510,39 @@ Function un.TakeBackTheDesktopUsersSaver
   Push 1
 FunctionEnd
 
+; The NT family names the user's profile and temporary folders in Unicode: a
+; letter outside the system's code page (the stroked L of a Polish name)
+; comes back from an ANSI call as another one, naming a folder that does not
+; exist. Their short names are plain letters. The macro leaves in VAR the
+; short name of the folder the wide call CALL writes at the address in $1
+; (2048 characters' room), or FALLBACK (what NSIS's ANSI call gave) when the
+; folder has no short name the code page can spell, and on Windows 9x, which
+; names it in ANSI.
+!macro USER_FOLDER VAR CALL FALLBACK
+  StrCpy ${VAR} "${FALLBACK}"
+  ${If} ${IsNT}
+    System::Alloc 4096
+    Pop $1
+    System::Call '${CALL}'
+    System::Call 'kernel32::GetShortPathNameW(i r1, i r1, i 2048) i .r2'
+    ${If} $2 > 0
+    ${AndIf} $2 < 2048
+      ; Without "best fit", which would spell the letter as another one.
+      System::Call 'kernel32::WideCharToMultiByte(i 0, i ${WC_NO_BEST_FIT_CHARS}, i r1, i -1, t .r2, i ${NSIS_MAX_STRLEN}, i 0, *i .r3) i .r4'
+      ${If} $4 > 0
+      ${AndIf} $3 == 0
+        StrCpy ${VAR} $2
+      ${EndIf}
+    ${EndIf}
+    System::Free $1
+  ${EndIf}
+  ; Without the closing "\" GetTempPath gives.
+  StrCpy $2 ${VAR} 1 -1
+  ${If} $2 == "\"
+    StrCpy ${VAR} ${VAR} -1
+  ${EndIf}
+!macroend
+
 ; On Vista and later Windows keeps what the program writes to the machine's
 ; settings and the Windows directory as a standard user in that user's
 ; virtual store: the uninstalling user's copies go too.
@@ -480,8 +552,9 @@ Function un.RemoveVirtualStoreCopies
   DeleteRegKey HKCU "${VIRTUAL_STORE_KEY}\WOW6432Node\${SETTINGS_KEY_IN_SOFTWARE}"
   DeleteRegKey /ifempty HKCU "${VIRTUAL_STORE_KEY}\WOW6432Node\${VENDOR}"
   SetShellVarContext current
+  !insertmacro USER_FOLDER $5 'shell32::SHGetFolderPathW(i 0, i ${CSIDL_LOCAL_APPDATA}, i 0, i 0, i r1) i .r2' "$LOCALAPPDATA"
   StrCpy $0 $WINDIR "" 3   ; C:\Windows is stored as VirtualStore\Windows
-  StrCpy $0 "$LOCALAPPDATA\VirtualStore\$0"
+  StrCpy $0 "$5\VirtualStore\$0"
   Delete /REBOOTOK "$0\screen.bmp"
   !insertmacro RemoveDecodedImages "$0"
 FunctionEnd
@@ -521,8 +594,9 @@ Section "Uninstall"
   !insertmacro RemoveDecodedImages "$WINDIR"
   ; A saver killed while the Windows directory refused its images left them
   ; in its own folder of this user's temporary directory.
-  !insertmacro RemoveDecodedImages "$TEMP\Skyvane"
-  !insertmacro REMOVE_FOLDER "$TEMP\Skyvane"
+  !insertmacro USER_FOLDER $5 'kernel32::GetTempPathW(i 2048, i r1) i .r2' "$TEMP"
+  !insertmacro RemoveDecodedImages "$5\Skyvane"
+  !insertmacro REMOVE_FOLDER "$5\Skyvane"
   Delete /REBOOTOK "$WINDIR\screen.bmp"
   Delete /REBOOTOK "$WINDIR\Skyvane\Skyvane - help.txt"
   Delete /REBOOTOK "$WINDIR\Skyvane\Picture credits.txt"
@@ -539,18 +613,12 @@ Section "Uninstall"
   DeleteRegKey HKLM "${SETTINGS_KEY}"
   DeleteRegKey /ifempty HKLM "Software\${VENDOR}"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
-  ; Started in place (_?=), the uninstaller runs from its own file, which
-  ; cannot go while it runs: whoever started it deletes it once it has ended.
-  GetFullPathName /SHORT $0 "$EXEPATH"
-  GetFullPathName /SHORT $1 "$WINDIR\skyvane-uninstall.exe"
-  ${If} $1 != ""
-  ${AndIf} $0 == $1
-    DetailPrint "Run in place, this uninstaller stays: delete $WINDIR\skyvane-uninstall.exe once it has ended."
-  ${Else}
-    Delete /REBOOTOK "$WINDIR\skyvane-uninstall.exe"
-  ${EndIf}
   ${If} ${RebootFlag}
     DetailPrint "Some files are in use: Windows removes them when it next restarts."
     SetErrorLevel ${EXIT_RESTART_PENDING}
   ${EndIf}
+  ; Run in place, as the registered commands run it, this uninstaller's own
+  ; file cannot go while it runs: it goes at the next restart (a setup run
+  ; before then keeps it), which alone is no removal left undone.
+  Delete /REBOOTOK "$WINDIR\skyvane-uninstall.exe"
 SectionEnd

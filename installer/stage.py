@@ -7,14 +7,17 @@ same bytes and dates on every machine that builds the same commit:
   help.txt, credits.txt    with CR LF line ends (Notepad before Windows 10
                            shows bare line feeds as one long line)
   files.nsh                the installer's file lists: what it installs, and
-                           so exactly what its uninstaller deletes, and the
-                           decoded plane images by the catalogue's own names
-                           and by the names of those at twice the size
+                           so exactly what its uninstaller deletes and what
+                           it keeps from a removal left for the next restart,
+                           and the decoded plane images by the catalogue's
+                           own names and by the names of those at twice the
+                           size
+  plugins/                 the setup's own NSIS plug-in, SkyvaneSetup.dll
 
 Every file gets the modification time SOURCE_DATE_EPOCH, or else the date of
 the commit the sources are at: the installer stores these dates, the zip too.
 
-usage: stage.py SKYVANE_SCR DATA_DIR SOURCE_DIR STAGE_DIR
+usage: stage.py SKYVANE_SCR DATA_DIR SOURCE_DIR STAGE_DIR SETUP_PLUGIN
 """
 import os
 import shutil
@@ -73,14 +76,17 @@ def nsis_lists(installed, decoded):
     # A file another program holds open goes at the next restart.
     lines += ["!macroend", "!macro RemoveProgramFiles DIR"]
     lines += ['  Delete /REBOOTOK "${DIR}\\%s"' % name for name in installed]
+    # What a setup run before the restart an uninstaller left work for keeps.
+    lines += ["!macroend", "!macro PushInstalledFiles DIR"]
+    lines += ['  Push "${DIR}\\%s"' % name for name in installed]
     lines += ["!macroend", "!macro RemoveDecodedImages DIR"]
     lines += ['  Delete /REBOOTOK "${DIR}\\%s"' % name for name in decoded]
     lines += ["!macroend", ""]
     return "\r\n".join(lines)
 
 
-def main(scr, data_dir, source_dir, stage):
-    scr, data_dir, source_dir, stage = Path(scr), Path(data_dir), Path(source_dir), Path(stage)
+def main(scr, data_dir, source_dir, stage, plugin):
+    scr, data_dir, source_dir, stage, plugin = Path(scr), Path(data_dir), Path(source_dir), Path(stage), Path(plugin)
     if stage.exists():
         shutil.rmtree(stage)
     stage.mkdir(parents=True)
@@ -95,12 +101,15 @@ def main(scr, data_dir, source_dir, stage):
     decoded = catalogue_images(source_dir / "saver" / "catalogue.cpp")
     decoded += [double_density(name) for name in decoded]
     (stage / "files.nsh").write_bytes(nsis_lists(installed, decoded).encode("ascii"))
+    plugins = stage / "plugins"
+    plugins.mkdir(parents=True)
+    shutil.copyfile(plugin, plugins / plugin.name)
     epoch = build_epoch(source_dir)
-    for path in stage.iterdir():
+    for path in [*stage.iterdir(), plugins / plugin.name]:
         os.utime(path, (epoch, epoch))
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 5:
+    if len(sys.argv) != 6:
         sys.exit(__doc__)
     main(*sys.argv[1:])

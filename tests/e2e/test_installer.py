@@ -2,14 +2,17 @@
 Windows 98 or as Windows 10: it puts the program and its data files into the
 Windows directory, makes Skyvane the active screen saver the way that family
 keeps it (SYSTEM.INI on 9x, the user's desktop settings on NT), registers
-itself for removal; its uninstaller, run in place as a script runs it, ends a
-running saver and takes away exactly what the setup and the saver made (the
-settings key, the decoded plane images, screen.bmp, the uninstalling user's
-virtual-store copies), gives back the saver the user had chosen before while
-the entry still names Skyvane and that saver still exists, and leaves the
-user's own pictures; a file held open goes at the next restart, and its exit
-code says so. An account that may not write the Windows directory can neither
-install nor remove it; the comparison of the setup's account with the
+itself for removal; its uninstaller, run by the Add/Remove entry's command
+and waited for as a deployment tool does, ends a running saver and takes away
+exactly what the setup and the saver made (the settings key, the decoded
+plane images, screen.bmp, the uninstalling user's virtual-store copies and
+temporary folder, also of a user named outside the code page), gives back
+the saver the user had chosen before while the entry still names Skyvane and
+that saver still exists, and leaves the user's own pictures and nothing in
+the temporary folders; a file held open goes at the next restart, and its
+exit code says so, and a setup run before that restart stays whole through
+it. An account that may not write the Windows directory can neither install
+nor remove it; the comparison of the setup's account with the
 desktop's is tried on its own, with given accounts, and end to end with a
 stand-in that names the account logged on in the session (another account,
 no one)."""
@@ -32,6 +35,7 @@ UNINSTALLER = r"C:\windows\skyvane-uninstall.exe"
 EXIT_RESTART_PENDING = 3010   # ERROR_SUCCESS_REBOOT_REQUIRED
 PROBE_FILE = "skyvane-setup.probe"
 SESSION_MANAGER_KEY = r"HKLM\System\CurrentControlSet\Control\Session Manager"
+USER_SHELL_FOLDERS = r"Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders"
 USER_PICTURES = ["Intro.jpg", "In99.jpg"]   # look like decoded images; no container beside them
 
 
@@ -156,40 +160,46 @@ def compile_nsis(directory, name, script, *defines):
     return directory / (name + ".exe")
 
 
-def uninstall(prefix):
-    result = prefix.run(UNINSTALLER, "/S", timeout=120)
-    assert result.returncode == 0, result.stderr
-    # The uninstaller runs on from a temporary copy of itself.
-    harness.wait_for(lambda: "skyvane-uninstall.exe" not in windows_files(prefix.windows_dir), 60,
-                     "the uninstaller to finish")
+def temporary_folders(prefix):
+    """Everything in the temporary folders the setup, its uninstaller and
+    NSIS may use: the user's and the Windows directory's."""
+    folders = [prefix.unix_path(prefix.run("cmd", "/c", "echo %TEMP%").stdout.strip()), prefix.windows_dir / "temp"]
+    return {path for folder in folders if folder.is_dir() for path in folder.rglob("*")}
 
 
-# The README's lines for a script that removes Skyvane (silent and in place,
-# so that the uninstaller's exit code is its own) and then deletes the
-# uninstaller when it did its work; the last line shows the result read.
-REMOVAL_SCRIPT = """@echo off
-start /wait "" "%windir%\\skyvane-uninstall.exe" /S _?=%windir%
-set result=%errorlevel%
-if %result%==0 del "%windir%\\skyvane-uninstall.exe"
-if %result%==3010 del "%windir%\\skyvane-uninstall.exe"
-echo %result%
-"""
-
-
-def uninstall_in_place(prefix):
-    """Runs REMOVAL_SCRIPT; returns the uninstaller's exit code as it read it
-    (all of it: a Unix exit status would keep only the low eight bits)."""
+def uninstall(prefix, command="QuietUninstallString", answer=None):
+    """Runs the Add/Remove entry's command as a deployment tool does and waits
+    for it; returns its exit code (all of it: a Unix exit status would keep
+    only the low eight bits). answer(): answers the uninstaller's box while
+    the command runs. Nothing of the uninstaller may stay in the temporary
+    folders."""
+    temporary = temporary_folders(prefix)
+    entry = prefix.reg_query(UNINSTALL_KEY)
+    assert entry and command in entry, "no %s in the uninstall entry: %r" % (command, entry)
     script = prefix.path / "drive_c" / "remove-skyvane.bat"
-    script.write_bytes(REMOVAL_SCRIPT.replace("\n", "\r\n").encode())
-    result = prefix.run("cmd", "/c", r"C:\remove-skyvane.bat", timeout=120)
-    assert result.returncode == 0, result.stdout + result.stderr
+    script.write_bytes(('@echo off\r\nstart /wait "" %s\r\necho %%errorlevel%%\r\n' % entry[command][1]).encode())
+    process = prefix.popen("cmd", "/c", r"C:\remove-skyvane.bat")
+    if answer:
+        answer()
+    process.wait(120)
+    output = (prefix.path / ("program-%d.log" % (len(prefix.processes) - 1))).read_text(errors="replace")
     script.unlink()
-    return int(result.stdout.split()[-1])
+    assert output.split() and output.split()[-1].isdigit(), output
+    left = sorted(str(path) for path in temporary_folders(prefix) - temporary)
+    assert not left, "the uninstaller left in the temporary folders: %s" % left
+    return int(output.split()[-1])
 
 
 def pending_at_restart(prefix):
     """The file operations Windows carries out at the next restart, in lower case."""
     return (prefix.reg_query(SESSION_MANAGER_KEY) or {}).get("PendingFileRenameOperations", ("", ""))[1].lower()
+
+
+def pending_deletions(prefix):
+    """The files Windows deletes at the next restart, in lower case, sorted."""
+    strings = pending_at_restart(prefix).split("\\0")
+    return sorted(strings[i].removeprefix("\\??\\") for i in range(0, len(strings) - 1, 2)
+                  if strings[i] and not strings[i + 1])
 
 
 @pytest.mark.parametrize("clean_prefix", ["win98", "win10"], indirect=True)
@@ -225,6 +235,10 @@ def test_install_chooses_the_saver_and_uninstall_takes_back_only_its_own(clean_p
     shortcuts = sorted(p.name for folder in start_menu_folders(prefix) for p in folder.iterdir())
     assert shortcuts == ["Picture credits.lnk", "Skyvane - help.lnk", "Skyvane settings.lnk",
                          "Uninstall Skyvane.lnk"], shortcuts
+    # The Start menu runs the uninstaller in place too, as the entry's commands do.
+    uninstall_link = (start_menu_folders(prefix)[0] / "Uninstall Skyvane.lnk").read_bytes()
+    assert any(r"_?=C:\windows".encode(encoding) in uninstall_link for encoding in ("ascii", "utf-16-le"))
+    assert entry.get("UninstallString") == ("REG_SZ", r'"%s" _?=C:\windows' % UNINSTALLER), entry
     assert_skyvane_is_the_active_saver(prefix)
 
     leave_what_the_saver_and_the_user_make(prefix, containers)
@@ -240,13 +254,15 @@ def test_install_chooses_the_saver_and_uninstall_takes_back_only_its_own(clean_p
                          "the saver's error box")
     else:
         saver.wait_for_window()
-    assert uninstall_in_place(prefix) == 0
+    assert uninstall(prefix) == 0
     saver.wait_ended()
     assert not prefix.saver_windows()
     assert prefix.probe("system")[0]["saver_running"] == 0
-    assert not pending_at_restart(prefix), "left for the next restart: %s" % pending_at_restart(prefix)
+    # The uninstaller's own file, which cannot go while it runs, alone goes
+    # at the next restart.
+    assert pending_deletions(prefix) == [UNINSTALLER.lower()]
 
-    left, expected = windows_files(windows), before | set(USER_PICTURES)
+    left, expected = windows_files(windows), before | set(USER_PICTURES) | {"skyvane-uninstall.exe"}
     assert left == expected, "after uninstalling, left behind: %s; gone: %s" % (
         sorted(left - expected), sorted(expected - left))
     assert not (windows / "Skyvane").exists(), "the help folder outlived the uninstaller"
@@ -261,18 +277,36 @@ def test_install_chooses_the_saver_and_uninstall_takes_back_only_its_own(clean_p
         for node in ["", "WOW6432Node\\"]:
             assert prefix.reg_query(VIRTUAL_STORE_KEY + "\\" + node + "Brelmor") is None, "virtual store key %s" % node
 
+    # Installed again before the restart: the uninstaller's deletion, the
+    # list's only entry, is taken out, and the list with it.
+    assert prefix.run(setup_program, "/S", timeout=120).returncode == 0
+    assert "PendingFileRenameOperations" not in (prefix.reg_query(SESSION_MANAGER_KEY) or {})
+
 
 @pytest.mark.parametrize("clean_prefix", ["win10"], indirect=True)
 def test_uninstall_leaves_a_saver_the_user_chose_since(clean_prefix, setup_program):
+    """... and finds the folders of a user whose name has a letter outside the
+    system's code page, which the ANSI calls name wrongly."""
     prefix = clean_prefix
     assert prefix.run(setup_program, "/S", timeout=120).returncode == 0
     assert_skyvane_is_the_active_saver(prefix)
     prefix.reg_add(DESKTOP_KEY, "SCRNSAVE.EXE", "REG_SZ", OTHER_SAVER)
+    profile = prefix.path / "drive_c" / "users" / "Łukasz"
+    for name, kind, folder in [("TEMP", "Environment", "Temp"), ("TMP", "Environment", "Temp"),
+                               ("Local AppData", USER_SHELL_FOLDERS, r"AppData\Local")]:
+        prefix.reg_add("HKCU\\" + kind, name, "REG_SZ", "C:\\users\\Łukasz\\" + folder)
+    decoded = [profile / "Temp" / "Skyvane" / "In1.jpg",
+               profile / "AppData" / "Local" / "VirtualStore" / "windows" / "In1.jpg"]
+    for path in decoded:
+        path.parent.mkdir(parents=True)
+        path.write_bytes(b"\xff\xd8")
 
-    uninstall(prefix)
+    assert uninstall(prefix) == 0
 
     assert desktop_value(prefix, "SCRNSAVE.EXE") == OTHER_SAVER
     assert desktop_value(prefix, "ScreenSaveActive") == "1"
+    assert not decoded[0].parent.exists(), "the saver's temporary folder of Łukasz outlived the uninstaller"
+    assert not decoded[1].exists(), "the virtual-store copy of Łukasz outlived the uninstaller"
 
 
 # Each row: the family, how the entry names the earlier saver, whether that
@@ -300,7 +334,7 @@ def test_uninstall_gives_back_the_saver_chosen_before(clean_prefix, entry, kept,
     if not kept:
         prefix.unix_path(OTHER_SAVER).unlink()
 
-    uninstall(prefix)
+    assert uninstall(prefix) == 0
 
     if kept:
         assert chosen_saver(prefix) == entry
@@ -376,12 +410,13 @@ def test_an_account_that_may_not_write_the_windows_directory_changes_nothing(cle
     before = machine_state(prefix)
     read_only_windows_dir()
 
-    # Started with _?= the uninstaller runs in place, and its exit code is its own.
-    uninstaller = (r"C:\windows\skyvane-uninstall.exe", r"_?=C:\windows")
-    assert refused(prefix, *uninstaller, "/S") is None
-    assert refused(prefix, *uninstaller) == [
+    # The Add/Remove entry's commands, quiet and not, as a tool or the user runs them.
+    assert uninstall(prefix) == 5
+    texts = []
+    assert uninstall(prefix, "UninstallString", answer=lambda: texts.append(refusal_box(prefix))) == 5
+    assert texts == [[
         "Skyvane must be removed by an administrator.\r\n\r\nThis account may not change the Windows folder. "
-        "Log on as an administrator and remove Skyvane again."]
+        "Log on as an administrator and remove Skyvane again."]]
     assert refused(prefix, setup_program, "/S") is None
     assert refused(prefix, setup_program) == [
         "Skyvane must be installed by an administrator.\r\n\r\nThis account may not change the Windows folder. "
@@ -389,12 +424,40 @@ def test_an_account_that_may_not_write_the_windows_directory_changes_nothing(cle
     assert machine_state(prefix) == before
 
 
-@pytest.mark.parametrize("clean_prefix", ["win10"], indirect=True)
+def assert_skyvane_is_whole(prefix):
+    """Every file the setup installs, its uninstall entry and Start menu, and
+    Skyvane the active saver."""
+    stage = harness.CROSS / "installer-stage"
+    installed = [p.name for p in stage.iterdir()
+                 if p.is_file() and p.name not in ("files.nsh", "help.txt", "credits.txt")]
+    for name in installed:
+        assert (prefix.windows_dir / name).read_bytes() == (stage / name).read_bytes(), name
+    assert (prefix.windows_dir / "skyvane-uninstall.exe").read_bytes() == (
+        harness.CROSS / "skyvane-uninstall.exe").read_bytes()
+    assert sorted(p.name for p in (prefix.windows_dir / "Skyvane").iterdir()) == [
+        "Picture credits.txt", "Skyvane - help.txt"]
+    assert len([p for folder in start_menu_folders(prefix) for p in folder.iterdir()]) == 4
+    assert "QuietUninstallString" in (prefix.reg_query(UNINSTALL_KEY) or {})
+    assert_skyvane_is_the_active_saver(prefix)
+
+
+def short_names(prefix, directory, *paths):
+    """The short (8.3) names of existing files, as Windows 9x writes them."""
+    lines = "".join('  GetFullPathName /SHORT $0 "%s"\n  FileWrite $9 "$0$\\r$\\n"\n' % path for path in paths)
+    program = compile_nsis(directory, "short", 'Section\n  FileOpen $9 "$EXEDIR\\short.txt" w\n%s'
+                           '  FileClose $9\nSectionEnd\n' % lines)
+    assert prefix.run(program).returncode == 0
+    return [name.upper() for name in (directory / "short.txt").read_text().splitlines()]
+
+
+@pytest.mark.parametrize("clean_prefix", ["win98", "win10"], indirect=True)
 def test_files_that_cannot_be_deleted_at_once_go_at_the_next_restart(clean_prefix, setup_program, tmp_path):
     """A program that holds the setup's probe file open without letting it be
     deleted (as a virus scanner may) is no refusal of the setup; an installed
     file held open so goes at the uninstaller's next restart, and the
-    uninstaller's exit code says the removal is not complete yet."""
+    uninstaller's exit code says the removal is not complete yet. Skyvane
+    installed again before that restart stays whole through it, and another
+    program's restart work is still done."""
     prefix = clean_prefix
     holder = compile_nsis(tmp_path, "holder", r'''
 Section
@@ -414,13 +477,40 @@ SectionEnd
     probe_holder.kill()
     probe_holder.wait()
     marker = prefix.windows_dir.parent / "held.marker"
-    prefix.popen(harness.FIXTURES / "file_holder.exe", r"C:\windows\In3.sdd", r"C:\held.marker")
+    container_holder = prefix.popen(harness.FIXTURES / "file_holder.exe", r"C:\windows\In3.sdd", r"C:\held.marker")
     harness.wait_for(marker.exists, harness.START_TIMEOUT, "In3.sdd held open")
-    assert uninstall_in_place(prefix) == EXIT_RESTART_PENDING
-    assert r"\windows\in3.sdd" in pending_at_restart(prefix), "In3.sdd is not deleted at the next restart: %r" % (
+    assert uninstall(prefix) == EXIT_RESTART_PENDING
+    assert r"c:\windows\in3.sdd" in pending_deletions(prefix), "In3.sdd is not deleted at the next restart: %r" % (
         pending_at_restart(prefix),)
     assert "skyvane.scr" not in windows_files(prefix.windows_dir)
     assert prefix.reg_query(UNINSTALL_KEY) is None
+
+    # Another program's restart work, which must still be done: a deletion
+    # in the registry's list and, as Windows 9x keeps it, in WININIT.INI,
+    # beside the deletions of Skyvane's files by their short names.
+    for name in ["other-registry.tmp", "other-wininit.tmp"]:
+        (prefix.windows_dir / name).write_bytes(b"x")
+    assert prefix.run(compile_nsis(tmp_path, "other", r'''
+Section
+  System::Call 'kernel32::MoveFileExA(t "C:\windows\other-registry.tmp", i 0, i 4)'
+SectionEnd
+''')).returncode == 0
+    if prefix.version == "win98":
+        # The uninstaller's own file goes at the restart too.
+        names = short_names(prefix, tmp_path, r"C:\windows\In3.sdd", UNINSTALLER, r"C:\windows\other-wininit.tmp")
+        assert "~" in names[1] and "~" in names[2], names
+        wininit = ["[rename]"] + ["NUL=" + name for name in names]
+        (prefix.windows_dir / "wininit.ini").write_bytes("\r\n".join(wininit + [""]).encode())
+
+    # An upgrade: the held file let go, Skyvane installed again, then the restart.
+    container_holder.kill()
+    container_holder.wait()
+    assert prefix.run(setup_program, "/S", timeout=120).returncode == 0
+    assert prefix.run("wineboot", "-r", timeout=120).returncode == 0
+    assert "other-registry.tmp" not in windows_files(prefix.windows_dir), "the restart's work was not done"
+    if prefix.version == "win98":
+        assert "other-wininit.tmp" not in windows_files(prefix.windows_dir), "WININIT.INI's work was not done"
+    assert_skyvane_is_whole(prefix)
 
 
 # Each row: the setup's account, the desktop's account ("" no one logged on,
@@ -524,7 +614,7 @@ def test_another_accounts_setup_leaves_the_saver_and_its_uninstaller_gives_the_d
     prefix.reg_add(record_key + r"\Skyvane", "ScreenSaverBefore", "REG_SZ", OTHER_SAVER)
     prefix.reg_add(record_key + r"\Skyvane", "ScreenSaveActiveBefore", "REG_DWORD", 0)
     session.logged_on(DESKTOP_USER)
-    assert uninstall_in_place(prefix) == 0
+    assert uninstall(prefix) == 0
 
     given_back = prefix.reg_query(desktop_key)
     assert given_back.get("SCRNSAVE.EXE") == ("REG_SZ", OTHER_SAVER), given_back

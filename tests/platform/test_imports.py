@@ -6,14 +6,14 @@ The program: its imports (windows-imports.txt), its header (a 32-bit GUI
 program for Windows 4.0) and the absence of an execution-level request, which
 would switch off Windows' redirection of a standard user's writes to
 HKEY_LOCAL_MACHINE and the Windows directory.
-The setup program, its uninstaller and the NSIS plugin the setup carries:
-their imports (setup-imports.txt), none of them wide-character, and their
-header.
+The setup program, its uninstaller and the NSIS plugins the setup carries
+(NSIS's System.dll and its own SkyvaneSetup.dll): their imports
+(setup-imports.txt), none of them wide-character, and their header.
 
-SKYVANE_PROGRAM, SKYVANE_SETUP and SKYVANE_UNINSTALLER name the files
-(default build/cross/skyvane.scr, skyvane-setup.exe, skyvane-uninstall.exe,
-the last a copy the installer's build keeps); SKYVANE_NSIS_PLUGINS the folder
-of NSIS's ANSI plugins.
+SKYVANE_PROGRAM, SKYVANE_SETUP, SKYVANE_UNINSTALLER and SKYVANE_SETUP_PLUGIN
+name the files (default build/cross/skyvane.scr, skyvane-setup.exe,
+skyvane-uninstall.exe, the last a copy the installer's build keeps,
+SkyvaneSetup.dll); SKYVANE_NSIS_PLUGINS the folder of NSIS's ANSI plugins.
 """
 import os
 import pathlib
@@ -26,11 +26,13 @@ CROSS = ROOT / "build" / "cross"
 PROGRAM = pathlib.Path(os.environ.get("SKYVANE_PROGRAM", CROSS / "skyvane.scr"))
 SETUP = pathlib.Path(os.environ.get("SKYVANE_SETUP", CROSS / "skyvane-setup.exe"))
 UNINSTALLER = pathlib.Path(os.environ.get("SKYVANE_UNINSTALLER", CROSS / "skyvane-uninstall.exe"))
+SETUP_PLUGIN = pathlib.Path(os.environ.get("SKYVANE_SETUP_PLUGIN", CROSS / "SkyvaneSetup.dll"))
 NSIS_PLUGINS = pathlib.Path(os.environ.get("SKYVANE_NSIS_PLUGINS", "/usr/share/nsis/Plugins/x86-ansi"))
 ALLOWLIST = pathlib.Path(__file__).with_name("windows-imports.txt")
 SETUP_ALLOWLIST = pathlib.Path(__file__).with_name("setup-imports.txt")
 # The plugins skyvane.nsi calls; makensis packs them into the setup program.
-SETUP_FAMILY = {"setup": SETUP, "uninstaller": UNINSTALLER, "System plugin": NSIS_PLUGINS / "System.dll"}
+SETUP_FAMILY = {"setup": SETUP, "uninstaller": UNINSTALLER, "System plugin": NSIS_PLUGINS / "System.dll",
+                "setup's own plugin": SETUP_PLUGIN}
 
 OLDEST_9X = {"95"}
 OLDEST_9X_CRT = {"95+IE4"}   # msvcrt.dll comes with Windows 98 and Internet Explorer 4

@@ -191,6 +191,9 @@ Section "Skyvane screen saver (required)" SecMain
   SetOutPath "$WINDIR"
   !insertmacro InstallProgramFiles
   WriteUninstaller "$WINDIR\skyvane-uninstall.exe"
+  ; At once, so that a setup stopped part way does not leave its new files
+  ; to the restart; again at the end for the Start menu's files.
+  Call KeepInstalledFilesAtTheRestart
 
   SetShellVarContext all
   CreateDirectory "$SMPROGRAMS\Skyvane"
@@ -222,7 +225,7 @@ SectionEnd
 ; Windows deletes by name: a setup run before then would lose its new files
 ; there. Those deletions, and only those, are taken out of the restart's work
 ; (the registry's list of the NT family, WININIT.INI of Windows 9x); the
-; files are installed by now, so their short names can be found.
+; files installed by then are found by their short names too.
 Function KeepInstalledFilesAtTheRestart
   Push ""
   !insertmacro PushInstalledFiles "$WINDIR"

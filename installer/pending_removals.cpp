@@ -117,7 +117,7 @@ size_t stringCount(const char16_t* list, const char16_t* end)
 
 }  // namespace
 
-size_t withoutPendingDeletions(const char16_t* list, size_t length, const char16_t* ownNames, char16_t* kept)
+KeptWork withoutPendingDeletions(const char16_t* list, size_t length, const char16_t* ownNames, char16_t* kept)
 {
     const char16_t* end = list + length;
     size_t count = stringCount(list, end);
@@ -125,14 +125,17 @@ size_t withoutPendingDeletions(const char16_t* list, size_t length, const char16
     if (count % 2 == 1 && length > 0 && end[-1] == u'\0' && (length == 1 || end[-2] == u'\0'))
         --count;
     if (count % 2 == 1)
-        return size_t(copied(Span<char16_t>{list, end}, kept) - kept);
+        return {size_t(copied(Span<char16_t>{list, end}, kept) - kept), false};
     char16_t* out = kept;
+    bool removed = false;
     const char16_t* at = list;
     for (size_t pair = 0; pair < count / 2; ++pair) {
         Span<char16_t> source = nextString(at, end);
         Span<char16_t> target = nextString(at, end);
-        if (target.empty() && namesOneOf(source, ownNames))
+        if (target.empty() && namesOneOf(source, ownNames)) {
+            removed = true;
             continue;
+        }
         out = copied(source, out);
         *out++ = u'\0';
         out = copied(target, out);
@@ -140,14 +143,14 @@ size_t withoutPendingDeletions(const char16_t* list, size_t length, const char16
     }
     if (out != kept)
         *out++ = u'\0';
-    return size_t(out - kept);
+    return {size_t(out - kept), removed};
 }
 
-size_t wininitWithoutDeletions(const char* text, size_t length, const char* ownNames, char* kept)
+KeptWork wininitWithoutDeletions(const char* text, size_t length, const char* ownNames, char* kept)
 {
     const char* end = text + length;
     char* out = kept;
-    bool inRename = false;
+    bool inRename = false, removed = false;
     for (const char* at = text; at != end;) {
         const char* lineEnd = find(Span<char>{at, end}, '\n');
         Span<char> line{at, lineEnd == end ? end : lineEnd + 1};
@@ -163,10 +166,12 @@ size_t wininitWithoutDeletions(const char* text, size_t length, const char* ownN
         } else if (inRename) {
             const char* equals = find(content, '=');
             if (equals != content.end && sameIgnoringCase(trimmed(Span<char>{content.begin, equals}), "NUL") &&
-                namesOneOf(trimmed(Span<char>{equals + 1, content.end}), ownNames))
+                namesOneOf(trimmed(Span<char>{equals + 1, content.end}), ownNames)) {
+                removed = true;
                 continue;
+            }
         }
         out = copied(line, out);
     }
-    return size_t(out - kept);
+    return {size_t(out - kept), removed};
 }

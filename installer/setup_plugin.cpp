@@ -90,8 +90,30 @@ Function advapiFunction(const char* name)
 
 const wchar_t pendingValue[] = L"PendingFileRenameOperations";
 
+// The names in the wide form the registry's list has, each converted on its
+// own (a double-byte code page gives fewer characters than bytes); a name
+// the code page cannot convert is left out, the others stay. Null when out
+// of memory.
+char16_t* wideNames(const char* ownNames)
+{
+    size_t room = multiStringLength(ownNames);   // at most one character a byte
+    auto* names = allocated<char16_t>(room);
+    if (!names)
+        return nullptr;
+    char16_t* end = names;
+    for (const char* name = ownNames; *name; name += lstrlenA(name) + 1) {
+        int converted = MultiByteToWideChar(CP_ACP, 0, name, -1, reinterpret_cast<wchar_t*>(end),
+                                            int(room - size_t(end - names)));
+        if (converted > 1)
+            end += converted;   // its NUL included
+    }
+    *end = u'\0';
+    return names;
+}
+
 // The list without the deletions of ownNames written back, or the value
-// deleted when nothing is left in it. True when it changed.
+// deleted when nothing is left in it; untouched unless one of them was in it.
+// True when one was taken out.
 bool keepInRegistryKey(HKEY key, const char* ownNames)
 {
     auto query = advapiFunction<RegQueryValueExWFunction>("RegQueryValueExW");
@@ -100,26 +122,23 @@ bool keepInRegistryKey(HKEY key, const char* ownNames)
     if (!query || !set || query(key, pendingValue, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
         type != REG_MULTI_SZ)
         return false;
-    size_t namesLength = multiStringLength(ownNames);
     size_t room = size / sizeof(char16_t) + 1;
     auto* list = allocated<char16_t>(room);
-    auto* kept = allocated<char16_t>(room + 1);
-    auto* wideNames = allocated<char16_t>(namesLength);
+    auto* kept = allocated<char16_t>(room + 2);
+    char16_t* names = wideNames(ownNames);
     bool changed = false;
-    if (list && kept && wideNames &&
-        MultiByteToWideChar(CP_ACP, 0, ownNames, int(namesLength), reinterpret_cast<wchar_t*>(wideNames),
-                            int(namesLength)) == int(namesLength) &&
+    // An odd count of bytes is no list of wide strings: it is left alone.
+    if (list && kept && names &&
         query(key, pendingValue, nullptr, &type, reinterpret_cast<BYTE*>(list), &size) == ERROR_SUCCESS &&
-        type == REG_MULTI_SZ) {
-        size_t length = size / sizeof(char16_t);
-        size_t keptLength = withoutPendingDeletions(list, length, wideNames, kept);
-        if (keptLength == 0)
+        type == REG_MULTI_SZ && size % sizeof(char16_t) == 0 && size / sizeof(char16_t) < room) {
+        KeptWork work = withoutPendingDeletions(list, size / sizeof(char16_t), names, kept);
+        if (work.removed && work.length == 0)
             changed = RegDeleteValueA(key, "PendingFileRenameOperations") == ERROR_SUCCESS;
-        else if (keptLength != length)
+        else if (work.removed)
             changed = set(key, pendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept),
-                          DWORD(keptLength * sizeof(char16_t))) == ERROR_SUCCESS;
+                          DWORD(work.length * sizeof(char16_t))) == ERROR_SUCCESS;
     }
-    GlobalFree(wideNames);
+    GlobalFree(names);
     GlobalFree(kept);
     GlobalFree(list);
     return changed;
@@ -136,15 +155,14 @@ bool keepInRegistry(const char* ownNames)
     return changed;
 }
 
-bool writeWhole(const char* path, const char* text, DWORD size)
+// The shorter text written over the file from its start and the rest cut
+// off: it needs no new room on the disk, so a full disk cannot cost other
+// programs' lines.
+bool writeOver(HANDLE file, const char* text, DWORD size)
 {
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
     DWORD written = 0;
-    bool whole = WriteFile(file, text, size, &written, nullptr) && written == size;
-    CloseHandle(file);
-    return whole;
+    return SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 && WriteFile(file, text, size, &written, nullptr) &&
+           written == size && SetEndOfFile(file);
 }
 
 bool keepInWininit(const char* ownNames)
@@ -154,19 +172,18 @@ bool keepInWininit(const char* ownNames)
     if (length == 0 || length >= MAX_PATH)
         return false;
     lstrcatA(path, path[length - 1] == '\\' ? "WININIT.INI" : "\\WININIT.INI");
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD size = GetFileSize(file, nullptr), read = 0;
     char* text = size != INVALID_FILE_SIZE ? allocated<char>(size + 1) : nullptr;
     char* kept = text ? allocated<char>(size + 1) : nullptr;
-    bool whole = kept && ReadFile(file, text, size, &read, nullptr) && read == size;
-    CloseHandle(file);
     bool changed = false;
-    if (whole) {
-        size_t keptLength = wininitWithoutDeletions(text, size, ownNames, kept);
-        changed = keptLength != size && writeWhole(path, kept, DWORD(keptLength));
+    if (kept && ReadFile(file, text, size, &read, nullptr) && read == size) {
+        KeptWork work = wininitWithoutDeletions(text, size, ownNames, kept);
+        changed = work.removed && writeOver(file, kept, DWORD(work.length));
     }
+    CloseHandle(file);
     GlobalFree(kept);
     GlobalFree(text);
     return changed;

@@ -65,7 +65,6 @@ RequestExecutionLevel admin
 !define SYNCHRONIZE 0x00100000
 !define SAVER_END_WAIT_MS 15000
 !define CSIDL_LOCAL_APPDATA 0x1c
-!define WC_NO_BEST_FIT_CHARS 0x400
 ; The uninstaller run in place: whoever starts it waits for the whole removal
 ; and gets its exit code. Started without it, NSIS's uninstaller runs on from
 ; a copy of itself in the temporary folder and its starter returns at once.
@@ -191,6 +190,9 @@ Section "Skyvane screen saver (required)" SecMain
   SetOutPath "$WINDIR"
   !insertmacro InstallProgramFiles
   WriteUninstaller "$WINDIR\skyvane-uninstall.exe"
+  ; At once, so that a setup stopped part way does not leave its new files
+  ; to the restart; again at the end for the Start menu's files.
+  Call KeepInstalledFilesAtTheRestart
 
   SetShellVarContext all
   CreateDirectory "$SMPROGRAMS\Skyvane"
@@ -222,7 +224,7 @@ SectionEnd
 ; Windows deletes by name: a setup run before then would lose its new files
 ; there. Those deletions, and only those, are taken out of the restart's work
 ; (the registry's list of the NT family, WININIT.INI of Windows 9x); the
-; files are installed by now, so their short names can be found.
+; files installed by then are found by their short names too.
 Function KeepInstalledFilesAtTheRestart
   Push ""
   !insertmacro PushInstalledFiles "$WINDIR"
@@ -512,26 +514,41 @@ FunctionEnd
 
 ; The NT family names the user's profile and temporary folders in Unicode: a
 ; letter outside the system's code page (the stroked L of a Polish name)
-; comes back from an ANSI call as another one, naming a folder that does not
-; exist. Their short names are plain letters. The macro leaves in VAR the
-; short name of the folder the wide call CALL writes at the address in $1
-; (2048 characters' room), or FALLBACK (what NSIS's ANSI call gave) when the
-; folder has no short name the code page can spell, and on Windows 9x, which
-; names it in ANSI.
-!macro USER_FOLDER VAR CALL FALLBACK
+; comes back from an ANSI call as a look-alike, naming another folder (a
+; look-alike account's, or the system's own temporary folder for the logon
+; screen's saver), so NSIS's ANSI answer is never used there once the wide
+; call has named the folder. The macro leaves in VAR the folder the wide call
+; CALL writes at the address in $1 (2048 characters' room; its result in $2,
+; a success where WIDE_OK holds), by its short name or its long one, whichever
+; the code page spells exactly; "" when neither can be spelt, and it says so
+; naming the folder as WHAT. FALLBACK (what NSIS's ANSI call gave) stands on
+; Windows 9x, which names the folder in ANSI, and where the wide call failed.
+!macro USER_FOLDER VAR CALL WIDE_OK FALLBACK WHAT
   StrCpy ${VAR} "${FALLBACK}"
   ${If} ${IsNT}
     System::Alloc 4096
     Pop $1
     System::Call '${CALL}'
-    System::Call 'kernel32::GetShortPathNameW(i r1, i r1, i 2048) i .r2'
-    ${If} $2 > 0
-    ${AndIf} $2 < 2048
-      ; Without "best fit", which would spell the letter as another one.
-      System::Call 'kernel32::WideCharToMultiByte(i 0, i ${WC_NO_BEST_FIT_CHARS}, i r1, i -1, t .r2, i ${NSIS_MAX_STRLEN}, i 0, *i .r3) i .r4'
-      ${If} $4 > 0
-      ${AndIf} $3 == 0
-        StrCpy ${VAR} $2
+    ${If} $2 != "error"
+    ${AndIf} ${WIDE_OK}
+      System::Alloc 4096
+      Pop $3
+      StrCpy ${VAR} ""
+      System::Call 'kernel32::GetShortPathNameW(i r1, i r3, i 2048) i .r2'
+      ${If} $2 > 0
+      ${AndIf} $2 < 2048
+        Push $3
+        Call un.ExactAnsiSpelling
+        Pop ${VAR}
+      ${EndIf}
+      ${If} ${VAR} == ""
+        Push $1
+        Call un.ExactAnsiSpelling
+        Pop ${VAR}
+      ${EndIf}
+      System::Free $3
+      ${If} ${VAR} == ""
+        DetailPrint "Left Skyvane's files in ${WHAT}: its name has letters this uninstaller cannot spell, and no short name. Delete the Skyvane files there yourself."
       ${EndIf}
     ${EndIf}
     System::Free $1
@@ -552,7 +569,11 @@ Function un.RemoveVirtualStoreCopies
   DeleteRegKey HKCU "${VIRTUAL_STORE_KEY}\WOW6432Node\${SETTINGS_KEY_IN_SOFTWARE}"
   DeleteRegKey /ifempty HKCU "${VIRTUAL_STORE_KEY}\WOW6432Node\${VENDOR}"
   SetShellVarContext current
-  !insertmacro USER_FOLDER $5 'shell32::SHGetFolderPathW(i 0, i ${CSIDL_LOCAL_APPDATA}, i 0, i 0, i r1) i .r2' "$LOCALAPPDATA"
+  !insertmacro USER_FOLDER $5 'shell32::SHGetFolderPathW(i 0, i ${CSIDL_LOCAL_APPDATA}, i 0, i 0, i r1) i .r2' "$2 == 0" \
+    "$LOCALAPPDATA" "your local application data folder"
+  ${If} $5 == ""
+    Return
+  ${EndIf}
   StrCpy $0 $WINDIR "" 3   ; C:\Windows is stored as VirtualStore\Windows
   StrCpy $0 "$5\VirtualStore\$0"
   Delete /REBOOTOK "$0\screen.bmp"
@@ -594,9 +615,12 @@ Section "Uninstall"
   !insertmacro RemoveDecodedImages "$WINDIR"
   ; A saver killed while the Windows directory refused its images left them
   ; in its own folder of this user's temporary directory.
-  !insertmacro USER_FOLDER $5 'kernel32::GetTempPathW(i 2048, i r1) i .r2' "$TEMP"
-  !insertmacro RemoveDecodedImages "$5\Skyvane"
-  !insertmacro REMOVE_FOLDER "$5\Skyvane"
+  !insertmacro USER_FOLDER $5 'kernel32::GetTempPathW(i 2048, i r1) i .r2' "$2 > 0" "$TEMP" \
+    "your temporary folder"
+  ${If} $5 != ""
+    !insertmacro RemoveDecodedImages "$5\Skyvane"
+    !insertmacro REMOVE_FOLDER "$5\Skyvane"
+  ${EndIf}
   Delete /REBOOTOK "$WINDIR\screen.bmp"
   Delete /REBOOTOK "$WINDIR\Skyvane\Skyvane - help.txt"
   Delete /REBOOTOK "$WINDIR\Skyvane\Picture credits.txt"

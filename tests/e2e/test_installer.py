@@ -533,6 +533,14 @@ ACCOUNT_SIDS = [
 ]
 
 
+# Each row: a wide name, and its spelling in the code page ("" none): a
+# letter outside it has none, not a look-alike's.
+SPELLINGS = [
+    ("\u0141ukasz", ""),
+    ("Lukasz", "Lukasz"),
+]
+
+
 @pytest.mark.parametrize("clean_prefix", ["win10"], indirect=True)
 def test_the_setup_tells_the_desktops_account_from_its_own(clean_prefix, tmp_path):
     """The comparison with given accounts and the SIDs of given accounts;
@@ -542,6 +550,9 @@ def test_the_setup_tells_the_desktops_account_from_its_own(clean_prefix, tmp_pat
                    % (setup, desktop) for setup, desktop, _ in ACCOUNT_PAIRS)
     rows += "".join('  Push "%s"\n  Call AccountSid\n  Pop $0\n  FileWrite $9 "$0$\\r$\\n"\n'
                     % account for account, _ in ACCOUNT_SIDS)
+    rows += "".join("  System::Call '*(%s, &i2 0) i .r1'\n  Push $1\n  Call ExactAnsiSpelling\n  Pop $0\n"
+                    '  System::Free $1\n  FileWrite $9 "[$0]$\\r$\\n"\n'
+                    % ", ".join("&i2 %d" % ord(c) for c in wide) for wide, _ in SPELLINGS)
     program = compile_nsis(tmp_path, "accounts", r'''
 !include "${ACCOUNTS}"
 !insertmacro ACCOUNT_FUNCTIONS ""
@@ -561,8 +572,9 @@ SectionEnd
 ''' % rows, "ACCOUNTS=" + str(harness.REPO / "installer" / "accounts.nsh"))
     assert clean_prefix.run(program).returncode == 0
     lines = (tmp_path / "results.txt").read_text().splitlines()
-    rows = len(ACCOUNT_PAIRS) + len(ACCOUNT_SIDS)
-    assert lines[:rows] == [str(same) for _, _, same in ACCOUNT_PAIRS] + [sid for _, sid in ACCOUNT_SIDS]
+    rows = len(ACCOUNT_PAIRS) + len(ACCOUNT_SIDS) + len(SPELLINGS)
+    assert lines[:rows] == ([str(same) for _, _, same in ACCOUNT_PAIRS] + [sid for _, sid in ACCOUNT_SIDS]
+                            + ["[%s]" % spelling for _, spelling in SPELLINGS])
     setup, desktop = lines[rows].split("|")
     assert setup and "\\" in setup and setup == desktop, lines
     assert lines[rows + 1:] == ["1"]
@@ -584,7 +596,7 @@ class SessionStandIn:
 
     def logged_on(self, account):
         """account: "DOMAIN\\name", or "" for no one."""
-        self.answer.write_text(account + "\r\n")
+        self.answer.write_text(account + "\r\n", encoding="utf-8")
 
 
 # Wine finds the SIDs of its own user and of the well-known accounts only:
@@ -613,6 +625,16 @@ def test_another_accounts_setup_leaves_the_saver_and_its_uninstaller_gives_the_d
     prefix.reg_add(desktop_key, "ScreenSaveActive", "REG_SZ", "1")
     prefix.reg_add(record_key + r"\Skyvane", "ScreenSaverBefore", "REG_SZ", OTHER_SAVER)
     prefix.reg_add(record_key + r"\Skyvane", "ScreenSaveActiveBefore", "REG_DWORD", 0)
+    # Another user, whose name differs from that account's by a letter outside
+    # the code page (which an ANSI call spells as a look-alike), is at the
+    # desktop: no account of that name is found, and the look-alike's saver stays.
+    session.logged_on("NT AUTHORITY\\\u0141OCAL SERVICE")
+    assert uninstall(prefix) == 0
+    assert prefix.reg_query(desktop_key).get("SCRNSAVE.EXE") == ("REG_SZ", r"C:\windows\skyvane.scr")
+    assert prefix.reg_query(record_key + r"\Skyvane"), "the look-alike account's record went"
+    session.logged_on("")
+    assert prefix.run(setup_program, "/S", timeout=120).returncode == 0
+
     session.logged_on(DESKTOP_USER)
     assert uninstall(prefix) == 0
 

@@ -118,6 +118,7 @@ void TForm1::endSaver()
 // given back once, however often the saver is ended.
 void TForm1::restoreSystemState()
 {
+    ended_ = true;
     stopAllFlights();
     // A display that comes back on after the end starts no flight again.
     stopWatchingDisplayPower();

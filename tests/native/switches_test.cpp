@@ -118,6 +118,10 @@ TEST(JoinPath, BackslashOnlyWhereNeeded)
     EXPECT_EQ(joinPath("", "MPR.DLL"), "MPR.DLL");
     // Only a backslash counts as the separator the provider path needs.
     EXPECT_EQ(joinPath("C:/WINDOWS/SYSTEM/", "MPR.DLL"), "C:/WINDOWS/SYSTEM/\\MPR.DLL");
+    // A system library is never named bare: the loader would search the
+    // current directory, which may be the user's temporary directory.
+    EXPECT_EQ(systemLibraryPath("C:\\WINDOWS\\SYSTEM", "PASSWORD.CPL"), "C:\\WINDOWS\\SYSTEM\\PASSWORD.CPL");
+    EXPECT_EQ(systemLibraryPath("", "MPR.DLL"), "");
 }
 
 TEST(PathParts, DirectoryAndExtension)

@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
-#include "app/running_mark_state.h"
-
 #include <vector>
+
+#include "app/running_mark_state.h"
 
 namespace {
 bool isWindowsNTFamily(DWORD& majorVersion)
@@ -45,8 +45,8 @@ struct SecurityFunctions {
     }
     bool complete() const
     {
-        return initializeDescriptor && setDacl && setOwner && initializeAcl && addAllowedAce && openToken && tokenInformation
-            && sidLength;
+        return initializeDescriptor && setDacl && setOwner && initializeAcl && addAllowedAce && openToken
+            && tokenInformation && sidLength;
     }
 
     InitializeDescriptor initializeDescriptor;
@@ -108,7 +108,8 @@ public:
             && security.addAllowedAce(acl, ACL_REVISION, everyonesRights, everyone)
             && security.addAllowedAce(acl, ACL_REVISION, MUTEX_ALL_ACCESS, creator)
             && security.initializeDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION)
-            && security.setDacl(&descriptor_, TRUE, acl, FALSE) && security.setOwner(&descriptor_, creator, FALSE))
+            && security.setDacl(&descriptor_, TRUE, acl, FALSE)
+            && security.setOwner(&descriptor_, creator, FALSE))
             attributes_.lpSecurityDescriptor = &descriptor_;
     }
     MarkSecurity(const MarkSecurity&) = delete;

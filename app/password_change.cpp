@@ -10,8 +10,7 @@ using PwdChangePasswordA = DWORD(WINAPI*)(LPCSTR registryKeyName, HWND owner, DW
 
 void changeScreenSaverPassword(HWND owner)
 {
-    const std::string path = joinPath(systemDirectory(), "MPR.DLL");
-    ScopedLibrary library(path.c_str());
+    ScopedLibrary library(systemLibraryPath(systemDirectory(), "MPR.DLL"));
     if (!library)
         return;
     // Through void*: the entry's real type is known only to us, not to FARPROC.

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "app/running_mark_state.h"
+
 namespace {
 bool isWindowsNTFamily(DWORD& majorVersion)
 {
@@ -15,23 +17,15 @@ bool isWindowsNTFamily(DWORD& majorVersion)
     return true;
 }
 
-// The global name where the system has sessions (Windows 2000 and later);
-// earlier systems know no prefix and refuse the backslash.
-const char* runningSaverMarkName()
-{
-    DWORD major = 0;
-    return isWindowsNTFamily(major) && major >= 5 ? "Global\\Skyvane saver running" : "Skyvane saver running";
-}
-
-// What every account may do with the mark: open it, wait on it, read its
-// state and its access list; nothing that changes it.
-constexpr DWORD mutantQueryState = 0x0001;   // MUTANT_QUERY_STATE
-constexpr DWORD everyonesRights = SYNCHRONIZE | READ_CONTROL | mutantQueryState;
+// What every account may do with the mark: open it and wait on it; nothing
+// that changes it (0x0001, MUTEX_MODIFY_STATE, would let it be released).
+constexpr DWORD everyonesRights = SYNCHRONIZE;
 
 // The security functions, looked up: Windows 95 lacks most of them.
 struct SecurityFunctions {
     using InitializeDescriptor = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, DWORD);
     using SetDescriptorDacl = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, BOOL, PACL, BOOL);
+    using SetDescriptorOwner = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, PSID, BOOL);
     using InitializeAclEntry = BOOL(WINAPI*)(PACL, DWORD, DWORD);
     using AddAllowedAce = BOOL(WINAPI*)(PACL, DWORD, DWORD, PSID);
     using OpenToken = BOOL(WINAPI*)(HANDLE, DWORD, PHANDLE);
@@ -41,6 +35,7 @@ struct SecurityFunctions {
     explicit SecurityFunctions(HMODULE advapi32)
         : initializeDescriptor(find<InitializeDescriptor>(advapi32, "InitializeSecurityDescriptor")),
           setDacl(find<SetDescriptorDacl>(advapi32, "SetSecurityDescriptorDacl")),
+          setOwner(find<SetDescriptorOwner>(advapi32, "SetSecurityDescriptorOwner")),
           initializeAcl(find<InitializeAclEntry>(advapi32, "InitializeAcl")),
           addAllowedAce(find<AddAllowedAce>(advapi32, "AddAccessAllowedAce")),
           openToken(find<OpenToken>(advapi32, "OpenProcessToken")),
@@ -50,12 +45,13 @@ struct SecurityFunctions {
     }
     bool complete() const
     {
-        return initializeDescriptor && setDacl && initializeAcl && addAllowedAce && openToken && tokenInformation
-            && sidLength;
+        return initializeDescriptor && setDacl && setOwner && initializeAcl && addAllowedAce && openToken
+            && tokenInformation && sidLength;
     }
 
     InitializeDescriptor initializeDescriptor;
     SetDescriptorDacl setDacl;
+    SetDescriptorOwner setOwner;
     InitializeAclEntry initializeAcl;
     AddAllowedAce addAllowedAce;
     OpenToken openToken;
@@ -87,7 +83,8 @@ std::vector<BYTE> tokenUser(const SecurityFunctions& security)
 }
 
 // The mark's access list: every account may open it and wait on it; only the
-// account that made it may change it.
+// account that made it may change it. That account owns it too: an elevated
+// creator's token would otherwise make the Administrators group its owner.
 class MarkSecurity {
 public:
     MarkSecurity()
@@ -111,7 +108,8 @@ public:
             && security.addAllowedAce(acl, ACL_REVISION, everyonesRights, everyone)
             && security.addAllowedAce(acl, ACL_REVISION, MUTEX_ALL_ACCESS, creator)
             && security.initializeDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION)
-            && security.setDacl(&descriptor_, TRUE, acl, FALSE))
+            && security.setDacl(&descriptor_, TRUE, acl, FALSE)
+            && security.setOwner(&descriptor_, creator, FALSE))
             attributes_.lpSecurityDescriptor = &descriptor_;
     }
     MarkSecurity(const MarkSecurity&) = delete;
@@ -130,6 +128,12 @@ private:
 };
 }
 
+const char* runningSaverMarkName()
+{
+    DWORD major = 0;
+    return isWindowsNTFamily(major) && major >= 5 ? "Global\\Skyvane saver running" : "Skyvane saver running";
+}
+
 bool holdRunningSaverMark()
 {
     MarkSecurity security;
@@ -137,18 +141,30 @@ bool holdRunningSaverMark()
     // Held by another account's saver, the mark opens for this one with the
     // rights every account has; making it asks for all of them, and is
     // refused. The saver still keeps the mark there while it runs by holding
-    // it open for waiting.
-    if (CreateMutexA(security.attributes(), FALSE, name))
-        return GetLastError() == ERROR_ALREADY_EXISTS;
-    OpenMutexA(SYNCHRONIZE, FALSE, name);
+    // it open for waiting. Either handle stays open for the process's life.
+    // A mark gone between the two calls is made again, a few times.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const HANDLE made = CreateMutexA(security.attributes(), FALSE, name);
+        const DWORD makeError = GetLastError();
+        const HANDLE opened = made ? nullptr : OpenMutexA(SYNCHRONIZE, FALSE, name);
+        const DWORD openError = made || opened ? 0 : GetLastError();
+        switch (runningMarkState(made != nullptr, makeError, opened != nullptr, openError)) {
+        case RunningMarkState::Alone:
+            return false;
+        case RunningMarkState::AnotherRuns:
+            return true;
+        case RunningMarkState::Gone:
+            break;
+        }
+    }
     return true;
 }
 
 bool aSaverRunsAnywhere()
 {
     HANDLE mark = OpenMutexA(SYNCHRONIZE, FALSE, runningSaverMarkName());
-    if (!mark)
-        return GetLastError() == ERROR_ACCESS_DENIED;   // a mark this account may not open
-    CloseHandle(mark);
-    return true;
+    const DWORD openError = mark ? 0 : GetLastError();
+    if (mark)
+        CloseHandle(mark);
+    return markMayBeHeld(mark != nullptr, openError);
 }

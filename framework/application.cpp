@@ -54,7 +54,9 @@ void Application::showException(const std::exception& error, HWND owner) const
     // The owner keeps the box above a top-most owner window; without one the
     // box would open behind the full-screen saver, out of the user's reach.
     const std::string text = errorBoxText(error.what());
+    ++errorBoxesOpen_;
     MessageBoxA(owner, text.c_str(), title_.c_str(), MB_ICONERROR | MB_OK);
+    --errorBoxesOpen_;
 }
 
 void Application::showException(const std::exception_ptr& failure, HWND owner) const

@@ -44,6 +44,9 @@ public:
     void showException(const std::exception& error, HWND owner = nullptr) const;
     // The same for a failure kept to be shown after the work went on.
     void showException(const std::exception_ptr& failure, HWND owner = nullptr) const;
+    // Whether an error box is open: its own message loop runs, which hands
+    // the messages posted to a window straight to it, past the hook.
+    bool showsErrorBox() const { return errorBoxesOpen_ > 0; }
 
     // Runs a handler; an exception leaving it is shown in the error box and the
     // program goes on with the next message. Returns false when one was shown.
@@ -66,4 +69,5 @@ private:
     HWND mainWindow_ = nullptr;
     std::string title_;
     MessageHook hook_;
+    mutable int errorBoxesOpen_ = 0;
 };

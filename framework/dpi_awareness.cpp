@@ -57,10 +57,7 @@ bool declareDpiAwarenessThroughShcore(DpiAwareness awareness)
 {
     // By its full path: a library of that name in the program's or the
     // current directory would otherwise be loaded and run in its place.
-    const std::string directory = systemDirectory();
-    if (directory.empty())
-        return false;
-    ScopedLibrary shcore(joinPath(directory, "shcore.dll").c_str());
+    ScopedLibrary shcore(systemLibraryPath(systemDirectory(), "shcore.dll"));
     auto set = reinterpret_cast<SetAwarenessFunction>(reinterpret_cast<void*>(shcore.entry("SetProcessDpiAwareness")));
     if (!set)
         return false;
@@ -88,9 +85,9 @@ class MonitorDpiSource {
 public:
     MonitorDpiSource()
     {
-        const std::string directory = systemDirectory();
-        if (!directory.empty())
-            shcore_ = LoadLibraryA(joinPath(directory, "shcore.dll").c_str());
+        const std::string path = systemLibraryPath(systemDirectory(), "shcore.dll");
+        if (!path.empty())
+            shcore_ = LoadLibraryA(path.c_str());
         if (shcore_)
             dpiForMonitor_ = lookUp<DpiForMonitorFunction>(shcore_, "GetDpiForMonitor");
     }

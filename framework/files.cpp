@@ -212,8 +212,14 @@ void readWideTemporaryNames(TemporaryDirectoryNames& names, wchar_t (&wide)[MAX_
         names.shortInAnsi = losslessAnsi(shortName);
 }
 
+// The user may write there: the directory first leaves the library search,
+// where the system allows that (XP SP1 and later). The program's own loads
+// name the system directory (systemLibraryPath).
 bool becomeCurrentDirectory(const wchar_t* directory)
 {
+    using DllDirectoryW = BOOL(WINAPI*)(const wchar_t*);
+    if (const auto setDllDirectory = kernelFunction<DllDirectoryW>("SetDllDirectoryW"))
+        setDllDirectory(L"");
     using CurrentDirectoryW = BOOL(WINAPI*)(const wchar_t*);
     const auto setCurrentDirectory = kernelFunction<CurrentDirectoryW>("SetCurrentDirectoryW");
     return setCurrentDirectory && setCurrentDirectory(directory);

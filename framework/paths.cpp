@@ -35,6 +35,11 @@ std::string lowerCaseExtension(std::string_view path)
     return extension;
 }
 
+std::string systemLibraryPath(std::string_view systemDirectory, std::string_view name)
+{
+    return systemDirectory.empty() ? std::string() : joinPath(systemDirectory, name);
+}
+
 TemporaryDirectoryRoad temporaryDirectoryRoad(const TemporaryDirectoryNames& names)
 {
     if (!names.wideKnown)

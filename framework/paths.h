@@ -16,6 +16,11 @@ std::string directoryOf(std::string_view path);
 // only), with the dot: "SCREEN.BMP" -> ".bmp"; empty when there is none.
 std::string lowerCaseExtension(std::string_view path);
 
+// A system library's full path in the system directory (systemDirectory);
+// empty when the system names no directory. A bare name would be looked for
+// in the current directory too, which may be the user's temporary directory.
+std::string systemLibraryPath(std::string_view systemDirectory, std::string_view name);
+
 // What the system says of the user's temporary directory, for the program's
 // ANSI file calls (the containers, the JPEG reading, the error texts).
 struct TemporaryDirectoryNames {

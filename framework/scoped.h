@@ -79,10 +79,10 @@ private:
     HDC dc_;
 };
 
-// A library loaded for one call and unloaded again.
+// A library loaded for one call and unloaded again; an empty path loads none.
 class ScopedLibrary {
 public:
-    explicit ScopedLibrary(const char* path) : module_(LoadLibraryA(path)) {}
+    explicit ScopedLibrary(const std::string& path) : module_(path.empty() ? nullptr : LoadLibraryA(path.c_str())) {}
     ~ScopedLibrary() { if (module_) FreeLibrary(module_); }
     ScopedLibrary(const ScopedLibrary&) = delete;
     ScopedLibrary& operator=(const ScopedLibrary&) = delete;

@@ -36,8 +36,9 @@ public:
 
     bool loadPasswordProvider() override
     {
-        const std::string path = joinPath(systemDirectory(), "PASSWORD.CPL");
-        provider_ = std::make_unique<ScopedLibrary>(path.c_str());
+        // Without a system directory there is none: a bare name would be
+        // looked for in the current directory too.
+        provider_ = std::make_unique<ScopedLibrary>(systemLibraryPath(systemDirectory(), "PASSWORD.CPL"));
         return static_cast<bool>(*provider_);
     }
     bool hasVerifyEntry() override { return provider_ && provider_->entry("VerifyScreenSavePwd"); }
@@ -118,6 +119,7 @@ void TForm1::endSaver()
 // given back once, however often the saver is ended.
 void TForm1::restoreSystemState()
 {
+    ended_ = true;
     stopAllFlights();
     // A display that comes back on after the end starts no flight again.
     stopWatchingDisplayPower();

@@ -9,6 +9,7 @@
 #include "framework/scoped.h"
 #include "saver/containers.h"
 #include "saver/flight_observer.h"
+#include "saver/input_watch_logic.h"
 #include "settings/settings.h"
 #include "settings/windows_directory.h"
 
@@ -83,6 +84,9 @@ void TForm1::createAndShow()
     design.background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     design.isMainForm = true;
     create(design);
+    // A saver ended while its start-up's error box was open stays hidden.
+    if (startupCutShort())
+        return;
     // Shown only now, so the live desktop copy made by FormCreate does not
     // contain the saver's own window.
     show(SW_SHOWMAXIMIZED);
@@ -143,9 +147,13 @@ void TForm1::FormCreate()
         imdest.setHeight(window.height);
         scaleSurfaces(mainFlight_, primaryDpiOf(displays_, primaryMonitorDpi));
         paintBackground();   // step 13
+        if (startupCutShort())
+            return;
         prepareFurtherFlights();
         observeStartupStep(StartupStep::Background);
         selectNextPlane(mainFlight_);   // step 14
+        if (startupCutShort())
+            return;
         startFirstPlane();   // step 15
         startFurtherFlights();
         observeStartupStep(StartupStep::FirstPlane);
@@ -154,10 +162,21 @@ void TForm1::FormCreate()
             installInputWatch();
         if (unreadableSetting)
             Application::instance().showException(*unreadableSetting, handle());
+        if (startupCutShort())
+            return;   // nobody is left to tell
         throw;
     }
     if (unreadableSetting)
         throw *unreadableSetting;
+}
+
+// An error box's own loop runs the window's messages: a close from another
+// program, or an ending message, may end the saver while the start-up shows
+// one. What the start-up would do next needs the window and what the end gave
+// back (the images, the timers), and would only show another box.
+bool TForm1::startupCutShort() const
+{
+    return !handle() || ended_;
 }
 
 // On a monitor above 96 DPI its planes, their save buffer and their start
@@ -248,6 +267,17 @@ void TForm1::keepCoveringScreens(WINDOWPOS& change) const
 
 LRESULT TForm1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // An error box's loop hands a key or a button posted to this window (the
+    // uninstaller's key) straight here, past the input watch: it still ends
+    // the saver, after the Windows 9x password check.
+    if (isEndingMessage(message) && Application::instance().showsErrorBox()) {
+        MSG ending{};
+        ending.hwnd = handle();
+        ending.message = message;
+        ending.wParam = wParam;
+        ending.lParam = lParam;
+        deactivate(ending);
+    }
     switch (message) {
     case WM_GETMINMAXINFO: {
         auto& limits = *reinterpret_cast<MINMAXINFO*>(lParam);

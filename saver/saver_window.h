@@ -113,6 +113,7 @@ protected:
 
 private:
     void installInputWatch();
+    bool startupCutShort() const;
     void placeOnScreens(bool fakeDesktop);
     void prepareFurtherFlights();
     void startFurtherFlights();
@@ -168,6 +169,8 @@ private:
     bool cursorHidden_ = false;
     bool saverRunningSet_ = false;
     bool imagesDecoded_ = false;
+    // Set by the first way out: the saver ends, whatever else still runs.
+    bool ended_ = false;
     // The input watch's busy mark: true exactly while deactivate handles an
     // ending message.
     bool inputWatchBusy = false;

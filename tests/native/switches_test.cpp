@@ -1,10 +1,27 @@
-// The command line's first argument decides the mode; nothing else does.
+// The command line's first argument decides the mode; nothing else does. A
+// start finds another saver by the running mark, also where it cannot be sure.
 #include <gtest/gtest.h>
 
+#include "app/running_mark_state.h"
 #include "app/switches.h"
 #include "framework/paths.h"
 
 namespace {
+
+TEST(RunningMarkState, OnlyAMarkMadeAfreshOrAnUnknownNameTellsThatNoneRuns)
+{
+    EXPECT_EQ(runningMarkState(true, 0, false, 0), RunningMarkState::Alone);
+    EXPECT_EQ(runningMarkState(true, markMadeBefore, false, 0), RunningMarkState::AnotherRuns);
+    // Another account's mark: refused, then opened for waiting.
+    EXPECT_EQ(runningMarkState(false, markAccessDenied, true, 0), RunningMarkState::AnotherRuns);
+    // Not even that may be opened, or the name is another kind of object.
+    EXPECT_EQ(runningMarkState(false, markAccessDenied, false, markAccessDenied), RunningMarkState::AnotherRuns);
+    EXPECT_EQ(runningMarkState(false, markOfAnotherKind, false, markOfAnotherKind), RunningMarkState::AnotherRuns);
+    // The other saver ended between the two calls.
+    EXPECT_EQ(runningMarkState(false, markAccessDenied, false, markNameUnknown), RunningMarkState::Gone);
+    EXPECT_FALSE(markMayBeHeld(false, markNameUnknown));
+    EXPECT_TRUE(markMayBeHeld(false, markOfAnotherKind));
+}
 
 TEST(ModeForSwitch, SaverOnlyForTheWholeSwitch)
 {
@@ -101,6 +118,10 @@ TEST(JoinPath, BackslashOnlyWhereNeeded)
     EXPECT_EQ(joinPath("", "MPR.DLL"), "MPR.DLL");
     // Only a backslash counts as the separator the provider path needs.
     EXPECT_EQ(joinPath("C:/WINDOWS/SYSTEM/", "MPR.DLL"), "C:/WINDOWS/SYSTEM/\\MPR.DLL");
+    // A system library is never named bare: the loader would search the
+    // current directory, which may be the user's temporary directory.
+    EXPECT_EQ(systemLibraryPath("C:\\WINDOWS\\SYSTEM", "PASSWORD.CPL"), "C:\\WINDOWS\\SYSTEM\\PASSWORD.CPL");
+    EXPECT_EQ(systemLibraryPath("", "MPR.DLL"), "");
 }
 
 TEST(PathParts, DirectoryAndExtension)

@@ -1,6 +1,7 @@
 // Answers the message boxes this process opens: records each box's caption
 // and text and presses its OK button, so a test can run code that reports an
-// error in the framework's modal error box.
+// error in the framework's modal error box. It may first post a message to
+// the box's owner, which the box's own loop then hands to it.
 #pragma once
 #include <windows.h>
 
@@ -17,7 +18,10 @@ public:
 
     // A Win32 thread and critical section: the program's runtime (MinGW's
     // Win32-threads flavour) has no std::thread or std::mutex.
-    BoxWatcher()
+    // toOwner: posted to each box's owner first (0: none); the box is
+    // answered only if it is still there a good while after.
+    explicit BoxWatcher(UINT toOwner = 0, WPARAM toOwnerParameter = 0)
+        : toOwner_(toOwner), toOwnerParameter_(toOwnerParameter)
     {
         InitializeCriticalSection(&lock_);
         thread_ = CreateThread(nullptr, 0, &BoxWatcher::run, this, 0, nullptr);
@@ -57,6 +61,11 @@ private:
         EnterCriticalSection(&self->lock_);
         self->boxes_.push_back({caption, text});
         LeaveCriticalSection(&self->lock_);
+        if (self->toOwner_) {
+            PostMessageA(GetWindow(window, GW_OWNER), self->toOwner_, self->toOwnerParameter_, 0);
+            for (int i = 0; i < 500 && IsWindow(window); ++i)
+                Sleep(10);
+        }
         PostMessageA(window, WM_COMMAND, IDOK, 0);
         // Wait for this box to go before looking again, so it is counted once.
         for (int i = 0; i < 200 && IsWindow(window) && IsWindowVisible(window); ++i)
@@ -78,4 +87,6 @@ private:
     std::vector<Box> boxes_;
     std::atomic<bool> stop_{false};
     HANDLE thread_ = nullptr;
+    UINT toOwner_;
+    WPARAM toOwnerParameter_;
 };

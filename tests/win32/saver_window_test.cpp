@@ -8,11 +8,13 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "box_watcher.h"
 #include "framework/application.h"
 #include "framework/files.h"
 #include "imaging/bitmap_file.h"
+#include "saver/flight_observer.h"
 #include "saver/saver_window.h"
 #include "settings/windows_directory.h"
 #include "tests/support/test_values.h"
@@ -297,6 +299,64 @@ std::string routeName(const ::testing::TestParamInfo<Route>& info)
 INSTANTIATE_TEST_SUITE_P(Routes, SaverRoutesOut,
                          ::testing::Values(&closeFromOutside, &endOfSession, &destruction, &keyThenEndOfSession),
                          routeName);
+
+// Records the parts of the start-up that ended.
+class StartupSteps : public FlightObserver {
+public:
+    StartupSteps() { setFlightObserver(this); }
+    ~StartupSteps() override { setFlightObserver(nullptr); }
+    void startupStep(StartupStep step) override { ended.push_back(step); }
+    std::vector<StartupStep> ended;
+};
+
+// A close from another program, or a key posted to the window (the
+// uninstaller's, on Windows 9x), while the start-up's error box is open.
+class SaverEndedDuringTheStartupBox : public SaverWindow, public ::testing::WithParamInterface<UINT> {};
+
+TEST_P(SaverEndedDuringTheStartupBox, EndsTheSaverAndTheStartUpThere)
+{
+    // The fake desktop picture is damaged: its box comes before the first
+    // plane is chosen, from images that the end deletes.
+    setSettings("F16");
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, settingsKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    const DWORD on = 1;
+    RegSetValueExA(key, "Fake", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof on);
+    RegCloseKey(key);
+    const std::string jpeg = readTestFile(SKYVANE_TEST_DATA "/jpeg/colour.jpg");
+    for (const char* name : {"In1.sdd", "In2.sdd"})
+        writeTestFile(at(name), jpeg.substr(0, 3) + "xyz" + jpeg.substr(3));
+    writeTestFile(at("screen.jpg"), jpeg);
+    writeTestFile(at("screen.bmp"), "BM damaged");
+
+    BoxWatcher boxes(GetParam(), GetParam() == WM_KEYDOWN ? VK_SHIFT : 0);
+    StartupSteps steps;
+    {
+        TForm1 saver;
+        saver.createAndShow();
+        EXPECT_EQ(saver.handle(), nullptr) << "the saver window outlived its end";
+        EXPECT_FALSE(saver.Timer_Left.enabled());
+    }
+    MSG quit;   // left by the main window's destruction
+    PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    removeFile(at("screen.jpg"));
+    const std::vector<BoxWatcher::Box> shown = boxes.boxes();
+    // Its error box shown, nothing more: the rest would choose a plane from
+    // deleted images, and show another box.
+    EXPECT_EQ(steps.ended, (std::vector<StartupStep>{StartupStep::Begun, StartupStep::Settings, StartupStep::Decode,
+                                                      StartupStep::Catalogue}));
+    ASSERT_EQ(shown.size(), 1u) << shown.back().text;
+    EXPECT_EQ(shown[0].caption, "Skyvane!");
+    EXPECT_FALSE(exists(at("In1.jpg"))) << "an image outlived the end";
+    EXPECT_FALSE(exists(at("In2.jpg"))) << "an image outlived the end";
+    EXPECT_EQ(cursorCount(), 0);
+    EXPECT_FALSE(screenSaverRunning());
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, SaverEndedDuringTheStartupBox, ::testing::Values(WM_CLOSE, WM_KEYDOWN),
+                         [](const ::testing::TestParamInfo<UINT>& info) {
+                             return std::string(info.param == WM_CLOSE ? "Close" : "Key");
+                         });
 
 TEST_F(SaverWindow, AFlightTickThatFailsEveryTimeShowsOneBoxStopsTheFlightsAndAKeyStillEnds)
 {

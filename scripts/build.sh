@@ -34,6 +34,10 @@ for build in "${builds[@]}"; do
   echo "build: $build"
   case $build in
     cross)
+      # What ships is dated by the commit, as in a release (scripts/release.sh),
+      # so that this build and a release of the same commit are the same bytes.
+      SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct 2>/dev/null || true)
+      [ -n "$SOURCE_DATE_EPOCH" ] && export SOURCE_DATE_EPOCH
       configure_and_build "$root/build/cross" \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-run" ;;

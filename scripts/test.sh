@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The project's test command. Sets up the machine, builds, and runs the tests:
 #   native    GoogleTest under ASan and UBSan               (build/native, ctest)
-#   fuzz      a short libFuzzer run of each tests/fuzz target (build/fuzz)
+#   fuzz      a short libFuzzer run of each tests/fuzz target (build/native, the same objects)
 #   win32     GoogleTest, the art and import checks under Wine (build/cross, ctest)
-#   release   the release built in two clean clones, compared (tests/platform)
+#   release   the release of a clean clone, compared with the cross build (tests/platform)
 #   e2e       skyvane.scr under Xvfb and Wine, on three workers (tests/e2e, pytest-xdist)
 #
 #   scripts/test.sh           everything (what continuous integration runs)
@@ -46,16 +46,21 @@ source scripts/wine-env.sh
 trap 'rm -rf "$SKYVANE_TEMPLATE" "$SKYVANE_TEMPLATE.lock"' EXIT
 stage_in_background "Wine template" skyvane_template_prefix
 
+# The native build makes the unit tests and the fuzz targets from one compile
+# of the pure code; the fuzzing follows the unit tests.
 run_native_tests() {
-  stage "native build" bash scripts/build.sh native &&
-    stage --report "$results/native.xml" "native tests" ctest --test-dir build/native -j2 --timeout 300 --output-on-failure \
-                               --output-junit "$results/native.xml"
+  stage "native build" bash scripts/build.sh native || return
+  stage --report "$results/native.xml" "native tests" ctest --test-dir build/native -j2 --timeout 300 --output-on-failure \
+                             --output-junit "$results/native.xml"
+  [ $mode = unit ] || run_fuzzing
 }
 
-# The release built twice in two clean clones: it needs nothing built here,
-# so it follows the fuzzing. The inner loop leaves it out.
+# The release of a clean clone, compared with the cross build of the program
+# (or, while the checkout has changes, with a second clean clone's); a proof
+# made before for the same tree and toolchain stands. The inner loop leaves it out.
 run_release_check() {
   stage --report "$results/release.xml" "release check" env PYTHONDONTWRITEBYTECODE=1 \
+    SKYVANE_CROSS_BUILT=$cross_built \
     /usr/bin/python3 -m pytest tests/platform/test_release.py -q -p no:cacheprovider \
     -o junit_family=xunit2 --junitxml="$results/release.xml"
 }
@@ -67,11 +72,11 @@ run_win32_tests() {
                               --output-junit "$results/win32.xml" -E '^platform\.release$'
 }
 
-# Each fuzz run is one process on one processor: two at a time.
+# Each fuzz run is one process on one processor: two at a time. The native
+# build has built the targets.
 run_fuzzing() {
-  stage "fuzz build" bash scripts/build.sh fuzz || return
   local targets=() target i
-  mapfile -t targets < <(find build/fuzz/tests/fuzz -maxdepth 1 -type f -perm -u+x 2>/dev/null | sort)
+  mapfile -t targets < <(find build/native/tests/fuzz -maxdepth 1 -type f -perm -u+x 2>/dev/null | sort)
   for ((i = 0; i < ${#targets[@]}; i += 2)); do
     for target in "${targets[@]:i:2}"; do
       stage --counted "fuzz $(basename "$target")" run_fuzz_target "$target" "$fuzz_seconds" &
@@ -80,6 +85,7 @@ run_fuzzing() {
   done
 }
 
+cross_built=""
 if [ $mode = unit ]; then
   run_native_tests
   run_win32_tests
@@ -87,16 +93,17 @@ else
   # The program, its data files and the end-to-end fixtures first: the
   # end-to-end tests, the longest stage, wait for nothing else.
   if SKYVANE_TARGETS=$(cross_targets_of_the_program) stage "cross build (program)" bash scripts/build.sh cross; then
+    cross_built=1
     stage_in_background --report "$results/e2e.xml" "end-to-end tests" run_end_to_end "$e2e_workers"
     # The end-to-end tests watch a live program and are the longest stage:
     # what runs beside them (builds, unit tests, fuzzing) yields the processors.
     renice -n 10 -p $$ >/dev/null
   fi
-  # Three lanes beside the end-to-end tests (the fuzzing, then the release
-  # check; the native tests; the Win32 tests); the scheduler shares out what
-  # the end-to-end tests leave of the processors.
-  { run_fuzzing; run_release_check; } &
+  # Three lanes beside the end-to-end tests (the native build, its tests and
+  # the fuzzing; the release check; the Win32 tests); the scheduler shares out
+  # what the end-to-end tests leave of the processors.
   run_native_tests &
+  run_release_check &
   run_win32_tests
 fi
 wait   # every lane and background stage

@@ -35,6 +35,8 @@ START_TIMEOUT = 60
 END_TIMEOUT = 30
 WINE_VARIABLES = {"WINEARCH": "win32", "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="}
 
+FULL_ROOT_KEYS = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCU": "HKEY_CURRENT_USER"}
+
 # The largest rectangle a flying plane changes: the save buffer under it.
 PLANE_AREA = (637, 462)
 
@@ -414,6 +416,13 @@ class Prefix:
         reg_file.write_text(text.replace("\n", "\r\n"))
         result = self.run("reg", "import", "Z:" + str(reg_file).replace("/", "\\"))
         assert result.returncode == 0, "reg import failed: %s" % (result.stdout + result.stderr)
+
+    def set_dwords(self, key, values):
+        """Writes REG_DWORD values ({name: number}) under key (HKLM\\... or
+        HKCU\\...) in one import: one Wine program for them all."""
+        root, rest = key.split("\\", 1)
+        lines = "".join('"%s"=dword:%08x\n' % (name, value & 0xFFFFFFFF) for name, value in values.items())
+        self.reg_import("REGEDIT4\n\n[%s\\%s]\n%s" % (FULL_ROOT_KEYS[root.upper()], rest, lines))
 
     def reg_add(self, key, name, kind, data):
         result = self.reg("add", key, "/v", name, "/t", kind, "/d", str(data), "/f")

@@ -53,11 +53,8 @@ def write_all_containers(windows_dir, scratch):
 
 
 def set_types(prefix, enabled, random_order):
-    for name in TYPE_VALUES:
-        prefix.reg_add(SETTINGS_KEY, name, "REG_DWORD", 1 if name in enabled else 0)
-    prefix.reg_add(SETTINGS_KEY, "Random", "REG_DWORD", 1 if random_order else 0)
-    prefix.reg_add(SETTINGS_KEY, "Fake", "REG_DWORD", 0)
-    prefix.reg_add(SETTINGS_KEY, "Delay", "REG_DWORD", 1)
+    values = {name: 1 if name in enabled else 0 for name in TYPE_VALUES}
+    prefix.set_dwords(SETTINGS_KEY, dict(values, Random=1 if random_order else 0, Fake=0, Delay=1))
 
 
 def containers(windows_dir):

@@ -27,10 +27,9 @@ WATCH_TIMEOUT = 120
 
 
 def settings(prefix, delay):
-    for name in ("F15", "Awac", "U2", "B52", "SR71", "Wing", "F117", "B2", "F22", "Other", "Random", "Fake"):
-        prefix.reg_add(SETTINGS_KEY, name, "REG_DWORD", 0)
-    prefix.reg_add(SETTINGS_KEY, "F16", "REG_DWORD", 1)
-    prefix.reg_add(SETTINGS_KEY, "Delay", "REG_DWORD", delay & 0xFFFFFFFF)
+    values = {name: 0 for name in ("F15", "Awac", "U2", "B52", "SR71", "Wing", "F117", "B2", "F22", "Other", "Random",
+                                   "Fake")}
+    prefix.set_dwords(SETTINGS_KEY, dict(values, F16=1, Delay=delay))
 
 
 

@@ -81,8 +81,7 @@ def write_settings(prefix, **values):
     settings = all_types(True)
     settings.update(Delay=1, Random=0, Fake=0)
     settings.update(values)
-    for name, value in settings.items():
-        prefix.reg_add(SETTINGS_KEY, name, "REG_DWORD", value)
+    prefix.set_dwords(SETTINGS_KEY, settings)
 
 
 def containers(prefix):

@@ -33,7 +33,9 @@ PREFIXES = BUILD / "wine-prefixes"
 # Generous: Wine on two shared cores can be slow to start a program.
 START_TIMEOUT = 60
 END_TIMEOUT = 30
-WINE_VARIABLES = {"WINEARCH": "win32", "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="}
+# No Gecko or Mono, and no copies of Start menu entries into the host's menus.
+WINE_VARIABLES = {"WINEARCH": "win32", "WINEDEBUG": "-all",
+                  "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d"}
 
 FULL_ROOT_KEYS = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCU": "HKEY_CURRENT_USER"}
 
@@ -188,9 +190,7 @@ class Display:
 
     def screenshot(self, save_to=None):
         """The screen's pixels as (height, width, 3) bytes; save_to keeps them as a PNG."""
-        dump = subprocess.run(["xwd", "-root", "-silent"], env=self.env,
-                              capture_output=True, check=True, timeout=60).stdout
-        pixels = true_colour_pixels(dump)
+        pixels = true_colour_pixels(self.window_dump())
         if pixels is None:   # a screen of fewer colours: ImageMagick reads its colour map
             out = subprocess.run(["import", "-window", "root", "png:-"], env=self.env,
                                  capture_output=True, check=True, timeout=60).stdout
@@ -199,6 +199,17 @@ class Display:
         if save_to:
             Image.fromarray(pixels).save(save_to)
         return pixels
+
+    def window_dump(self, attempts=10):
+        """xwd's dump of the root window. xwd looks at every window on the
+        screen for its colours, and a window that closes meanwhile fails it:
+        then it is asked again."""
+        for _ in range(attempts - 1):
+            dump = subprocess.run(["xwd", "-root", "-silent"], env=self.env, capture_output=True, timeout=60)
+            if dump.returncode == 0:
+                return dump.stdout
+        return subprocess.run(["xwd", "-root", "-silent"], env=self.env, capture_output=True, check=True,
+                              timeout=60).stdout
 
     def windows_named(self, name):
         """X window ids of the mapped windows whose name is exactly name."""

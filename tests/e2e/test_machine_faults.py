@@ -23,7 +23,7 @@ import pytest
 import harness
 from program_facts import SETTINGS_KEY, SLOT_IMAGES, all_types
 from dialog_driver import Dialog, stored_values, use_own_window_frames, write_backdrop
-from test_display_scaling import U2_SLOT, built_pair, drawn_at_scale, fast_screenshot, noisy_desktop, plane_box_of, set_dpi
+from test_display_scaling import U2_SLOT, built_pair, drawn_at_scale, noisy_desktop, plane_box_of, set_dpi
 
 
 
@@ -112,7 +112,7 @@ def plane_boxes_by_flight(display, desktop, saver, flights_wanted):
     deadline = time.monotonic() + 240
     while len(flights) < flights_wanted:
         assert saver.running() and time.monotonic() < deadline, "planes seen: %s" % flights
-        changed = np.abs(fast_screenshot(display).astype(np.int16) - desktop).max(axis=2) > 12
+        changed = np.abs(display.screenshot().astype(np.int16) - desktop).max(axis=2) > 12
         if not changed.any():
             continue
         rows, cols = np.flatnonzero(changed.any(axis=1)), np.flatnonzero(changed.any(axis=0))

@@ -121,6 +121,6 @@ run_fuzz_target() {
 }
 
 run_end_to_end() {
-  /usr/bin/python3 -m pytest "$root/tests/e2e" -n "$1" -rfE -p no:cacheprovider \
+  /usr/bin/python3 -m pytest "$root/tests/e2e" -n "$1" -rfE -p no:cacheprovider --durations=25 \
     -o junit_family=xunit2 --junitxml="$results/e2e.xml"
 }

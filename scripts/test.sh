@@ -4,7 +4,7 @@
 #   fuzz      a short libFuzzer run of each tests/fuzz target (build/native, the same objects)
 #   win32     GoogleTest, the art and import checks under Wine (build/cross, ctest)
 #   release   the release of a clean clone, compared with the cross build (tests/platform)
-#   e2e       skyvane.scr under Xvfb and Wine, on three workers (tests/e2e, pytest-xdist)
+#   e2e       skyvane.scr under Xvfb and Wine, on four workers (tests/e2e, pytest-xdist)
 #
 #   scripts/test.sh           everything (what continuous integration runs)
 #   scripts/test.sh --unit    the native and Win32 unit tests only: the quick inner loop
@@ -17,7 +17,8 @@
 # `, N skipped`); the exit status is non-zero when anything failed.
 #
 # SKYVANE_FUZZ_SECONDS: time per fuzz target (default 12).
-# SKYVANE_E2E_WORKERS:  end-to-end workers (default 3).
+# SKYVANE_E2E_WORKERS:  end-to-end workers (default 4: the tests mostly wait on flights
+#                       and windows, so four share two processors well).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -30,7 +31,7 @@ case "${1:-}" in
   *) echo "usage: scripts/test.sh [--unit]" >&2; exit 2 ;;
 esac
 fuzz_seconds=${SKYVANE_FUZZ_SECONDS:-12}
-e2e_workers=${SKYVANE_E2E_WORKERS:-3}
+e2e_workers=${SKYVANE_E2E_WORKERS:-4}
 
 stages_begin "$root/build/test-results"
 if ! stage "set-up" bash scripts/setup.sh; then

@@ -194,8 +194,9 @@ def test_the_flights_sleep_while_the_display_is_off_and_fly_on_when_it_comes_bac
     # Windows 95 to XP tell the foreground window: the command is sent, so the
     # saver has handled it when the probe returns.
     prefix.probe("monitor", "TForm1", "quillon7", "2")
-    time.sleep(0.5)   # the last tick's copy reaches the X server
-    still = display.screenshot()
+    # Once the last tick's copy has reached the X server, two screenshots agree.
+    still = harness.wait_for(lambda: (lambda a, b: np.array_equal(a, b) and [b])(
+        display.screenshot(), display.screenshot()), harness.START_TIMEOUT, "the scene to stand still")[0]
     ticks = prefix.processor_ticks("skyvane.scr")
     harness.holds(lambda: np.array_equal(display.screenshot(), still), "the scene still while the display is off",
                   seconds=5)
@@ -232,16 +233,16 @@ def test_a_plane_image_that_cannot_be_read_stops_the_flights_and_a_key_still_end
     # Slot 1 has left the screen and no timer runs any more: the screen shows
     # the desktop (and the box) and stays so.
     box_area = harness.difference_box(display.screenshot(), desktop)
-    time.sleep(1)
-    assert harness.difference_box(display.screenshot(), desktop) == box_area, "the scene still changes"
+    harness.holds(lambda: harness.difference_box(display.screenshot(), desktop) == box_area,
+                  "the scene standing still", seconds=1)
     assert saver.running()
 
     prefix.probe("press", "Skyvane!", "OK")
     harness.wait_for(lambda: harness.message_box(prefix, "Skyvane!") is None, WATCH_TIMEOUT, "the box to close")
     harness.wait_for(lambda: np.array_equal(display.screenshot(), desktop), WATCH_TIMEOUT,
                      "the desktop alone on the screen once the box closed")
-    time.sleep(1)
-    assert np.array_equal(display.screenshot(), desktop), "a plane flies again after the error"
+    harness.holds(lambda: np.array_equal(display.screenshot(), desktop), "no plane flying again after the error",
+                  seconds=1)
     assert saver.running() and prefix.saver_windows(), "the saver ended with the error box"
     display.key("a")
     saver.wait_ended()

@@ -69,7 +69,7 @@ run_release_check() {
 run_win32_tests() {
   stage "cross build (tests)" bash scripts/build.sh cross &&
     stage_wait "Wine template" &&
-    stage --report "$results/win32.xml" "win32 tests" ctest --test-dir build/cross -j2 --timeout 300 --output-on-failure \
+    stage --report "$results/win32.xml" "win32 tests" at_normal_priority ctest --test-dir build/cross -j2 --timeout 300 --output-on-failure \
                               --output-junit "$results/win32.xml" -E '^platform\.release$'
 }
 
@@ -95,10 +95,12 @@ else
   # end-to-end tests, the longest stage, wait for nothing else.
   if SKYVANE_TARGETS=$(cross_targets_of_the_program) stage "cross build (program)" bash scripts/build.sh cross; then
     cross_built=1
-    stage_in_background --report "$results/e2e.xml" "end-to-end tests" run_end_to_end "$e2e_workers"
+    { stage --report "$results/e2e.xml" "end-to-end tests" run_end_to_end "$e2e_workers"
+      lanes_take_back; } &
     # The end-to-end tests watch a live program and are the longest stage:
-    # what runs beside them (builds, unit tests, fuzzing) yields the processors.
-    renice -n 10 -p $$ >/dev/null
+    # what runs beside them (builds, unit tests, fuzzing) yields the
+    # processors until they end, and then takes them back.
+    lanes_yield
   fi
   # Three lanes beside the end-to-end tests (the native build, its tests and
   # the fuzzing; the release check; the Win32 tests); the scheduler shares out

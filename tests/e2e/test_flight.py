@@ -93,6 +93,8 @@ def watch_flights(display, desktop, saver, passes_wanted, pairs_wanted=3):
             if enough():
                 break
             passes.append((slot, []))
+        if passes[-1][1] and passes[-1][1][-1] == (x, y):
+            continue   # taken between two ticks: the plane has not moved yet
         passes[-1][1].append((x, y))
     return passes
 

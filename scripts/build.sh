@@ -2,8 +2,10 @@
 # Configures and builds Skyvane's builds, each in its own directory:
 #   cross   build/cross   MinGW i686: skyvane.scr, its data files and the Win32 tests
 #                         (ctest runs those under Wine through scripts/wine-run)
-#   native  build/native  the pure code and its unit tests under ASan and UBSan
-#   fuzz    build/fuzz    the libFuzzer targets of tests/fuzz, built with clang
+#   native  build/native  the pure code and its unit tests under ASan and UBSan, and
+#                         the libFuzzer targets of tests/fuzz over the same objects
+#                         (built with clang: one compile of the pure code serves both)
+#   fuzz    build/native  the libFuzzer targets alone
 # Usage: scripts/build.sh [cross] [native] [fuzz]   (default: cross native)
 # Parallel jobs: SKYVANE_JOBS (default 2). Only some targets (for instance
 # "skyvane art", the program and its data files): SKYVANE_TARGETS (default all).
@@ -26,18 +28,25 @@ configure_and_build() {
   ) 9>"$dir.lock"
 }
 
+native_options=(-DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DSKYVANE_FUZZ=ON)
+
 for build in "${builds[@]}"; do
   echo "build: $build"
   case $build in
     cross)
+      # What ships is dated by the commit, as in a release (scripts/release.sh),
+      # so that this build and a release of the same commit are the same bytes.
+      SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct 2>/dev/null || true)
+      [ -n "$SOURCE_DATE_EPOCH" ] && export SOURCE_DATE_EPOCH
       configure_and_build "$root/build/cross" \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-run" ;;
     native)
-      configure_and_build "$root/build/native" -DCMAKE_BUILD_TYPE=Debug ;;
+      configure_and_build "$root/build/native" "${native_options[@]}" ;;
     fuzz)
-      configure_and_build "$root/build/fuzz" -DCMAKE_BUILD_TYPE=Debug \
-        -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DSKYVANE_FUZZ=ON ;;
+      [ ${#targets[@]} -gt 0 ] ||
+        mapfile -t targets < <(cd "$root/tests/fuzz" && for f in fuzz_*.cpp; do echo "${f%.cpp}"; done)
+      configure_and_build "$root/build/native" "${native_options[@]}" ;;
     *)
       echo "build: unknown build '$build' (cross, native or fuzz)" >&2
       exit 2 ;;

@@ -110,6 +110,30 @@ cross_targets_of_the_program() {
   echo "skyvane art installer window_probe registry_lock file_holder dialog_inspector password_cpl mpr_stand_in session_stand_in"
 }
 
+# While the end-to-end tests run, the test command yields the processors to
+# them: what it starts from then on runs niced.
+lanes_yield() { renice -n 10 -p $$ >/dev/null; }
+
+# Once they have ended, the builds and checks still running take the
+# processors back (only root may lower a niceness; elsewhere they keep
+# yielding).
+lanes_take_back() {
+  local all=() parents=("$$") children
+  while [ ${#parents[@]} -gt 0 ]; do
+    all+=("${parents[@]}")
+    mapfile -t children < <(ps -o pid= --ppid "$(IFS=,; echo "${parents[*]}")" | tr -d ' ' | grep .)
+    parents=("${children[@]}")
+  done
+  renice -n 0 -p "${all[@]}" >/dev/null 2>&1 || true
+}
+
+# COMMAND at niceness 0 even while the lanes yield: the Win32 tests, like the
+# end-to-end tests, watch live windows under Wine and must not starve. (Where
+# the niceness may not be lowered, nice says so and runs COMMAND as it is.)
+at_normal_priority() {
+  nice -n "$((-$(nice)))" "$@"
+}
+
 run_fuzz_target() {
   local target=$1 seconds=$2 name corpus seeds=()
   name=$(basename "$target")
@@ -121,6 +145,6 @@ run_fuzz_target() {
 }
 
 run_end_to_end() {
-  /usr/bin/python3 -m pytest "$root/tests/e2e" -n "$1" -rfE -p no:cacheprovider \
+  /usr/bin/python3 -m pytest "$root/tests/e2e" -n "$1" -rfE -p no:cacheprovider --durations=25 \
     -o junit_family=xunit2 --junitxml="$results/e2e.xml"
 }

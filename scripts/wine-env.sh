@@ -26,7 +26,7 @@ _skyvane_prefixes=()
 _skyvane_remove=()
 
 skyvane_wine_env() {
-  export WINEPREFIX=$1 WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEPREFIX=$1 WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 }
 
 # Boots the template prefix unless a complete one exists. Several processes may

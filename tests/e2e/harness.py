@@ -5,11 +5,13 @@ Everything here waits by polling a condition with a generous timeout; nothing
 measures how long something took.
 """
 import hashlib
+import io
 import json
 import os
 import random
 import re
 import signal
+import struct
 import subprocess
 import sys
 import tempfile
@@ -31,7 +33,11 @@ PREFIXES = BUILD / "wine-prefixes"
 # Generous: Wine on two shared cores can be slow to start a program.
 START_TIMEOUT = 60
 END_TIMEOUT = 30
-WINE_VARIABLES = {"WINEARCH": "win32", "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="}
+# No Gecko or Mono, and no copies of Start menu entries into the host's menus.
+WINE_VARIABLES = {"WINEARCH": "win32", "WINEDEBUG": "-all",
+                  "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d"}
+
+FULL_ROOT_KEYS = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCU": "HKEY_CURRENT_USER"}
 
 # The largest rectangle a flying plane changes: the save buffer under it.
 PLANE_AREA = (637, 462)
@@ -183,14 +189,27 @@ class Display:
     # --- looking and touching --------------------------------------------------
 
     def screenshot(self, save_to=None):
-        out = subprocess.run(["import", "-window", "root", "png:-"], env=self.env,
-                             capture_output=True, check=True, timeout=60).stdout
-        path = save_to or Path(tempfile.mkstemp(suffix=".png")[1])
-        Path(path).write_bytes(out)
-        pixels = load_rgb(path)
-        if not save_to:
-            os.unlink(path)
+        """The screen's pixels as (height, width, 3) bytes; save_to keeps them as a PNG."""
+        pixels = true_colour_pixels(self.window_dump())
+        if pixels is None:   # a screen of fewer colours: ImageMagick reads its colour map
+            out = subprocess.run(["import", "-window", "root", "png:-"], env=self.env,
+                                 capture_output=True, check=True, timeout=60).stdout
+            with Image.open(io.BytesIO(out)) as image:
+                pixels = np.asarray(image.convert("RGB")).copy()
+        if save_to:
+            Image.fromarray(pixels).save(save_to)
         return pixels
+
+    def window_dump(self, attempts=10):
+        """xwd's dump of the root window. xwd looks at every window on the
+        screen for its colours, and a window that closes meanwhile fails it:
+        then it is asked again."""
+        for _ in range(attempts - 1):
+            dump = subprocess.run(["xwd", "-root", "-silent"], env=self.env, capture_output=True, timeout=60)
+            if dump.returncode == 0:
+                return dump.stdout
+        return subprocess.run(["xwd", "-root", "-silent"], env=self.env, capture_output=True, check=True,
+                              timeout=60).stdout
 
     def windows_named(self, name):
         """X window ids of the mapped windows whose name is exactly name."""
@@ -209,6 +228,28 @@ class Display:
 
     def move_mouse(self, x, y):
         self.x("xdotool", "mousemove", str(x), str(y))
+
+
+# The fields of an X window dump's header (XWDFileHeader), big-endian words.
+XWD_FIELDS = ("header_size", "file_version", "pixmap_format", "pixmap_depth", "pixmap_width", "pixmap_height",
+              "xoffset", "byte_order", "bitmap_unit", "bitmap_bit_order", "bitmap_pad", "bits_per_pixel",
+              "bytes_per_line", "visual_class", "red_mask", "green_mask", "blue_mask", "bits_per_rgb",
+              "colormap_entries", "ncolors")
+
+
+def true_colour_pixels(dump):
+    """The pixels of an xwd dump of a 24-bit screen (32 bits a pixel, blue in
+    the low byte), or None for any other layout. xwd hands over the server's
+    pixels as they are: no encoding on the way, which a 4K screen needs to be
+    looked at often on a busy machine."""
+    header = dict(zip(XWD_FIELDS, struct.unpack(">20I", dump[:80])))
+    if (header["pixmap_format"], header["pixmap_depth"], header["bits_per_pixel"], header["byte_order"]) != (2, 24, 32, 0) \
+            or (header["red_mask"], header["green_mask"], header["blue_mask"]) != (0xFF0000, 0xFF00, 0xFF):
+        return None
+    width, height, stride = header["pixmap_width"], header["pixmap_height"], header["bytes_per_line"]
+    start = header["header_size"] + 12 * header["ncolors"]
+    rows = np.frombuffer(dump, dtype=np.uint8, count=stride * height, offset=start).reshape(height, stride)
+    return rows[:, :4 * width].reshape(height, width, 4)[:, :, 2::-1].copy()
 
 
 def load_rgb(path):
@@ -386,6 +427,13 @@ class Prefix:
         reg_file.write_text(text.replace("\n", "\r\n"))
         result = self.run("reg", "import", "Z:" + str(reg_file).replace("/", "\\"))
         assert result.returncode == 0, "reg import failed: %s" % (result.stdout + result.stderr)
+
+    def set_dwords(self, key, values):
+        """Writes REG_DWORD values ({name: number}) under key (HKLM\\... or
+        HKCU\\...) in one import: one Wine program for them all."""
+        root, rest = key.split("\\", 1)
+        lines = "".join('"%s"=dword:%08x\n' % (name, value & 0xFFFFFFFF) for name, value in values.items())
+        self.reg_import("REGEDIT4\n\n[%s\\%s]\n%s" % (FULL_ROOT_KEYS[root.upper()], rest, lines))
 
     def reg_add(self, key, name, kind, data):
         result = self.reg("add", key, "/v", name, "/t", kind, "/d", str(data), "/f")

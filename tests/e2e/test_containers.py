@@ -54,11 +54,8 @@ def write_all_containers(windows_dir, scratch):
 
 
 def set_types(prefix, enabled, random_order):
-    for name in TYPE_VALUES:
-        prefix.reg_add(SETTINGS_KEY, name, "REG_DWORD", 1 if name in enabled else 0)
-    prefix.reg_add(SETTINGS_KEY, "Random", "REG_DWORD", 1 if random_order else 0)
-    prefix.reg_add(SETTINGS_KEY, "Fake", "REG_DWORD", 0)
-    prefix.reg_add(SETTINGS_KEY, "Delay", "REG_DWORD", 1)
+    values = {name: 1 if name in enabled else 0 for name in TYPE_VALUES}
+    prefix.set_dwords(SETTINGS_KEY, dict(values, Random=1 if random_order else 0, Fake=0, Delay=1))
 
 
 def containers(windows_dir):
@@ -69,10 +66,6 @@ def decoded_images(windows_dir):
     return harness.files_named(windows_dir, "in", ".jpg")
 
 
-def screenshot(display):
-    raw = subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"], env=display.env,
-                         capture_output=True, check=True, timeout=60).stdout
-    return np.frombuffer(raw, dtype=np.uint8).reshape(display.height, display.width, 3)
 
 
 def plane_on_screen(shot, desktop):
@@ -93,7 +86,7 @@ def watch_planes(display, desktop, saver, wanted):
     while len(slots) < wanted:
         assert saver.running(), "the saver ended while planes were watched"
         assert time.monotonic() < deadline, "planes seen in %ss: %s" % (WATCH_TIMEOUT, slots)
-        slot = plane_on_screen(screenshot(display), desktop)
+        slot = plane_on_screen(display.screenshot(), desktop)
         if slot is not None and (not slots or slots[-1] != slot):
             slots.append(slot)
     return slots
@@ -286,7 +279,7 @@ def test_a_damaged_or_unreadable_container_is_reported_once_and_its_flight_skipp
     assert box["texts"] == ["JPEG error #53."], box["texts"]
     prefix.probe("press", "Skyvane!", "OK")
     saver.wait_for_window()
-    harness.wait_for(lambda: np.array_equal(screenshot(display), desktop), harness.START_TIMEOUT, "the still desktop")
+    harness.wait_for(lambda: np.array_equal(display.screenshot(), desktop), harness.START_TIMEOUT, "the still desktop")
     assert harness.message_box(prefix, "Skyvane!") is None
     display.key("space")
     saver.wait_ended()

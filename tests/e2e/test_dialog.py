@@ -12,8 +12,12 @@ from program_facts import SETTINGS_KEY, TYPE_BOXES, VENDOR_ADDRESS, all_types
 
 
 def set_values(prefix, **values):
+    numbers = {name: value for name, value in values.items() if isinstance(value, int)}
+    if numbers:
+        prefix.set_dwords(SETTINGS_KEY, numbers)
     for name, value in values.items():
-        prefix.reg_add(SETTINGS_KEY, name, "REG_DWORD", value)
+        if name not in numbers:
+            prefix.reg_add(SETTINGS_KEY, name, "REG_DWORD", value)
 
 
 def expect_stored(prefix, expected):

@@ -23,7 +23,7 @@ import pytest
 import harness
 from program_facts import SETTINGS_KEY, SLOT_IMAGES, all_types
 from dialog_driver import Dialog, stored_values, use_own_window_frames, write_backdrop
-from test_display_scaling import U2_SLOT, built_pair, drawn_at_scale, fast_screenshot, noisy_desktop, plane_box_of, set_dpi
+from test_display_scaling import U2_SLOT, built_pair, drawn_at_scale, noisy_desktop, plane_box_of, set_dpi
 
 
 
@@ -81,8 +81,7 @@ def write_settings(prefix, **values):
     settings = all_types(True)
     settings.update(Delay=1, Random=0, Fake=0)
     settings.update(values)
-    for name, value in settings.items():
-        prefix.reg_add(SETTINGS_KEY, name, "REG_DWORD", value)
+    prefix.set_dwords(SETTINGS_KEY, settings)
 
 
 def containers(prefix):
@@ -111,17 +110,20 @@ def plane_boxes_by_flight(display, desktop, saver, flights_wanted):
     until flights_wanted flights have shown it so."""
     flights = []
     deadline = time.monotonic() + 240
+    between_planes = False   # a screenshot without a plane: the next one seen is a later plane
     while len(flights) < flights_wanted:
         assert saver.running() and time.monotonic() < deadline, "planes seen: %s" % flights
-        changed = np.abs(fast_screenshot(display).astype(np.int16) - desktop).max(axis=2) > 12
+        changed = np.abs(display.screenshot().astype(np.int16) - desktop).max(axis=2) > 12
         if not changed.any():
+            between_planes = True
             continue
         rows, cols = np.flatnonzero(changed.any(axis=1)), np.flatnonzero(changed.any(axis=0))
         box = int(cols[0]), int(rows[0]), int(cols[-1]) + 1, int(rows[-1]) + 1
         if box[1] == 0 or box[3] == display.height:
             continue
-        if not flights or box[0] > flights[-1][-1][0]:
+        if not flights or between_planes or box[0] > flights[-1][-1][0]:
             flights.append([])   # a later plane
+        between_planes = False
         flights[-1].append(box)
     return flights
 

@@ -14,7 +14,7 @@ from PIL import Image
 import flight_images
 import harness
 from test_fake_desktop import button_face, picture_of, start_over_fake_desktop
-from test_flight import BLUR, BODY, WATCH_TIMEOUT, find_plane, screenshot, settings
+from test_flight import BLUR, BODY, WATCH_TIMEOUT, find_plane, settings
 
 # X places the primary at x = 800; Windows puts the primary's top-left at (0, 0).
 TWO_MONITORS = [pytest.mark.screen("1824x768x24"), pytest.mark.monitors("1024x768+800+0", "800x600+0+0")]
@@ -76,7 +76,7 @@ def test_the_live_desktop_covers_every_monitor_and_a_press_on_the_second_ends_it
     window = saver.wait_for_window()[0]
     assert (window["left"], window["top"], window["right"], window["bottom"]) == window_rect, window
     assert window["topmost"] and window["zoomed"], window
-    harness.wait_for(lambda: shows_desktop_but_planes(screenshot(display), desktop, monitors),
+    harness.wait_for(lambda: shows_desktop_but_planes(display.screenshot(), desktop, monitors),
                      harness.START_TIMEOUT, "the desktop on every monitor")
 
     boxes = flights_seen(display, desktop, 2)
@@ -166,7 +166,7 @@ def test_every_monitor_has_its_own_flight_drawn_on_it_alone(display, desktop, pr
         assert saver.running(), "the saver ended during the flights"
         assert time.monotonic() < deadline, "planes seen in %ss: %s, %d times together" % (
             EVERY_MONITOR_TIMEOUT, seen, together)
-        shot = screenshot(display)
+        shot = display.screenshot()
         try:
             assert not np.any(np.any(shot != desktop, axis=2) & on_no_monitor), "a change where no monitor is"
             slots = [plane_on_monitor(shot, desktop, box) for box in boxes]
@@ -184,16 +184,16 @@ def test_every_monitor_has_its_own_flight_drawn_on_it_alone(display, desktop, pr
     # While the display is off both flights stop; when it is on, both go on.
     prefix.probe("monitor", "TForm1", "quillon7", "2")
     time.sleep(0.5)   # the last tick's copy reaches the X server
-    still = screenshot(display)
+    still = display.screenshot()
     time.sleep(1)
-    assert np.array_equal(screenshot(display), still), "a plane moved while the display was off"
+    assert np.array_equal(display.screenshot(), still), "a plane moved while the display was off"
     prefix.probe("monitor", "TForm1", "quillon7", "-1")
     for left, top, right, bottom in boxes:
-        harness.wait_for(lambda: not np.array_equal(screenshot(display)[top:bottom, left:right],
+        harness.wait_for(lambda: not np.array_equal(display.screenshot()[top:bottom, left:right],
                                                     still[top:bottom, left:right]),
                          WATCH_TIMEOUT, "the flight on %s to go on" % ((left, top, right, bottom),))
 
     display.key("a")
     saver.wait_ended()
-    harness.wait_for(lambda: not np.any(screenshot(display) != desktop), harness.START_TIMEOUT,
+    harness.wait_for(lambda: not np.any(display.screenshot() != desktop), harness.START_TIMEOUT,
                      "both monitors as before the saver")

@@ -9,7 +9,7 @@ import numpy as np
 
 import flight_images
 import harness
-from test_flight import F16_ORDER, WATCH_TIMEOUT, find_plane, screenshot
+from test_flight import F16_ORDER, WATCH_TIMEOUT, find_plane
 
 from program_facts import SETTINGS_KEY_IN_FULL, TYPE_VALUES
 
@@ -70,7 +70,7 @@ def test_a_setting_of_the_wrong_type_is_reported_once_and_the_planes_fly_with_th
     assert prefix.probe("press", "Skyvane!", "OK") is not None
     saver.wait_for_window()
 
-    plane = harness.wait_for(lambda: find_plane(screenshot(display), desktop), WATCH_TIMEOUT, "an F16 plane")
+    plane = harness.wait_for(lambda: find_plane(display.screenshot(), desktop), WATCH_TIMEOUT, "an F16 plane")
     assert plane[0] in F16_ORDER, plane
     assert harness.message_box(prefix, "Skyvane!") is None, "the value was reported again"
     display.key("a")

@@ -44,9 +44,12 @@ for build in "${builds[@]}"; do
     native)
       configure_and_build "$root/build/native" "${native_options[@]}" ;;
     fuzz)
-      [ ${#targets[@]} -gt 0 ] ||
-        mapfile -t targets < <(cd "$root/tests/fuzz" && for f in fuzz_*.cpp; do echo "${f%.cpp}"; done)
-      configure_and_build "$root/build/native" "${native_options[@]}" ;;
+      # In a subshell: the fuzz targets alone must not become a later build's.
+      (
+        [ ${#targets[@]} -gt 0 ] ||
+          mapfile -t targets < <(cd "$root/tests/fuzz" && for f in fuzz_*.cpp; do echo "${f%.cpp}"; done)
+        configure_and_build "$root/build/native" "${native_options[@]}"
+      ) ;;
     *)
       echo "build: unknown build '$build' (cross, native or fuzz)" >&2
       exit 2 ;;

@@ -110,9 +110,14 @@ cross_targets_of_the_program() {
   echo "skyvane art installer window_probe registry_lock file_holder dialog_inspector password_cpl mpr_stand_in session_stand_in"
 }
 
+# The niceness the caller gave the test command: the lanes yield below it and
+# take back no more than it. (--priority sets the value itself with every
+# renice; -n adds to it with newer ones.)
+lanes_start_nice=$(nice)
+
 # While the end-to-end tests run, the test command yields the processors to
 # them: what it starts from then on runs niced.
-lanes_yield() { renice -n 10 -p $$ >/dev/null; }
+lanes_yield() { renice --priority "$((lanes_start_nice > 10 ? lanes_start_nice : 10))" -p $$ >/dev/null; }
 
 # Once they have ended, the builds and checks still running take the
 # processors back (only root may lower a niceness; elsewhere they keep
@@ -124,14 +129,14 @@ lanes_take_back() {
     mapfile -t children < <(ps -o pid= --ppid "$(IFS=,; echo "${parents[*]}")" | tr -d ' ' | grep .)
     parents=("${children[@]}")
   done
-  renice -n 0 -p "${all[@]}" >/dev/null 2>&1 || true
+  renice --priority "$lanes_start_nice" -p "${all[@]}" >/dev/null 2>&1 || true
 }
 
-# COMMAND at niceness 0 even while the lanes yield: the Win32 tests, like the
-# end-to-end tests, watch live windows under Wine and must not starve. (Where
-# the niceness may not be lowered, nice says so and runs COMMAND as it is.)
+# COMMAND at the caller's niceness even while the lanes yield: the Win32 tests,
+# like the end-to-end tests, watch live windows under Wine and must not starve.
+# (Where the niceness may not be lowered, nice says so and runs COMMAND as it is.)
 at_normal_priority() {
-  nice -n "$((-$(nice)))" "$@"
+  nice -n "$((lanes_start_nice - $(nice)))" "$@"
 }
 
 run_fuzz_target() {

@@ -6,9 +6,11 @@ dates, the zip's order).
 The other build is the cross build of this checkout (build/cross, which
 scripts/build.sh dates by the commit, as a release) when the checkout is the
 commit itself; with changes, a second clean clone. A comparison that held is
-recorded under build/release-proofs, by the commit's tree and the toolchain
-(every installed package's version and the MinGW libjpeg-turbo): while
-neither changes, the record stands for the two builds.
+recorded under build/release-proofs, by the commit's tree and date and the
+toolchain (every installed package's version and the MinGW libjpeg-turbo):
+while none of them changes, the record stands for the clean clone's build,
+and the checkout's cross build is still compared with it. A checkout with
+changes always builds its two clean clones.
 
 SKYVANE_JPEG_PREFIX names the libjpeg-turbo built for MinGW (default
 build/deps/libjpeg-mingw); SKYVANE_JOBS the build's parallel jobs (default 2).
@@ -83,7 +85,8 @@ def proof_key(commit):
                               capture_output=True, check=True).stdout
     jpeg = pathlib.Path(JPEG_PREFIX, "lib", "libjpeg.a").read_bytes()
     tree = git("rev-parse", commit + "^{tree}").strip()
-    return hashlib.sha256(b"\0".join([tree.encode(), packages, jpeg])).hexdigest()[:32]
+    date = git("log", "-1", "--format=%ct", commit).strip()   # every shipped file carries it
+    return hashlib.sha256(b"\0".join([tree.encode(), date.encode(), packages, jpeg])).hexdigest()[:32]
 
 
 def recorded(key):
@@ -107,9 +110,9 @@ def two_releases():
     commit = git("rev-parse", "HEAD").strip()
     key = proof_key(commit)
     proven = recorded(key)
-    if proven is not None:
+    if proven is not None and checkout_is_the_commit():
         # The record holds for the commit; the checkout's own build must still match it.
-        yield proven, (release_of_the_cross_build(commit) if checkout_is_the_commit() else proven)
+        yield proven, release_of_the_cross_build(commit)
         return
     try:
         if checkout_is_the_commit():

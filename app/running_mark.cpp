@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/running_mark_state.h"
+#include "framework/scoped.h"
 
 namespace {
 bool isWindowsNTFamily(DWORD& majorVersion)
@@ -33,14 +34,14 @@ struct SecurityFunctions {
     using SidLength = DWORD(WINAPI*)(PSID);
 
     explicit SecurityFunctions(HMODULE advapi32)
-        : initializeDescriptor(find<InitializeDescriptor>(advapi32, "InitializeSecurityDescriptor")),
-          setDacl(find<SetDescriptorDacl>(advapi32, "SetSecurityDescriptorDacl")),
-          setOwner(find<SetDescriptorOwner>(advapi32, "SetSecurityDescriptorOwner")),
-          initializeAcl(find<InitializeAclEntry>(advapi32, "InitializeAcl")),
-          addAllowedAce(find<AddAllowedAce>(advapi32, "AddAccessAllowedAce")),
-          openToken(find<OpenToken>(advapi32, "OpenProcessToken")),
-          tokenInformation(find<TokenInformation>(advapi32, "GetTokenInformation")),
-          sidLength(find<SidLength>(advapi32, "GetLengthSid"))
+        : initializeDescriptor(lookUp<InitializeDescriptor>(advapi32, "InitializeSecurityDescriptor")),
+          setDacl(lookUp<SetDescriptorDacl>(advapi32, "SetSecurityDescriptorDacl")),
+          setOwner(lookUp<SetDescriptorOwner>(advapi32, "SetSecurityDescriptorOwner")),
+          initializeAcl(lookUp<InitializeAclEntry>(advapi32, "InitializeAcl")),
+          addAllowedAce(lookUp<AddAllowedAce>(advapi32, "AddAccessAllowedAce")),
+          openToken(lookUp<OpenToken>(advapi32, "OpenProcessToken")),
+          tokenInformation(lookUp<TokenInformation>(advapi32, "GetTokenInformation")),
+          sidLength(lookUp<SidLength>(advapi32, "GetLengthSid"))
     {
     }
     bool complete() const
@@ -57,13 +58,6 @@ struct SecurityFunctions {
     OpenToken openToken;
     TokenInformation tokenInformation;
     SidLength sidLength;
-
-private:
-    template <class Function>
-    static Function find(HMODULE module, const char* name)
-    {
-        return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
-    }
 };
 
 // The account the saver runs as (its token's user), as a TOKEN_USER record;

@@ -23,12 +23,6 @@ using SetContextFunction = BOOL(WINAPI*)(HANDLE);
 using SetAwarenessFunction = HRESULT(WINAPI*)(int);
 using SetAwareFunction = BOOL(WINAPI*)();
 
-template <typename Function>
-Function lookUp(HMODULE module, const char* name)
-{
-    return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
-}
-
 // Whether the context was set now or had been set before (by a manifest, an
 // earlier call, or Wine, which starts every program per-monitor aware). An
 // awareness already set is final; asking the older functions again would only

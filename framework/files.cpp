@@ -187,8 +187,7 @@ std::string losslessAnsi(const wchar_t* wide)
 template <class Function>
 Function kernelFunction(const char* name)
 {
-    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
-    return kernel32 ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(kernel32, name))) : nullptr;
+    return lookUp<Function>(GetModuleHandleA("kernel32.dll"), name);
 }
 
 // The wide names of the temporary directory, looked up: Windows 95 has only

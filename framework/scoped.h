@@ -79,6 +79,15 @@ private:
     HDC dc_;
 };
 
+// A function of a system library looked up at run time (older Windows lack
+// it); null when the module or the function is missing. Through void*: the
+// entry's real type is known only to the caller, not to FARPROC.
+template <typename Function>
+Function lookUp(HMODULE module, const char* name)
+{
+    return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+}
+
 // A library loaded for one call and unloaded again; an empty path loads none.
 class ScopedLibrary {
 public:

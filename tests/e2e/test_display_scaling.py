@@ -260,20 +260,24 @@ def watch_flights(display, desktop, saver, frames_wanted=6):
     However few screenshots a busy machine takes, each one counts: a frame
     proves its place on its own (on_the_step_lattice), so a flight seen once
     is enough. A new flight shows as a plane right of the last one seen, or
-    after a screenshot without a whole plane (a flying plane only moves left
-    until it leaves, and the next one comes in from beyond the right edge)."""
+    after a plane cut off at an edge or two screenshots without a plane (a
+    flying plane only moves left until it leaves, and the next one comes in
+    from beyond the right edge; one empty screenshot alone may fall inside a
+    tick's repaint)."""
     flights = [[]]
     near = desktop.astype(np.int16)
     deadline = time.monotonic() + WATCH_SECONDS
-    between_planes = False
+    between_planes, empty_in_a_row = False, 0
     while sum(map(len, flights)) < frames_wanted:
         assert saver.running() and time.monotonic() < deadline, "planes seen: %s" % [
             [box for _, box in flight] for flight in flights]
         shot = display.screenshot()
         changed = np.abs(shot.astype(np.int16) - near).max(axis=2) > 12
         if not changed.any():
-            between_planes = True
+            empty_in_a_row += 1
+            between_planes = between_planes or empty_in_a_row >= 2
             continue
+        empty_in_a_row = 0
         rows, cols = np.flatnonzero(changed.any(axis=1)), np.flatnonzero(changed.any(axis=0))
         box = int(cols[0]), int(rows[0]), int(cols[-1]) + 1, int(rows[-1]) + 1
         if box[0] == 0 or box[1] == 0 or box[2] == display.width or box[3] == display.height:

@@ -110,22 +110,25 @@ def plane_boxes_by_flight(display, desktop, saver, flights_wanted):
     until flights_wanted flights have shown it so."""
     flights = []
     deadline = time.monotonic() + 240
-    # Screenshots in a row without a plane: two mean the plane has gone and the
-    # next one seen is a later plane (one alone may fall inside a tick's repaint).
-    empty_in_a_row = 0
+    # Two screenshots in a row without a plane mean the plane has gone and the
+    # next one kept is a later plane (one alone may fall inside a tick's
+    # repaint); frames cut off at an edge do not end that gap.
+    empty_in_a_row, between_planes = 0, False
     while len(flights) < flights_wanted:
         assert saver.running() and time.monotonic() < deadline, "planes seen: %s" % flights
         changed = np.abs(display.screenshot().astype(np.int16) - desktop).max(axis=2) > 12
         if not changed.any():
             empty_in_a_row += 1
+            between_planes = between_planes or empty_in_a_row >= 2
             continue
-        between_planes, empty_in_a_row = empty_in_a_row >= 2, 0
+        empty_in_a_row = 0
         rows, cols = np.flatnonzero(changed.any(axis=1)), np.flatnonzero(changed.any(axis=0))
         box = int(cols[0]), int(rows[0]), int(cols[-1]) + 1, int(rows[-1]) + 1
         if box[1] == 0 or box[3] == display.height:
             continue
         if not flights or between_planes or box[0] > flights[-1][-1][0]:
             flights.append([])   # a later plane
+        between_planes = False
         flights[-1].append(box)
     return flights
 

@@ -80,7 +80,7 @@ def checkout_is_the_commit():
 
 
 def proof_key(commit):
-    """The commit's tree and everything that builds it: the installed packages and libjpeg-turbo."""
+    """The commit's tree and date and everything that builds it: the installed packages and libjpeg-turbo."""
     packages = subprocess.run(["dpkg-query", "-W", "-f", "${Package}:${Architecture} ${Version}\n"],
                               capture_output=True, check=True).stdout
     jpeg = pathlib.Path(JPEG_PREFIX, "lib", "libjpeg.a").read_bytes()

@@ -4,8 +4,10 @@
 //   Push ""  Push PATH ...  SkyvaneSetup::KeepInstalledFiles
 //     takes the deletions of the files PATH (up to the "") out of the work
 //     Windows keeps for its next restart, by their long and short names; pushes
-//     1 when it took any out, else 0. The NT family keeps that work in the
-//     registry, Windows 9x in WININIT.INI: both are looked at.
+//     1 when it took any out, 0 when there was none to take out, and "error"
+//     when that work could not be read or written back: the restart may then
+//     delete installed files. The NT family keeps that work in the registry,
+//     Windows 9x in WININIT.INI: both are looked at.
 //
 // The registry's list holds other programs' paths, which an ANSI call would
 // turn into the system code page and back: it is read and written through the
@@ -111,48 +113,82 @@ char16_t* wideNames(const char* ownNames)
     return names;
 }
 
+// What became of the setup's files in one place of the restart's work.
+enum class Kept { NoneThere, TakenOut, Failed };
+
+Kept combined(Kept a, Kept b)
+{
+    return a == Kept::Failed || b == Kept::Failed ? Kept::Failed
+         : a == Kept::TakenOut || b == Kept::TakenOut ? Kept::TakenOut
+                                                        : Kept::NoneThere;
+}
+
 // The list without the deletions of ownNames written back, or the value
 // deleted when nothing is left in it; untouched unless one of them was in it.
-// True when one was taken out.
-bool keepInRegistryKey(HKEY key, const char* ownNames)
+// A list that grows between its size and its reading is read again.
+Kept keepInRegistryKey(HKEY key, const char* ownNames)
 {
     auto query = advapiFunction<RegQueryValueExWFunction>("RegQueryValueExW");
     auto set = advapiFunction<RegSetValueExWFunction>("RegSetValueExW");
-    DWORD type = 0, size = 0;
-    if (!query || !set || query(key, pendingValue, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        type != REG_MULTI_SZ)
-        return false;
-    size_t room = size / sizeof(char16_t) + 1;
-    auto* list = allocated<char16_t>(room);
-    auto* kept = allocated<char16_t>(room + 2);
-    char16_t* names = wideNames(ownNames);
-    bool changed = false;
-    // An odd count of bytes is no list of wide strings: it is left alone.
-    if (list && kept && names &&
-        query(key, pendingValue, nullptr, &type, reinterpret_cast<BYTE*>(list), &size) == ERROR_SUCCESS &&
-        type == REG_MULTI_SZ && size % sizeof(char16_t) == 0 && size / sizeof(char16_t) < room) {
-        KeptWork work = withoutPendingDeletions(list, size / sizeof(char16_t), names, kept);
-        if (work.removed && work.length == 0)
-            changed = RegDeleteValueA(key, "PendingFileRenameOperations") == ERROR_SUCCESS;
-        else if (work.removed)
-            changed = set(key, pendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept),
-                          DWORD(work.length * sizeof(char16_t))) == ERROR_SUCCESS;
+    if (!query || !set)
+        return Kept::NoneThere;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD type = 0, size = 0;
+        LONG result = query(key, pendingValue, nullptr, &type, nullptr, &size);
+        // Windows 9x, which keeps no such list, answers from a stub.
+        if (result == ERROR_FILE_NOT_FOUND || result == ERROR_CALL_NOT_IMPLEMENTED)
+            return Kept::NoneThere;
+        if (result != ERROR_SUCCESS)
+            return Kept::Failed;
+        if (type != REG_MULTI_SZ)
+            return Kept::NoneThere;
+        size_t room = size / sizeof(char16_t) + 1;
+        auto* list = allocated<char16_t>(room);
+        auto* kept = allocated<char16_t>(room + 2);
+        char16_t* names = wideNames(ownNames);
+        Kept outcome = Kept::Failed;
+        result = list && kept && names
+                     ? query(key, pendingValue, nullptr, &type, reinterpret_cast<BYTE*>(list), &size)
+                     : ERROR_NOT_ENOUGH_MEMORY;
+        if (result == ERROR_FILE_NOT_FOUND) {
+            outcome = Kept::NoneThere;
+        } else if (result == ERROR_SUCCESS) {
+            // An odd count of bytes is no list of wide strings: it is left alone.
+            KeptWork work = type == REG_MULTI_SZ && size % sizeof(char16_t) == 0
+                                ? withoutPendingDeletions(list, size / sizeof(char16_t), names, kept)
+                                : KeptWork{0, false};
+            if (!work.removed)
+                outcome = Kept::NoneThere;
+            else if (work.length == 0)
+                outcome = RegDeleteValueA(key, "PendingFileRenameOperations") == ERROR_SUCCESS ? Kept::TakenOut
+                                                                                                : Kept::Failed;
+            else
+                outcome = set(key, pendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept),
+                              DWORD(work.length * sizeof(char16_t))) == ERROR_SUCCESS
+                              ? Kept::TakenOut
+                              : Kept::Failed;
+        }
+        GlobalFree(names);
+        GlobalFree(kept);
+        GlobalFree(list);
+        if (result != ERROR_MORE_DATA)
+            return outcome;
     }
-    GlobalFree(names);
-    GlobalFree(kept);
-    GlobalFree(list);
-    return changed;
+    return Kept::Failed;
 }
 
-bool keepInRegistry(const char* ownNames)
+Kept keepInRegistry(const char* ownNames)
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
-                      KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-        return false;
-    bool changed = keepInRegistryKey(key, ownNames);
+    LONG opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
+                                KEY_QUERY_VALUE | KEY_SET_VALUE, &key);
+    if (opened == ERROR_FILE_NOT_FOUND)
+        return Kept::NoneThere;
+    if (opened != ERROR_SUCCESS)
+        return Kept::Failed;
+    Kept outcome = keepInRegistryKey(key, ownNames);
     RegCloseKey(key);
-    return changed;
+    return outcome;
 }
 
 // The shorter text written over the file from its start and the rest cut
@@ -165,28 +201,32 @@ bool writeOver(HANDLE file, const char* text, DWORD size)
            written == size && SetEndOfFile(file);
 }
 
-bool keepInWininit(const char* ownNames)
+// A WININIT.INI held open by another program, or unreadable, is a failure:
+// the setup cannot tell what it holds.
+Kept keepInWininit(const char* ownNames)
 {
     char path[MAX_PATH + 16];
     UINT length = GetWindowsDirectoryA(path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
-        return false;
+        return Kept::Failed;
     lstrcatA(path, path[length - 1] == '\\' ? "WININIT.INI" : "\\WININIT.INI");
     HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        return false;
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? Kept::NoneThere : Kept::Failed;
     DWORD size = GetFileSize(file, nullptr), read = 0;
     char* text = size != INVALID_FILE_SIZE ? allocated<char>(size + 1) : nullptr;
     char* kept = text ? allocated<char>(size + 1) : nullptr;
-    bool changed = false;
+    Kept outcome = Kept::Failed;
     if (kept && ReadFile(file, text, size, &read, nullptr) && read == size) {
         KeptWork work = wininitWithoutDeletions(text, size, ownNames, kept);
-        changed = work.removed && writeOver(file, kept, DWORD(work.length));
+        outcome = !work.removed                                   ? Kept::NoneThere
+                : writeOver(file, kept, DWORD(work.length))       ? Kept::TakenOut
+                                                                  : Kept::Failed;
     }
     CloseHandle(file);
     GlobalFree(kept);
     GlobalFree(text);
-    return changed;
+    return outcome;
 }
 
 }  // namespace
@@ -195,13 +235,12 @@ extern "C" __declspec(dllexport) void __cdecl KeepInstalledFiles(HWND, int strin
                                                                  NsisStackEntry** stackTop, void*)
 {
     char* ownNames = popOwnNames(stackTop);
-    bool changed = false;
+    Kept outcome = Kept::Failed;   // out of memory: nothing could be looked at
     if (ownNames) {
-        changed = keepInRegistry(ownNames);
-        changed = keepInWininit(ownNames) || changed;
+        outcome = combined(keepInRegistry(ownNames), keepInWininit(ownNames));
         GlobalFree(ownNames);
     }
-    pushString(stackTop, stringSize, changed ? "1" : "0");
+    pushString(stackTop, stringSize, outcome == Kept::Failed ? "error" : outcome == Kept::TakenOut ? "1" : "0");
 }
 
 // No run time to start: the entry point only says yes.

@@ -58,6 +58,9 @@ RequestExecutionLevel admin
 ; was in use; 5 (access denied) when an account may not change the machine.
 !define EXIT_RESTART_PENDING 3010
 !define EXIT_REFUSED 5
+; The setup's when it could not read or change the restart's work, which may
+; then delete the files it installed (ERROR_INSTALL_FAILURE).
+!define EXIT_RESTART_WORK_UNCHECKED 1603
 !define SAVER_WINDOW_CLASS "TForm1"
 !define SAVER_WINDOW_TITLE "quillon7"
 !define WM_KEYDOWN 0x0100
@@ -95,6 +98,7 @@ UninstPage uninstConfirm
 UninstPage instfiles
 
 Var ScreenSaverPath
+Var RestartWork   ; what KeepInstalledFilesAtTheRestart found: 0, 1 or error
 
 ; Windows NT 4.0 to XP let a limited user start the setup or the uninstaller
 ; (from the Start menu, also Vista and later with UAC switched off), which
@@ -187,6 +191,7 @@ FunctionEnd
 
 Section "Skyvane screen saver (required)" SecMain
   SectionIn RO
+  SetShellVarContext all
   SetOutPath "$WINDIR"
   !insertmacro InstallProgramFiles
   WriteUninstaller "$WINDIR\skyvane-uninstall.exe"
@@ -194,7 +199,6 @@ Section "Skyvane screen saver (required)" SecMain
   ; to the restart; again at the end for the Start menu's files.
   Call KeepInstalledFilesAtTheRestart
 
-  SetShellVarContext all
   CreateDirectory "$SMPROGRAMS\Skyvane"
   SetOutPath "$WINDIR\Skyvane"
   File "/oname=Skyvane - help.txt" "${STAGE}\help.txt"
@@ -217,6 +221,11 @@ Section "Skyvane screen saver (required)" SecMain
   WriteRegStr HKLM "${UNINSTALL_KEY}" "URLInfoAbout" "${VENDOR_WEB_ADDRESS}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "HelpLink" "$WINDIR\Skyvane\Skyvane - help.txt"
   Call KeepInstalledFilesAtTheRestart
+  ; The last look covers every file: only its answer counts.
+  ${If} $RestartWork == error
+    MessageBox MB_OK|MB_ICONEXCLAMATION "Skyvane is installed, but Windows may delete some of its files when it next restarts: an earlier removal left that work, and the setup could not check it.$\r$\n$\r$\nRestart Windows, then start the setup again." /SD IDOK
+    SetErrorLevel ${EXIT_RESTART_WORK_UNCHECKED}
+  ${EndIf}
 SectionEnd
 
 ; A removal that found a file held open (by a scanner, the settings dialog, a
@@ -237,10 +246,14 @@ Function KeepInstalledFilesAtTheRestart
   Push "$SMPROGRAMS\Skyvane\Picture credits.lnk"
   Push "$SMPROGRAMS\Skyvane\Skyvane settings.lnk"
   Push "$SMPROGRAMS\Skyvane\Uninstall Skyvane.lnk"
+  ; Not installed, but the fake desktop the user captures next has its name.
+  Push "$WINDIR\screen.bmp"
   SkyvaneSetup::KeepInstalledFiles
-  Pop $0
-  ${If} $0 == 1
+  Pop $RestartWork
+  ${If} $RestartWork == 1
     DetailPrint "Kept the files that an earlier removal had left to be deleted when Windows restarts"
+  ${ElseIf} $RestartWork == error
+    DetailPrint "Could not read or change the work Windows keeps for its next restart"
   ${EndIf}
 FunctionEnd
 
@@ -614,10 +627,22 @@ Section "Uninstall"
   !insertmacro RemoveProgramFiles "$WINDIR"
   !insertmacro RemoveDecodedImages "$WINDIR"
   ; A saver killed while the Windows directory refused its images left them
-  ; in its own folder of this user's temporary directory.
+  ; in its own folder of this user's temporary directory, one run beside
+  ; another saver in that run's folder there (named by its number).
   !insertmacro USER_FOLDER $5 'kernel32::GetTempPathW(i 2048, i r1) i .r2' "$2 > 0" "$TEMP" \
     "your temporary folder"
   ${If} $5 != ""
+    FindFirst $R0 $R1 "$5\Skyvane\*.*"
+    ${DoWhile} $R1 != ""
+      ${If} $R1 != "."
+      ${AndIf} $R1 != ".."
+      ${AndIf} ${FileExists} "$5\Skyvane\$R1\*.*"
+        !insertmacro RemoveDecodedImages "$5\Skyvane\$R1"
+        !insertmacro REMOVE_FOLDER "$5\Skyvane\$R1"
+      ${EndIf}
+      FindNext $R0 $R1
+    ${Loop}
+    FindClose $R0
     !insertmacro RemoveDecodedImages "$5\Skyvane"
     !insertmacro REMOVE_FOLDER "$5\Skyvane"
   ${EndIf}

@@ -33,6 +33,7 @@ OTHER_SAVER = r"C:\windows\system32\other.scr"
 RECORD_KEY = r"HKCU\Software\Brelmor"   # where the setup keeps the user's earlier saver (NT)
 UNINSTALLER = r"C:\windows\skyvane-uninstall.exe"
 EXIT_RESTART_PENDING = 3010   # ERROR_SUCCESS_REBOOT_REQUIRED
+EXIT_RESTART_WORK_UNCHECKED = 1603   # ERROR_INSTALL_FAILURE
 PROBE_FILE = "skyvane-setup.probe"
 SESSION_MANAGER_KEY = r"HKLM\System\CurrentControlSet\Control\Session Manager"
 USER_SHELL_FOLDERS = r"Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders"
@@ -167,27 +168,32 @@ def temporary_folders(prefix):
     return {path for folder in folders if folder.is_dir() for path in folder.rglob("*")}
 
 
-def uninstall(prefix, command="QuietUninstallString", answer=None):
-    """Runs the Add/Remove entry's command as a deployment tool does and waits
-    for it; returns its exit code (all of it: a Unix exit status would keep
-    only the low eight bits). answer(): answers the uninstaller's box while
-    the command runs. Nothing of the uninstaller may stay in the temporary
-    folders."""
-    temporary = temporary_folders(prefix)
-    entry = prefix.reg_query(UNINSTALL_KEY)
-    assert entry and command in entry, "no %s in the uninstall entry: %r" % (command, entry)
-    script = prefix.path / "drive_c" / "remove-skyvane.bat"
-    script.write_bytes(('@echo off\r\nstart /wait "" %s\r\necho %%errorlevel%%\r\n' % entry[command][1]).encode())
-    process = prefix.popen("cmd", "/c", r"C:\remove-skyvane.bat")
+def exit_code(prefix, command_line, answer=None):
+    """Runs a Windows command line as a deployment tool does and waits for it;
+    returns its exit code (all of it: a Unix exit status would keep only the
+    low eight bits). answer(): answers a box while the command runs."""
+    script = prefix.path / "drive_c" / "run-and-tell.bat"
+    script.write_bytes(('@echo off\r\nstart /wait "" %s\r\necho %%errorlevel%%\r\n' % command_line).encode())
+    process = prefix.popen("cmd", "/c", r"C:\run-and-tell.bat")
     if answer:
         answer()
     process.wait(120)
     output = (prefix.path / ("program-%d.log" % (len(prefix.processes) - 1))).read_text(errors="replace")
     script.unlink()
     assert output.split() and output.split()[-1].isdigit(), output
+    return int(output.split()[-1])
+
+
+def uninstall(prefix, command="QuietUninstallString", answer=None):
+    """Runs the Add/Remove entry's command (exit_code); nothing of the
+    uninstaller may stay in the temporary folders."""
+    temporary = temporary_folders(prefix)
+    entry = prefix.reg_query(UNINSTALL_KEY)
+    assert entry and command in entry, "no %s in the uninstall entry: %r" % (command, entry)
+    code = exit_code(prefix, entry[command][1], answer)
     left = sorted(str(path) for path in temporary_folders(prefix) - temporary)
     assert not left, "the uninstaller left in the temporary folders: %s" % left
-    return int(output.split()[-1])
+    return code
 
 
 def pending_at_restart(prefix):
@@ -437,6 +443,14 @@ def assert_skyvane_is_whole(prefix):
     assert_skyvane_is_the_active_saver(prefix)
 
 
+def hold(prefix, path):
+    """A program holding the file open, sharing it with no one, until killed."""
+    marker = prefix.windows_dir.parent / (path.rsplit("\\", 1)[-1] + ".held")
+    holder = prefix.popen(harness.FIXTURES / "file_holder.exe", path, "C:\\" + marker.name)
+    harness.wait_for(marker.exists, harness.START_TIMEOUT, path + " held open")
+    return holder
+
+
 def short_names(prefix, directory, *paths):
     """The short (8.3) names of existing files, as Windows 9x writes them."""
     lines = "".join('  GetFullPathName /SHORT $0 "%s"\n  FileWrite $9 "$0$\\r$\\n"\n' % path for path in paths)
@@ -472,12 +486,13 @@ SectionEnd
 
     probe_holder.kill()
     probe_holder.wait()
-    marker = prefix.windows_dir.parent / "held.marker"
-    container_holder = prefix.popen(harness.FIXTURES / "file_holder.exe", r"C:\windows\In3.sdd", r"C:\held.marker")
-    harness.wait_for(marker.exists, harness.START_TIMEOUT, "In3.sdd held open")
+    # A container and the fake desktop the saver made, held open.
+    (prefix.windows_dir / "screen.bmp").write_bytes(b"BM")
+    holders = [hold(prefix, "C:\\windows\\" + name) for name in ("In3.sdd", "screen.bmp")]
     assert uninstall(prefix) == EXIT_RESTART_PENDING
-    assert r"c:\windows\in3.sdd" in pending_deletions(prefix), "In3.sdd is not deleted at the next restart: %r" % (
-        pending_at_restart(prefix),)
+    for name in (r"c:\windows\in3.sdd", r"c:\windows\screen.bmp"):
+        assert name in pending_deletions(prefix), "%s is not deleted at the next restart: %r" % (
+            name, pending_at_restart(prefix))
     assert "skyvane.scr" not in windows_files(prefix.windows_dir)
     assert prefix.reg_query(UNINSTALL_KEY) is None
 
@@ -498,15 +513,25 @@ SectionEnd
         wininit = ["[rename]"] + ["NUL=" + name for name in names]
         (prefix.windows_dir / "wininit.ini").write_bytes("\r\n".join(wininit + [""]).encode())
 
-    # An upgrade: the held file let go, Skyvane installed again, then the restart.
-    container_holder.kill()
-    container_holder.wait()
+    # An upgrade: the held files let go, Skyvane installed again, then the restart.
+    for holder in holders:
+        holder.kill()
+        holder.wait()
+    if prefix.version == "win98":
+        # A WININIT.INI the setup cannot read is no success: its work may
+        # delete the new files.
+        wininit_holder = hold(prefix, r"C:\windows\wininit.ini")
+        shutil.copy(setup_program, prefix.path / "drive_c" / "setup.exe")
+        assert exit_code(prefix, r"C:\setup.exe /S") == EXIT_RESTART_WORK_UNCHECKED
+        wininit_holder.kill()
+        wininit_holder.wait()
     assert prefix.run(setup_program, "/S", timeout=120).returncode == 0
     assert prefix.run("wineboot", "-r", timeout=120).returncode == 0
     assert "other-registry.tmp" not in windows_files(prefix.windows_dir), "the restart's work was not done"
     if prefix.version == "win98":
         assert "other-wininit.tmp" not in windows_files(prefix.windows_dir), "WININIT.INI's work was not done"
     assert_skyvane_is_whole(prefix)
+    assert "screen.bmp" in windows_files(prefix.windows_dir), "the restart deleted the fake desktop's name"
 
 
 # Each row: the setup's account, the desktop's account ("" no one logged on,

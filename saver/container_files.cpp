@@ -148,7 +148,7 @@ void decodeImageContainers(const std::string& directory, ImagePlaces places, std
 {
     const std::vector<std::string> containers = containersIn(directory);
     decodeWhereTaken(
-        directory, [&] { return temporaryImageDirectory(directory); },
+        directory, [&] { return temporaryImageDirectory(directory, places); },
         [&](const std::string& into) {
             unread.clear();
             for (const std::string& container : containers) {
@@ -177,6 +177,32 @@ bool isDirectory(const std::string& path)
 }
 }
 
+namespace {
+// The images a killed run left in one folder, and the folder once empty (the
+// removal fails, and the folder stays, while anything else is in it).
+void removeLeftImageFolder(const std::string& folder, std::uint64_t start)
+{
+    removeLeftFiles(folder, decodedImagePattern, isLeftDecodedImage, start);
+    RemoveDirectoryA(folder.c_str());
+}
+
+std::vector<std::string> runImageFoldersIn(const std::string& folder)
+{
+    std::vector<std::string> runs;
+    WIN32_FIND_DATAA found;
+    for (FileSearch search(joinPath(folder, "*"), found); search.matched(); search.next(found))
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && isRunImageFolderName(found.cFileName))
+            runs.push_back(joinPath(folder, found.cFileName));
+    return runs;
+}
+
+// The folder, made when missing; false when it can be neither made nor found.
+bool madeOrThere(const std::string& folder)
+{
+    return CreateDirectoryA(folder.c_str(), nullptr) || isDirectory(folder);
+}
+}
+
 void removeLeftDecodedImages(const std::string& windowsDirectory, std::uint64_t start)
 {
     removeLeftFiles(windowsDirectory, decodedImagePattern, isLeftDecodedImage, start);
@@ -186,18 +212,23 @@ void removeLeftDecodedImages(const std::string& windowsDirectory, std::uint64_t 
     const std::string folder = joinPath(temporary, temporaryImageFolder);
     if (!isDirectory(folder))
         return;
-    removeLeftFiles(folder, decodedImagePattern, isLeftDecodedImage, start);
-    // Fails, and the folder stays, while anything else is in it.
-    RemoveDirectoryA(folder.c_str());
+    for (const std::string& run : runImageFoldersIn(folder))
+        removeLeftImageFolder(run, start);
+    removeLeftImageFolder(folder, start);
 }
 
-std::string temporaryImageDirectory(const std::string& windowsDirectory)
+std::string temporaryImageDirectory(const std::string& windowsDirectory, ImagePlaces places)
 {
     const std::string temporary = userTemporaryDirectory();
     if (!isUsableTemporaryDirectory(temporary, windowsDirectory, isDirectory(temporary)))
         return {};
-    const std::string folder = joinPath(temporary, temporaryImageFolder);
-    if (!CreateDirectoryA(folder.c_str(), nullptr) && !isDirectory(folder))
+    std::string folder = joinPath(temporary, temporaryImageFolder);
+    if (!madeOrThere(folder))
         return {};
+    if (places == ImagePlaces::OwnFolderOnly) {
+        folder = joinPath(folder, runImageFolderName(GetCurrentProcessId()));
+        if (!madeOrThere(folder))
+            return {};
+    }
     return joinPath(folder, "");
 }

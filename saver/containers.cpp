@@ -152,6 +152,17 @@ namespace {
 constexpr int errorSharingViolation = 32;   // ERROR_SHARING_VIOLATION
 }
 
+std::string runImageFolderName(std::uint32_t processId)
+{
+    return std::to_string(processId);
+}
+
+bool isRunImageFolderName(std::string_view name)
+{
+    return !name.empty() && name.size() <= 10 &&
+           std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 void decodeWhereTaken(const std::string& windowsDirectory, const std::function<std::string()>& temporaryDirectory,
                       const std::function<void(const std::string& directory)>& decodeAllInto, ImagePlaces places,
                       std::string& imageDirectory)

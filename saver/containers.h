@@ -140,6 +140,14 @@ bool isUsableTemporaryDirectory(std::string_view temporary, std::string_view win
 // programs share: only what the program put there is ever deleted.
 inline constexpr const char* temporaryImageFolder = "Skyvane";
 
+// A saver beside another one of the same account (in another session, or on
+// the secure desktop) may find that one's images in the program's folder: it
+// decodes into a folder of its own run inside it, named by its process
+// number, and removes only that one.
+std::string runImageFolderName(std::uint32_t processId);
+// Whether a folder in the program's folder is such a run's ("1234").
+bool isRunImageFolderName(std::string_view name);
+
 // Where a run may put its decoded images. A saver that finds another saver
 // running (in another session, or on the logon screen's desktop) leaves the
 // Windows directory's images to that one, which reads them: it neither
@@ -184,12 +192,13 @@ void decodeImageContainers(const std::string& directory, ImagePlaces places, std
 // The same, returning the directory that holds the images.
 std::string decodeImageContainers(const std::string& directory, UnreadContainers& unread);
 // Deletes the decoded images that a killed run left in the Windows directory
-// and in the program's folder in the user's temporary directory: only the
-// program's own names, written before start (isLeftDecodedImage), by one
-// search each; the folder goes too once it is empty. A file that cannot be
-// deleted stays.
+// and in the program's folder in the user's temporary directory, its runs'
+// folders included: only the program's own names, written before start
+// (isLeftDecodedImage), by one search each; each folder goes too once it is
+// empty. A file that cannot be deleted stays.
 void removeLeftDecodedImages(const std::string& windowsDirectory, std::uint64_t start);
-// The program's folder in the user's temporary directory, made when missing,
-// with its trailing "\"; empty when the temporary directory is not usable
+// The program's folder in the user's temporary directory, with OwnFolderOnly
+// this run's folder in it (runImageFolderName), made when missing, with its
+// trailing "\"; empty when the temporary directory is not usable
 // (isUsableTemporaryDirectory) or the folder cannot be made.
-std::string temporaryImageDirectory(const std::string& windowsDirectory);
+std::string temporaryImageDirectory(const std::string& windowsDirectory, ImagePlaces places);

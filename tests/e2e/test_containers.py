@@ -161,25 +161,31 @@ def test_decoded_images_live_only_while_the_saver_runs(prefix, own_containers, s
         {n: harness.sha256(windows_dir / n) for n in before}
     assert after == before, "a container was changed"
 
-    # A saver in another session reads the Windows directory's images. One
+    # A saver in another session reads the Windows directory's images, or,
+    # of this account, the program's folder in the temporary directory. One
     # started meanwhile neither rewrites nor deletes them, though written
-    # before its start: it flies from its own folder in the user's temporary
-    # directory and removes exactly that at its end.
+    # before its start: it flies from its own run's folder in that folder and
+    # removes exactly that at its end.
     others = {"In1.jpg": b"the other saver's", "In2.jpg": b"the other saver's too"}
-    for name, data in others.items():
-        (windows_dir / name).write_bytes(data)
-        os.utime(windows_dir / name, (an_hour_ago, an_hour_ago))
+    for folder in (windows_dir, temporary_folder):
+        folder.mkdir(exist_ok=True)
+        for name, data in others.items():
+            (folder / name).write_bytes(data)
+            os.utime(folder / name, (an_hour_ago, an_hour_ago))
     hold_the_running_mark(prefix, tmp_path)
     saver = start_saver("/S")
     saver.wait_for_window()
-    own = sorted(p.name for p in temporary_folder.glob("In*.jpg"))
+    runs = [p for p in temporary_folder.iterdir() if p.is_dir()]
+    assert len(runs) == 1 and runs[0].name.isdigit(), runs
+    own = sorted(p.name for p in runs[0].glob("In*.jpg"))
     assert own == [p.name for p in decoded_images(tmp_path / "jpeg")], "the images are not in the saver's own folder"
     assert watch_planes(display, np.zeros((display.height, display.width, 3), np.uint8), saver, 1)
     display.key("space")
     saver.wait_ended()
     kept = {p.name: p.read_bytes() for p in decoded_images(windows_dir)}
     assert kept == dict(others, **{"Intro.jpg": b"written before the start"}), "the other saver's images changed"
-    assert not temporary_folder.exists(), "the saver's own folder outlived it"
+    assert {p.name: p.read_bytes() for p in temporary_folder.iterdir()} == others, \
+        "the other saver's images in the temporary folder changed, or the saver's own run folder outlived it"
 
 
 def test_only_b52_flies_slot_11_at_random(prefix, own_containers, start_saver, display, desktop):

@@ -275,6 +275,12 @@ TEST(DecodeWhereTaken, BesideAnotherSaverOnlyTheOwnFolderIsWritten)
     }
     EXPECT_TRUE(noFolder.written.empty());
     EXPECT_TRUE(imageDirectory.empty()) << "nothing to delete anywhere";
+
+    // Its folder in the program's folder is its run's, and only such folders
+    // are taken for a killed run's.
+    EXPECT_TRUE(isRunImageFolderName(runImageFolderName(4294967295u)));
+    for (const char* name : {"", "Skyvane", "12a", "12345678901"})
+        EXPECT_FALSE(isRunImageFolderName(name)) << name;
 }
 
 TEST(DecodeWhereTaken, OtherErrorsAndASecondRefusalAreRaisedAsTheyCame)

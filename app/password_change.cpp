@@ -13,9 +13,7 @@ void changeScreenSaverPassword(HWND owner)
     ScopedLibrary library(systemLibraryPath(systemDirectory(), "MPR.DLL"));
     if (!library)
         return;
-    // Through void*: the entry's real type is known only to us, not to FARPROC.
-    auto change = reinterpret_cast<PwdChangePasswordA>(
-        reinterpret_cast<void*>(library.entry("PwdChangePasswordA")));
+    auto change = library.entry<PwdChangePasswordA>("PwdChangePasswordA");
     if (change)
         change("SCRSAVE", owner, 0, 0);   // the provider reports to the user itself
 }

@@ -6,18 +6,9 @@
 
 #include "app/running_mark_state.h"
 #include "framework/scoped.h"
+#include "framework/system_version.h"
 
 namespace {
-bool isWindowsNTFamily(DWORD& majorVersion)
-{
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    if (!GetVersionExA(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_NT)
-        return false;
-    majorVersion = version.dwMajorVersion;
-    return true;
-}
-
 // What every account may do with the mark: open it and wait on it; nothing
 // that changes it (0x0001, MUTEX_MODIFY_STATE, would let it be released).
 constexpr DWORD everyonesRights = SYNCHRONIZE;
@@ -83,8 +74,7 @@ class MarkSecurity {
 public:
     MarkSecurity()
     {
-        DWORD major = 0;
-        if (!isWindowsNTFamily(major))
+        if (!systemVersion().ntFamily())
             return;   // Windows 9x has no access lists
         const SecurityFunctions security(GetModuleHandleA("advapi32.dll"));
         if (!security.complete())
@@ -124,8 +114,8 @@ private:
 
 const char* runningSaverMarkName()
 {
-    DWORD major = 0;
-    return isWindowsNTFamily(major) && major >= 5 ? "Global\\Skyvane saver running" : "Skyvane saver running";
+    const SystemVersion system = systemVersion();
+    return system.ntFamily() && system.major >= 5 ? "Global\\Skyvane saver running" : "Skyvane saver running";
 }
 
 bool holdRunningSaverMark()

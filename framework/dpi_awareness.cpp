@@ -52,7 +52,7 @@ bool declareDpiAwarenessThroughShcore(DpiAwareness awareness)
     // By its full path: a library of that name in the program's or the
     // current directory would otherwise be loaded and run in its place.
     ScopedLibrary shcore(systemLibraryPath(systemDirectory(), "shcore.dll"));
-    auto set = reinterpret_cast<SetAwarenessFunction>(reinterpret_cast<void*>(shcore.entry("SetProcessDpiAwareness")));
+    auto set = shcore.entry<SetAwarenessFunction>("SetProcessDpiAwareness");
     if (!set)
         return false;
     const HRESULT result = set(awareness == DpiAwareness::PerMonitor ? processPerMonitorDpiAware

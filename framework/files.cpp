@@ -8,6 +8,7 @@
 #include "framework/file_replacement.h"
 #include "framework/paths.h"
 #include "framework/scoped.h"
+#include "framework/system_version.h"
 
 namespace {
 bool writeAll(HANDLE file, std::span<const uint8_t> bytes)
@@ -48,17 +49,9 @@ public:
     }
 };
 
-// GetVersionExA's platform id; 0 when the system does not say.
-unsigned long platformId()
-{
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    return GetVersionExA(&version) ? version.dwPlatformId : 0;
-}
-
 bool replaceFile(const char* temporary, const std::string& path, FileReplacement how)
 {
-    if (how == FileReplacement::Automatic && !replacesByRenames(platformId())) {
+    if (how == FileReplacement::Automatic && !replacesByRenames(systemVersion().platformId)) {
         if (MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             return true;
         // A system that does not say what it is may still lack the function.
@@ -233,7 +226,7 @@ std::string userTemporaryDirectory()
     if (length > 0 && length < sizeof buffer)
         names.ansi.assign(buffer, length);
     wchar_t wide[MAX_PATH + 1] = {};
-    if (platformId() == VER_PLATFORM_WIN32_NT)
+    if (systemVersion().ntFamily())
         readWideTemporaryNames(names, wide);
     const TemporaryDirectoryRoad road = temporaryDirectoryRoad(names);
     if (road.asCurrentDirectory && !becomeCurrentDirectory(wide))

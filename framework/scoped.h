@@ -96,7 +96,9 @@ public:
     ScopedLibrary(const ScopedLibrary&) = delete;
     ScopedLibrary& operator=(const ScopedLibrary&) = delete;
     explicit operator bool() const { return module_ != nullptr; }
-    FARPROC entry(const char* name) const { return module_ ? GetProcAddress(module_, name) : nullptr; }
+    // One of its functions (lookUp), by the type the caller knows it has.
+    template <typename Function = FARPROC>
+    Function entry(const char* name) const { return lookUp<Function>(module_, name); }
 private:
     HMODULE module_;
 };

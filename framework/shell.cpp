@@ -2,6 +2,7 @@
 
 #include "framework/files.h"
 #include "framework/paths.h"
+#include "framework/scoped.h"
 
 std::uintptr_t openWithShell(HWND owner, const char* target, int show)
 {
@@ -10,9 +11,7 @@ std::uintptr_t openWithShell(HWND owner, const char* target, int show)
     // returns. From the system directory only, never by the search order.
     static const std::string path = systemLibraryPath(systemDirectory(), "shell32.dll");
     static const HMODULE shell = path.empty() ? nullptr : LoadLibraryA(path.c_str());
-    const auto shellExecute = shell ? reinterpret_cast<ShellExecuteEntry>(
-                                          reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteA")))
-                                    : nullptr;
+    const auto shellExecute = lookUp<ShellExecuteEntry>(shell, "ShellExecuteA");
     if (!shellExecute)
         return 0;
     return reinterpret_cast<std::uintptr_t>(shellExecute(owner, "open", target, "", "", show));

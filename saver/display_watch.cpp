@@ -5,6 +5,8 @@
 // comes back on.
 #include "saver/saver_window.h"
 
+#include "framework/system_version.h"
+
 namespace {
 constexpr WPARAM powerSettingChange = 0x8013;        // PBT_POWERSETTINGCHANGE
 constexpr DWORD notifyWindowHandle = 0;              // DEVICE_NOTIFY_WINDOW_HANDLE
@@ -50,11 +52,10 @@ PowerSettingId toSettingId(const GUID& guid)
 
 std::vector<PowerSettingId> settingsOfThisSystem()
 {
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    if (!GetVersionExA(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_NT)
+    const SystemVersion system = systemVersion();
+    if (!system.ntFamily())
         return {};
-    return displaySettingsToWatch(version.dwMajorVersion, version.dwMinorVersion);
+    return displaySettingsToWatch(system.major, system.minor);
 }
 }
 

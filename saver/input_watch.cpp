@@ -7,6 +7,7 @@
 #include "framework/files.h"
 #include "framework/paths.h"
 #include "framework/scoped.h"
+#include "framework/system_version.h"
 #include "saver/containers.h"
 #include "saver/input_watch_logic.h"
 #include "settings/registry.h"
@@ -22,7 +23,7 @@ public:
     {
     }
 
-    bool isWindowsNT() override { return ::isWindowsNT(); }
+    bool isWindowsNT() override { return systemVersion().ntFamily(); }
 
     bool openDesktopKey() override
     {
@@ -44,8 +45,7 @@ public:
     bool hasVerifyEntry() override { return provider_ && provider_->entry("VerifyScreenSavePwd"); }
     bool verifyPassword() override
     {
-        auto verify = reinterpret_cast<VerifyScreenSavePwdEntry>(
-            reinterpret_cast<void*>(provider_->entry("VerifyScreenSavePwd")));
+        auto verify = provider_->entry<VerifyScreenSavePwdEntry>("VerifyScreenSavePwd");
         return verify(saverWindow_) != FALSE;
     }
     void unloadPasswordProvider() override { provider_.reset(); }
@@ -77,15 +77,6 @@ void deleteDecodedImages(const std::string& containerDirectory, const std::strin
             DeleteFileA(path.c_str());
     }
 }
-}
-
-bool isWindowsNT()
-{
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = 148;   // sizeof(OSVERSIONINFOA)
-    if (!GetVersionExA(&version))
-        return false;
-    return version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
 void TForm1::deleteDoubleDensityImages()
@@ -143,8 +134,11 @@ void TForm1::restoreSystemState()
             deleteDecodedImages(dataDirectory_, dataDirectory_);
         if (!imageDirectory_.empty() && joinPath(imageDirectory_, "") != joinPath(dataDirectory_, "")) {
             deleteDecodedImages(dataDirectory_, imageDirectory_);
-            // The program's own folder goes too, once empty.
+            // The program's own folder goes too, once empty, and this run's
+            // folder in it first.
             RemoveDirectoryA(imageDirectory_.c_str());
+            if (imagePlaces_ == ImagePlaces::OwnFolderOnly)
+                RemoveDirectoryA(directoryOf(imageDirectory_.substr(0, imageDirectory_.size() - 1)).c_str());
         }
     }
 }

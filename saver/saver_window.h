@@ -31,8 +31,6 @@
 inline constexpr const char* saverWindowClass = "TForm1";
 inline constexpr const char* saverWindowTitle = "quillon7";
 
-bool isWindowsNT();
-
 // One monitor's flight: its plane, its choice of planes, the surfaces it
 // draws with and its two timers. The primary's is made of the window's own
 // named surfaces and timers; every further monitor's owns its own.

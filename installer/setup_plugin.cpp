@@ -9,6 +9,20 @@
 //     delete installed files. The NT family keeps that work in the registry,
 //     Windows 9x in WININIT.INI: both are looked at.
 //
+//   SkyvaneSetup::CopyRegistryText ROOT KEY VALUE ROOT KEY VALUE
+//     copies a text value (REG_SZ, REG_EXPAND_SZ) to another value, made
+//     where missing; pushes 1 when it copied one, 0 when there was none to
+//     copy, "error" when it could not write it. ROOT is HKCU or HKU.
+//   SkyvaneSetup::NamedFileExists ROOT KEY VALUE
+//     pushes 1 when the text value names a file Windows finds (its
+//     environment variables expanded, a bare name searched for as Windows
+//     searches for a program), else 0.
+//
+//   Both for the NT family only: a screen saver chosen by a user is a path
+//   that may hold letters outside the code page (a profile folder such as
+//   Lukasz's with its stroked L), which the setup's ANSI calls would turn
+//   into a look-alike's.
+//
 // The registry's list holds other programs' paths, which an ANSI call would
 // turn into the system code page and back: it is read and written through the
 // wide functions, looked up at run time (Windows 9x, which keeps no such
@@ -33,6 +47,19 @@ void pushString(NsisStackEntry** top, int stringSize, const char* text)
     lstrcpynA(entry->text, text, stringSize);
     entry->next = *top;
     *top = entry;
+}
+
+// The string on top of the stack, taken off it, into text (room for size);
+// empty when the stack is.
+void popString(NsisStackEntry** top, char* text, int size)
+{
+    text[0] = '\0';
+    NsisStackEntry* entry = *top;
+    if (!entry)
+        return;
+    lstrcpynA(text, entry->text, size);
+    *top = entry->next;
+    GlobalFree(entry);
 }
 
 template <typename T>
@@ -84,10 +111,12 @@ size_t multiStringLength(const char* names)
 using RegQueryValueExWFunction = LONG(WINAPI*)(HKEY, const wchar_t*, DWORD*, DWORD*, BYTE*, DWORD*);
 using RegSetValueExWFunction = LONG(WINAPI*)(HKEY, const wchar_t*, DWORD, DWORD, const BYTE*, DWORD);
 
+// A function of a system library looked up at run time: the wide ones are
+// stubs that fail on Windows 9x, and the setup may import none of them.
 template <typename Function>
-Function advapiFunction(const char* name)
+Function lookUp(const char* module, const char* name)
 {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("advapi32.dll"), name)));
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(module), name)));
 }
 
 const wchar_t pendingValue[] = L"PendingFileRenameOperations";
@@ -128,8 +157,8 @@ Kept combined(Kept a, Kept b)
 // A list that grows between its size and its reading is read again.
 Kept keepInRegistryKey(HKEY key, const char* ownNames)
 {
-    auto query = advapiFunction<RegQueryValueExWFunction>("RegQueryValueExW");
-    auto set = advapiFunction<RegSetValueExWFunction>("RegSetValueExW");
+    auto query = lookUp<RegQueryValueExWFunction>("advapi32.dll", "RegQueryValueExW");
+    auto set = lookUp<RegSetValueExWFunction>("advapi32.dll", "RegSetValueExW");
     if (!query || !set)
         return Kept::NoneThere;
     for (int attempt = 0; attempt < 4; ++attempt) {
@@ -229,7 +258,110 @@ Kept keepInWininit(const char* ownNames)
     return outcome;
 }
 
+// A registry value named on the stack: ROOT KEY VALUE.
+struct NamedValue {
+    char root[8];
+    char key[1024];
+    char value[256];
+};
+
+NamedValue popNamedValue(NsisStackEntry** top)
+{
+    NamedValue named;
+    popString(top, named.root, sizeof named.root);
+    popString(top, named.key, sizeof named.key);
+    popString(top, named.value, sizeof named.value);
+    return named;
+}
+
+HKEY rootKey(const char* name)
+{
+    return lstrcmpiA(name, "HKU") == 0 ? HKEY_USERS : HKEY_CURRENT_USER;
+}
+
+// The value's name in the wide form the wide calls take; ASCII as the
+// setup's own names are.
+void wideName(const char* name, wchar_t (&wide)[256])
+{
+    if (MultiByteToWideChar(CP_ACP, 0, name, -1, wide, 256) <= 0)
+        wide[0] = L'\0';
+}
+
+// The text value, wide, into text (room for `room` characters, NUL-ended);
+// its type in type. False when there is none, or it is no text.
+bool readText(const NamedValue& named, wchar_t* text, DWORD room, DWORD& type)
+{
+    auto query = lookUp<RegQueryValueExWFunction>("advapi32.dll", "RegQueryValueExW");
+    HKEY key;
+    if (!query || RegOpenKeyExA(rootKey(named.root), named.key, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    wchar_t name[256];
+    wideName(named.value, name);
+    DWORD size = (room - 1) * sizeof(wchar_t);
+    bool read = query(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) == ERROR_SUCCESS &&
+                (type == REG_SZ || type == REG_EXPAND_SZ);
+    RegCloseKey(key);
+    if (read)
+        text[size / sizeof(wchar_t)] = L'\0';
+    return read;
+}
+
+constexpr DWORD textRoom = 1024;
+
+size_t textLength(const wchar_t* text)
+{
+    size_t length = 0;
+    while (text[length])
+        ++length;
+    return length;
+}
 }  // namespace
+
+extern "C" __declspec(dllexport) void __cdecl CopyRegistryText(HWND, int stringSize, char*,
+                                                               NsisStackEntry** stackTop, void*)
+{
+    const NamedValue from = popNamedValue(stackTop);
+    const NamedValue to = popNamedValue(stackTop);
+    wchar_t text[textRoom];
+    DWORD type = 0;
+    const char* outcome = "0";
+    if (readText(from, text, textRoom, type)) {
+        auto set = lookUp<RegSetValueExWFunction>("advapi32.dll", "RegSetValueExW");
+        HKEY key;
+        wchar_t name[256];
+        wideName(to.value, name);
+        outcome = "error";
+        if (set && RegCreateKeyExA(rootKey(to.root), to.key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) ==
+                       ERROR_SUCCESS) {
+            if (set(key, name, 0, type, reinterpret_cast<const BYTE*>(text),
+                    DWORD((textLength(text) + 1) * sizeof(wchar_t))) == ERROR_SUCCESS)
+                outcome = "1";
+            RegCloseKey(key);
+        }
+    }
+    pushString(stackTop, stringSize, outcome);
+}
+
+extern "C" __declspec(dllexport) void __cdecl NamedFileExists(HWND, int stringSize, char*,
+                                                              NsisStackEntry** stackTop, void*)
+{
+    const NamedValue named = popNamedValue(stackTop);
+    using ExpandFunction = DWORD(WINAPI*)(const wchar_t*, wchar_t*, DWORD);
+    using SearchFunction = DWORD(WINAPI*)(const wchar_t*, const wchar_t*, const wchar_t*, DWORD, wchar_t*, wchar_t**);
+    auto expand = lookUp<ExpandFunction>("kernel32.dll", "ExpandEnvironmentStringsW");
+    auto search = lookUp<SearchFunction>("kernel32.dll", "SearchPathW");
+    wchar_t text[textRoom], expanded[textRoom], found[textRoom];
+    DWORD type = 0;
+    bool exists = false;
+    if (expand && search && readText(named, text, textRoom, type)) {
+        DWORD length = expand(text, expanded, textRoom);
+        DWORD foundLength = length > 0 && length <= textRoom && expanded[0]
+                                ? search(nullptr, expanded, nullptr, textRoom, found, nullptr)
+                                : 0;
+        exists = foundLength > 0 && foundLength < textRoom;
+    }
+    pushString(stackTop, stringSize, exists ? "1" : "0");
+}
 
 extern "C" __declspec(dllexport) void __cdecl KeepInstalledFiles(HWND, int stringSize, char*,
                                                                  NsisStackEntry** stackTop, void*)

@@ -285,7 +285,10 @@ Function RecordScreenSaverChoice
     StrCpy $1 1
   ${EndIf}
   ${If} ${IsNT}
-    WriteRegStr HKCU "${SETTINGS_KEY}" "ScreenSaverBefore" $0
+    ; Copied as the registry holds it: a saver in a profile folder may have
+    ; letters in its path that the setup's ANSI strings cannot hold.
+    SkyvaneSetup::CopyRegistryText HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE" HKCU "${SETTINGS_KEY}" "ScreenSaverBefore"
+    Pop $0
     WriteRegDWORD HKCU "${SETTINGS_KEY}" "ScreenSaveActiveBefore" $1
   ${Else}
     ; Beside the uninstall entry, which goes last: in the settings key the
@@ -417,13 +420,47 @@ FunctionEnd
   ${EndIf}
 !macroend
 
-; A saver that no longer exists is given back as none, switched off.
-!macro SAVER_GIVEN_BACK
-  Push $1
-  Call un.SaverThatExists
-  Pop $1
+; A saver that no longer exists is given back as none, switched off. The NT
+; family's record (ROOT, SUBKEY) is looked at as the registry holds it, in
+; Unicode (a path through a profile folder may have letters the ANSI strings
+; cannot hold).
+!macro SAVER_GIVEN_BACK ROOT SUBKEY
+  ${If} ${IsNT}
+  ${AndIf} $1 != ""
+    ${If} ${RunningX64}
+      ${DisableX64FSRedirection}
+    ${EndIf}
+    SkyvaneSetup::NamedFileExists ${ROOT} "${SUBKEY}" "ScreenSaverBefore"
+    Pop $R7
+    ${If} ${RunningX64}
+      ${EnableX64FSRedirection}
+    ${EndIf}
+    ${If} $R7 != 1
+      DetailPrint "The screen saver chosen before, $1, is gone: switching the screen saver off"
+      StrCpy $1 ""
+    ${EndIf}
+  ${ElseIfNot} ${IsNT}
+    Push $1
+    Call un.SaverThatExists
+    Pop $1
+  ${EndIf}
   ${If} $1 == ""
     StrCpy $2 0
+  ${EndIf}
+!macroend
+
+; The NT family's entry under ROOT set to the recorded saver, as the
+; registry holds it, or taken out when none is given back; the error flag
+; is set when it could not be written.
+!macro ENTRY_GIVEN_BACK ROOT DESKTOP SUBKEY
+  ${If} $1 == ""
+    DeleteRegValue ${ROOT} "${DESKTOP}" "SCRNSAVE.EXE"
+  ${Else}
+    SkyvaneSetup::CopyRegistryText ${ROOT} "${SUBKEY}" "ScreenSaverBefore" ${ROOT} "${DESKTOP}" "SCRNSAVE.EXE"
+    Pop $R7
+    ${If} $R7 != 1
+      SetErrors
+    ${EndIf}
   ${EndIf}
 !macroend
 
@@ -449,13 +486,9 @@ Function un.TakeBackScreenSaver
         !insertmacro READ_RECORD HKCU "${SETTINGS_KEY}"
       ${EndIf}
     ${EndIf}
-    !insertmacro SAVER_GIVEN_BACK
+    !insertmacro SAVER_GIVEN_BACK HKCU "${SETTINGS_KEY}"
     ${If} ${IsNT}
-      ${If} $1 == ""
-        DeleteRegValue HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
-      ${Else}
-        WriteRegStr HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE" $1
-      ${EndIf}
+      !insertmacro ENTRY_GIVEN_BACK HKCU "${DESKTOP_KEY}" "${SETTINGS_KEY}"
     ${ElseIf} $1 == ""
       DeleteINIStr "$WINDIR\SYSTEM.INI" "boot" "SCRNSAVE.EXE"
     ${Else}
@@ -506,13 +539,9 @@ Function un.TakeBackTheDesktopUsersSaver
   ${If} $0 == 1
     DetailPrint "Giving back the screen saver choice of $3"
     !insertmacro READ_RECORD HKU "$4\${SETTINGS_KEY}"
-    !insertmacro SAVER_GIVEN_BACK
+    !insertmacro SAVER_GIVEN_BACK HKU "$4\${SETTINGS_KEY}"
     ClearErrors
-    ${If} $1 == ""
-      DeleteRegValue HKU "$4\${DESKTOP_KEY}" "SCRNSAVE.EXE"
-    ${Else}
-      WriteRegStr HKU "$4\${DESKTOP_KEY}" "SCRNSAVE.EXE" $1
-    ${EndIf}
+    !insertmacro ENTRY_GIVEN_BACK HKU "$4\${DESKTOP_KEY}" "$4\${SETTINGS_KEY}"
     WriteRegStr HKU "$4\${DESKTOP_KEY}" "ScreenSaveActive" $2
     ${If} ${Errors}
       Push 0

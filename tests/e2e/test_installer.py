@@ -17,6 +17,7 @@ desktop's is tried on its own, with given accounts, and end to end with a
 stand-in that names the account logged on in the session (another account,
 no one)."""
 import configparser
+import re
 import shutil
 import subprocess
 
@@ -147,7 +148,16 @@ def choose_other_saver(prefix, entry=OTHER_SAVER):
 
 
 def chosen_saver(prefix):
-    return boot_saver(prefix) if prefix.version == "win98" else desktop_value(prefix, "SCRNSAVE.EXE")
+    """The screen saver entry; on the NT family as the registry holds it, in
+    Unicode (reg query answers in the code page)."""
+    if prefix.version == "win98":
+        return boot_saver(prefix)
+    exported = prefix.path / "drive_c" / "desktop.reg"
+    assert prefix.run("reg", "export", DESKTOP_KEY, r"C:\desktop.reg", "/y").returncode == 0
+    text = exported.read_bytes().decode("utf-16")
+    exported.unlink()
+    match = re.search(r'^"SCRNSAVE\.EXE"="(.*)"\r?$', text, re.MULTILINE)
+    return match.group(1).replace("\\\\", "\\") if match else None
 
 
 def compile_nsis(directory, name, script, *defines):
@@ -317,10 +327,15 @@ def test_uninstall_leaves_a_saver_the_user_chose_since(clean_prefix, setup_progr
     ("win98", OTHER_SAVER, True),
     ("win10", "other.scr", True),        # a bare name, found in the system directory
     ("win10", OTHER_SAVER, False),       # deleted since: given back as none, switched off
+    # in a profile folder whose name the code page cannot spell
+    ("win10", "C:\\users\\\u0141ukasz\\other.scr", True),
 ], indirect=["clean_prefix"])
 def test_uninstall_gives_back_the_saver_chosen_before(clean_prefix, entry, kept, setup_program):
     prefix = clean_prefix
     choose_other_saver(prefix, entry)
+    if entry.startswith("C:\\users"):
+        prefix.unix_path(entry).parent.mkdir(parents=True, exist_ok=True)
+        prefix.unix_path(entry).write_bytes(b"MZ")
     # The second setup finds Skyvane chosen already: that is not the user's earlier saver.
     for _ in range(2):
         assert prefix.run(setup_program, "/S", timeout=120).returncode == 0

@@ -114,7 +114,7 @@ using RegSetValueExWFunction = LONG(WINAPI*)(HKEY, const wchar_t*, DWORD, DWORD,
 // A function of a system library looked up at run time: the wide ones are
 // stubs that fail on Windows 9x, and the setup may import none of them.
 template <typename Function>
-Function lookUp(const char* module, const char* name)
+Function systemFunction(const char* module, const char* name)
 {
     return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(module), name)));
 }
@@ -157,8 +157,8 @@ Kept combined(Kept a, Kept b)
 // A list that grows between its size and its reading is read again.
 Kept keepInRegistryKey(HKEY key, const char* ownNames)
 {
-    auto query = lookUp<RegQueryValueExWFunction>("advapi32.dll", "RegQueryValueExW");
-    auto set = lookUp<RegSetValueExWFunction>("advapi32.dll", "RegSetValueExW");
+    auto query = systemFunction<RegQueryValueExWFunction>("advapi32.dll", "RegQueryValueExW");
+    auto set = systemFunction<RegSetValueExWFunction>("advapi32.dll", "RegSetValueExW");
     if (!query || !set)
         return Kept::NoneThere;
     for (int attempt = 0; attempt < 4; ++attempt) {
@@ -291,7 +291,7 @@ void wideName(const char* name, wchar_t (&wide)[256])
 // its type in type. False when there is none, or it is no text.
 bool readText(const NamedValue& named, wchar_t* text, DWORD room, DWORD& type)
 {
-    auto query = lookUp<RegQueryValueExWFunction>("advapi32.dll", "RegQueryValueExW");
+    auto query = systemFunction<RegQueryValueExWFunction>("advapi32.dll", "RegQueryValueExW");
     HKEY key;
     if (!query || RegOpenKeyExA(rootKey(named.root), named.key, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return false;
@@ -307,6 +307,13 @@ bool readText(const NamedValue& named, wchar_t* text, DWORD room, DWORD& type)
 }
 
 constexpr DWORD textRoom = 1024;
+
+bool windowsNTFamily()
+{
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
 
 size_t textLength(const wchar_t* text)
 {
@@ -326,7 +333,7 @@ extern "C" __declspec(dllexport) void __cdecl CopyRegistryText(HWND, int stringS
     DWORD type = 0;
     const char* outcome = "0";
     if (readText(from, text, textRoom, type)) {
-        auto set = lookUp<RegSetValueExWFunction>("advapi32.dll", "RegSetValueExW");
+        auto set = systemFunction<RegSetValueExWFunction>("advapi32.dll", "RegSetValueExW");
         HKEY key;
         wchar_t name[256];
         wideName(to.value, name);
@@ -348,8 +355,8 @@ extern "C" __declspec(dllexport) void __cdecl NamedFileExists(HWND, int stringSi
     const NamedValue named = popNamedValue(stackTop);
     using ExpandFunction = DWORD(WINAPI*)(const wchar_t*, wchar_t*, DWORD);
     using SearchFunction = DWORD(WINAPI*)(const wchar_t*, const wchar_t*, const wchar_t*, DWORD, wchar_t*, wchar_t**);
-    auto expand = lookUp<ExpandFunction>("kernel32.dll", "ExpandEnvironmentStringsW");
-    auto search = lookUp<SearchFunction>("kernel32.dll", "SearchPathW");
+    auto expand = systemFunction<ExpandFunction>("kernel32.dll", "ExpandEnvironmentStringsW");
+    auto search = systemFunction<SearchFunction>("kernel32.dll", "SearchPathW");
     wchar_t text[textRoom], expanded[textRoom], found[textRoom];
     DWORD type = 0;
     bool exists = false;
@@ -369,7 +376,12 @@ extern "C" __declspec(dllexport) void __cdecl KeepInstalledFiles(HWND, int strin
     char* ownNames = popOwnNames(stackTop);
     Kept outcome = Kept::Failed;   // out of memory: nothing could be looked at
     if (ownNames) {
-        outcome = combined(keepInRegistry(ownNames), keepInWininit(ownNames));
+        // Only Windows 9x carries out WININIT.INI: on the NT family one that
+        // cannot be read endangers nothing.
+        Kept wininit = keepInWininit(ownNames);
+        if (wininit == Kept::Failed && windowsNTFamily())
+            wininit = Kept::NoneThere;
+        outcome = combined(keepInRegistry(ownNames), wininit);
         GlobalFree(ownNames);
     }
     pushString(stackTop, stringSize, outcome == Kept::Failed ? "error" : outcome == Kept::TakenOut ? "1" : "0");

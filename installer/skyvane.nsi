@@ -289,6 +289,10 @@ Function RecordScreenSaverChoice
     ; letters in its path that the setup's ANSI strings cannot hold.
     SkyvaneSetup::CopyRegistryText HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE" HKCU "${SETTINGS_KEY}" "ScreenSaverBefore"
     Pop $0
+    ${If} $0 != 1
+      ; No saver chosen: an earlier setup's record must not stand for one.
+      DeleteRegValue HKCU "${SETTINGS_KEY}" "ScreenSaverBefore"
+    ${EndIf}
     WriteRegDWORD HKCU "${SETTINGS_KEY}" "ScreenSaveActiveBefore" $1
   ${Else}
     ; Beside the uninstall entry, which goes last: in the settings key the
@@ -374,35 +378,35 @@ Function un.EndRunningSaver
   ${EndIf}
 FunctionEnd
 
-; Pops a recorded saver entry; pushes it while it names a program that
-; exists (a full path, or a bare name Windows finds in its directories),
-; else "": a saver given back must be one Windows can start.
-Function un.SaverThatExists
-  Exch $0
-  Push $1
-  ${If} $0 != ""
-    ExpandEnvStrings $1 $0
-    ; A 32-bit program's System32 is SysWOW64 on 64-bit Windows: the saver
-    ; is looked for in the system's own.
+; Whether the recorded saver ($1) names a program that exists (a full path,
+; or a bare name Windows finds in its directories): a saver given back must
+; be one Windows can start. Sets $R7 to 1 when it does. Windows 9x's record
+; is looked at as NSIS reads it; the NT family's (the key SUBKEY of ROOT) as
+; the registry holds it, in Unicode: a path through a profile folder may have
+; letters the ANSI strings cannot hold. A 32-bit program's System32 is
+; SysWOW64 on 64-bit Windows: the saver is looked for in the system's own.
+!macro RECORDED_SAVER_EXISTS ROOT SUBKEY
+  StrCpy $R7 0
+  ${If} ${IsNT}
     ${If} ${RunningX64}
       ${DisableX64FSRedirection}
     ${EndIf}
-    ClearErrors
-    SearchPath $1 $1
-    ${If} ${Errors}
-      StrCpy $1 ""
-    ${EndIf}
+    SkyvaneSetup::NamedFileExists ${ROOT} "${SUBKEY}" "ScreenSaverBefore"
+    Pop $R7
     ${If} ${RunningX64}
       ${EnableX64FSRedirection}
     ${EndIf}
-    ${If} $1 == ""
-      DetailPrint "The screen saver chosen before, $0, is gone: switching the screen saver off"
-      StrCpy $0 ""
+  ${Else}
+    ExpandEnvStrings $R7 $1
+    ClearErrors
+    SearchPath $R7 $R7
+    ${If} ${Errors}
+      StrCpy $R7 0
+    ${Else}
+      StrCpy $R7 1
     ${EndIf}
   ${EndIf}
-  Pop $1
-  Exch $0
-FunctionEnd
+!macroend
 
 ; Reads the setup's record from the key SUBKEY of ROOT into $1 (the saver
 ; chosen before) and $2 (whether it was on), and $R8 1; without a record $1
@@ -420,29 +424,14 @@ FunctionEnd
   ${EndIf}
 !macroend
 
-; A saver that no longer exists is given back as none, switched off. The NT
-; family's record (ROOT, SUBKEY) is looked at as the registry holds it, in
-; Unicode (a path through a profile folder may have letters the ANSI strings
-; cannot hold).
+; A saver that no longer exists is given back as none, switched off.
 !macro SAVER_GIVEN_BACK ROOT SUBKEY
-  ${If} ${IsNT}
-  ${AndIf} $1 != ""
-    ${If} ${RunningX64}
-      ${DisableX64FSRedirection}
-    ${EndIf}
-    SkyvaneSetup::NamedFileExists ${ROOT} "${SUBKEY}" "ScreenSaverBefore"
-    Pop $R7
-    ${If} ${RunningX64}
-      ${EnableX64FSRedirection}
-    ${EndIf}
+  ${If} $1 != ""
+    !insertmacro RECORDED_SAVER_EXISTS ${ROOT} "${SUBKEY}"
     ${If} $R7 != 1
       DetailPrint "The screen saver chosen before, $1, is gone: switching the screen saver off"
       StrCpy $1 ""
     ${EndIf}
-  ${ElseIfNot} ${IsNT}
-    Push $1
-    Call un.SaverThatExists
-    Pop $1
   ${EndIf}
   ${If} $1 == ""
     StrCpy $2 0
@@ -488,7 +477,11 @@ Function un.TakeBackScreenSaver
     ${EndIf}
     !insertmacro SAVER_GIVEN_BACK HKCU "${SETTINGS_KEY}"
     ${If} ${IsNT}
+      ClearErrors
       !insertmacro ENTRY_GIVEN_BACK HKCU "${DESKTOP_KEY}" "${SETTINGS_KEY}"
+      ${If} ${Errors}
+        DetailPrint "Could not give back the screen saver chosen before, $1"
+      ${EndIf}
     ${ElseIf} $1 == ""
       DeleteINIStr "$WINDIR\SYSTEM.INI" "boot" "SCRNSAVE.EXE"
     ${Else}
@@ -657,7 +650,9 @@ Section "Uninstall"
   !insertmacro RemoveDecodedImages "$WINDIR"
   ; A saver killed while the Windows directory refused its images left them
   ; in its own folder of this user's temporary directory, one run beside
-  ; another saver in that run's folder there (named by its number).
+  ; another saver in that run's folder there (named by its number). Any
+  ; folder in it is looked in: only decoded images' names go, and a folder
+  ; only once empty.
   !insertmacro USER_FOLDER $5 'kernel32::GetTempPathW(i 2048, i r1) i .r2' "$2 > 0" "$TEMP" \
     "your temporary folder"
   ${If} $5 != ""

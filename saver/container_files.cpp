@@ -226,9 +226,11 @@ std::string temporaryImageDirectory(const std::string& windowsDirectory, ImagePl
     if (!madeOrThere(folder))
         return {};
     if (places == ImagePlaces::OwnFolderOnly) {
-        folder = joinPath(folder, runImageFolderName(GetCurrentProcessId()));
-        if (!madeOrThere(folder))
+        const std::string run = joinPath(folder, runImageFolderName(GetCurrentProcessId()));
+        // A run ending meanwhile may have removed the program's folder, then empty.
+        if (!madeOrThere(run) && !(madeOrThere(folder) && madeOrThere(run)))
             return {};
+        folder = run;
     }
     return joinPath(folder, "");
 }

@@ -127,8 +127,9 @@ def test_decoded_images_live_only_while_the_saver_runs(prefix, own_containers, s
     # folder in the user's temporary directory, which goes too; a user's own
     # picture of a like name stays.
     temporary_folder = next((prefix.path / "drive_c" / "users").glob("*/Temp")) / "Skyvane"
-    temporary_folder.mkdir()
-    left_images = [windows_dir / "In1x2.jpg", temporary_folder / "In3.jpg", temporary_folder / "In3x2.jpg"]
+    (temporary_folder / "4242").mkdir(parents=True)
+    left_images = [windows_dir / "In1x2.jpg", temporary_folder / "In3.jpg", temporary_folder / "In3x2.jpg",
+                   temporary_folder / "4242" / "In4.jpg"]
     users = windows_dir / "Intro.jpg"
     an_hour_ago = time.time() - 3600
     for path in (left_temporary, other_program, *left_images, users):

@@ -123,10 +123,11 @@ def leave_what_the_saver_and_the_user_make(prefix, containers):
         for node in ["", "WOW6432Node\\"]:
             prefix.reg_add(VIRTUAL_STORE_KEY + "\\" + node + r"Brelmor\Skyvane", "Delay", "REG_DWORD", 9)
     # A saver killed while the Windows directory refused its images left
-    # them in its own folder of the user's temporary directory.
+    # them in its own folder of the user's temporary directory, one beside
+    # another saver in its run's folder there.
     own_folder = user_temporary_folder(prefix)
-    own_folder.mkdir(parents=True, exist_ok=True)
-    for name in ["In1.jpg", "In2x2.jpg"]:
+    (own_folder / "4242").mkdir(parents=True, exist_ok=True)
+    for name in ["In1.jpg", "In2x2.jpg", r"4242/In3.jpg"]:
         (own_folder / name).write_bytes(b"\xff\xd8")
 
 

@@ -33,10 +33,10 @@ def picture_of(tmp_path, name, width, height, seed):
     return harness.load_rgb(harness.make_desktop_picture(tmp_path / name, width, height, seed=seed))
 
 
-def only_a_stock_picture(prefix, tmp_path, seed):
-    """A 640 x 480 stock picture screen.jpg and no screen.bmp; returns the
-    file and the picture's pixels before JPEG coding."""
-    picture = picture_of(tmp_path, "stock.png", 640, 480, seed=seed)
+def only_a_stock_picture(prefix, tmp_path, seed, size=(640, 480)):
+    """A stock picture screen.jpg (640 x 480 unless size says) and no
+    screen.bmp; returns the file and the picture's pixels before JPEG coding."""
+    picture = picture_of(tmp_path, "stock.png", *size, seed=seed)
     remove_pictures(prefix)
     stock = prefix.windows_dir / "screen.jpg"
     Image.fromarray(picture).save(stock, quality=95)
@@ -227,7 +227,9 @@ def test_a_greyscale_stock_picture_is_stored_at_8_bits_with_a_grey_palette(displ
 
 def test_a_damaged_screen_bmp_is_reported_once_and_the_stock_picture_shown_instead(
         display, prefix, start_saver, tmp_path):
-    stock, picture = only_a_stock_picture(prefix, tmp_path, seed=15)
+    # As large as the screen: the planes fly over the picture only, each at
+    # a height of chance, and one must be seen over it.
+    stock, picture = only_a_stock_picture(prefix, tmp_path, seed=15, size=(display.width, display.height))
     stored = prefix.windows_dir / "screen.bmp"
     Image.fromarray(picture_of(tmp_path, "mine.png", 640, 480, seed=16)).save(stored)
     stored.write_bytes(stored.read_bytes()[:40000])   # cut off part-way
